@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what the two builds need on a fresh Debian machine. Safe to run again:
+# it only calls apt when something is missing. Runs as root or through sudo.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then SUDO="sudo"; else
+    echo "bootstrap: need root or sudo to install packages" >&2; exit 1
+  fi
+fi
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+have_cmd cmake || need+=(cmake)
+have_cmd g++ || need+=(g++)
+have_cmd make || need+=(make)
+have_cmd clang++ || need+=(clang)
+have_pkg libgtest-dev || need+=(libgtest-dev)
+have_pkg googletest || need+=(googletest)
+have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+have_pkg libclang-rt-14-dev || have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686)
+have_cmd wine || need+=(wine)
+have_pkg wine32:i386 || need+=(wine32:i386)
+have_pkg wine64 || need+=(wine64)
+have_cmd xvfb-run || need+=(xvfb)
+have_cmd xauth || need+=(xauth)
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "bootstrap: installing ${need[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${need[@]}"

@@ -1,0 +1,46 @@
+// VEzorazEdo: the update document, read lazily from the open update file. It owns its
+// items; bulky contents stay in the file and are reached through the items' offsets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/archive_reader.h"
+#include "model/update_item.h"
+#include "platform/file.h"
+
+// The two classes an update file may contain.
+const ClassRegistry& UpdateClassRegistry();
+
+class VEzorazEdo : public CObject {
+ public:
+  static const ClassInfo kClass;
+
+  const ClassInfo* GetRuntimeClass() const override { return &kClass; }
+  // Reads the whole document: header, items (appended to `items`), fingerprint parameters.
+  void ReadFields(ArchiveReader& reader) override;
+
+  // Reads the document from the first byte of `file` unless it is loaded already. On
+  // failure raises what the reader raised; `loaded` stays 0 and the items completed before
+  // the failure remain, so the next call reads again and appends.
+  void EnsureLoaded(CFile& file);
+
+  // Header, as the load read it.
+  uint16_t fileType = 0;
+  uint16_t formatVersion = 0;
+  uint16_t unusedWord1 = 0;
+  std::string signature;
+  std::string description;
+  std::string productName;
+  std::string failureMessage;
+  std::string defaultDirectory;
+  std::string registryPath[3];  // format 6 and later
+  uint16_t unusedWord2 = 0;
+
+  ObjectList<CUpdateItem> items;
+  uint16_t sampleCount = 0;
+  uint16_t sampleLength = 0;
+
+  bool loaded = false;
+  bool renamePrevious = false;
+};

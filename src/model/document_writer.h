@@ -1,0 +1,65 @@
+// Writes update files from a plain description of their contents. The build tool uses
+// it for real files; tests use its knobs (length forms, long tags, raw header values)
+// to produce any file the reader must accept or refuse.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/archive_writer.h"
+#include "model/file_stamp.h"
+
+struct OrderPlan {
+  uint16_t unusedWord = 0;
+  std::string unusedText1;
+  std::string unusedText2;
+  CFileStamp stamp;
+  std::vector<uint8_t> fingerprint;
+};
+
+struct ItemPlan {
+  std::string componentName;
+  std::string description;
+  uint16_t defaultSelected = 1;
+  std::string fileName;
+  uint16_t unusedWord = 0;
+  uint16_t directoryKind = 2;
+  std::string directory;
+  std::vector<OrderPlan> previousVersions;
+  CFileStamp expectedStamp;
+  std::vector<uint8_t> payload;  // stored bytes, exactly as they go into the file
+};
+
+struct DocumentPlan {
+  uint16_t fileType = 1;
+  uint16_t formatVersion = 5;
+  uint16_t unusedWord1 = 0;
+  std::string signature = "VLR.UPD";
+  std::string description;
+  std::string productName;
+  std::string failureMessage;
+  std::string defaultDirectory;
+  std::string registryPath[3];  // written for format 6 and later
+  uint16_t unusedWord2 = 0;
+  std::vector<ItemPlan> items;
+  uint16_t sampleCount = 0;
+  uint16_t sampleLength = 0;
+
+  // How to encode: all are valid forms the reader accepts.
+  StringForm stringForm = StringForm::shortest;
+  bool longCounts = false;
+  bool longTags = false;
+};
+
+// Where the writer put each payload, in item order, previous versions in item order.
+struct DocumentOffsets {
+  std::vector<uint32_t> payloadOffsets;
+  std::vector<std::vector<uint32_t>> fingerprintOffsets;
+};
+
+// Returns the bytes of the update file described by `plan`.
+std::vector<uint8_t> WriteDocument(const DocumentPlan& plan, DocumentOffsets* offsets = nullptr);
+
+// Writes the 16-byte stamp record.
+void WriteStamp(ArchiveWriter& writer, const CFileStamp& stamp);

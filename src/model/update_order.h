@@ -1,0 +1,25 @@
+// CUpdateOrder: one accepted previous version of a file entry, with the location of its
+// fingerprint in the open update file. Owned by its CUpdateItem.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/class_registry.h"
+#include "model/file_stamp.h"
+
+class CUpdateOrder : public CObject {
+ public:
+  static const ClassInfo kClass;
+
+  const ClassInfo* GetRuntimeClass() const override { return &kClass; }
+  // Reads the previous-version record; the fingerprint is located, not read.
+  void ReadFields(ArchiveReader& reader) override;
+
+  uint16_t unusedWord = 0;
+  std::string unusedText1;
+  std::string unusedText2;
+  CFileStamp stamp;
+  uint32_t fingerprintOffset = 0;
+  uint32_t fingerprintLength = 0;
+};

@@ -1,0 +1,56 @@
+// The open update file as the reader sees it: a readable, seekable byte source.
+// The platform backends implement it over the OS; MemoryFile serves tests and fuzzers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFile {
+ public:
+  virtual ~CFile() = default;
+
+  // Reads up to `count` bytes at the current position into `buffer` and returns how many
+  // were read; 0 means the end of the file. Raises CFileException if the OS refuses.
+  virtual size_t Read(void* buffer, size_t count) = 0;
+
+  // Returns the current position. Raises CFileException if the OS refuses.
+  virtual uint64_t Tell() = 0;
+
+  // Moves the position by `delta` from the current one and returns the new position.
+  // Moving past the end is allowed; before the start raises CFileException.
+  virtual uint64_t SeekRelative(int64_t delta) = 0;
+
+  // Moves the position to `offset` and returns it. Raises CFileException if refused.
+  virtual uint64_t SeekAbsolute(uint64_t offset) = 0;
+
+  // Returns the file's current length in bytes. Raises CFileException if refused.
+  virtual uint64_t Length() = 0;
+
+  // The full path, for error reports (a memory file has a made-up one).
+  virtual const std::string& FullPath() const = 0;
+};
+
+// Opens `path` for reading with no sharing: no other open of the file, for reading or
+// writing, succeeds while this one lasts. Raises CFileException on failure.
+std::unique_ptr<CFile> OpenForReading(const std::string& path);
+
+// A CFile over bytes held in memory.
+class MemoryFile : public CFile {
+ public:
+  explicit MemoryFile(std::vector<uint8_t> bytes, std::string path = "memory.upd");
+
+  size_t Read(void* buffer, size_t count) override;
+  uint64_t Tell() override { return position_; }
+  uint64_t SeekRelative(int64_t delta) override;
+  uint64_t SeekAbsolute(uint64_t offset) override;
+  uint64_t Length() override { return bytes_.size(); }
+  const std::string& FullPath() const override { return path_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::string path_;
+  uint64_t position_ = 0;
+};

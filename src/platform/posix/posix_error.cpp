@@ -1,0 +1,51 @@
+#include "platform/posix/posix_error.h"
+
+#include <cerrno>
+
+#include "platform/exceptions.h"
+
+static FileCause CauseOf(int error) {
+  switch (error) {
+    case ENOENT:
+      return FileCause::fileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return FileCause::badPath;
+    case EMFILE:
+    case ENFILE:
+      return FileCause::tooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return FileCause::accessDenied;
+    case EBADF:
+      return FileCause::invalidFile;
+    case EINVAL:
+    case ESPIPE:
+    case EOVERFLOW:
+      return FileCause::badSeek;
+    case EIO:
+      return FileCause::hardIO;
+    case EWOULDBLOCK:
+      return FileCause::sharingViolation;
+    case ENOSPC:
+    case EDQUOT:
+      return FileCause::diskFull;
+    default:
+      return FileCause::generic;
+  }
+}
+
+void ThrowPosixError(const std::string& context, int error) {
+  throw CFileException(CauseOf(error), error, context);
+}
+
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}

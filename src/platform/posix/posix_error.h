@@ -1,0 +1,10 @@
+// Maps errno values to the program's file errors, in one place for the POSIX backend.
+#pragma once
+
+#include <string>
+
+// Raises CFileException for `error` (an errno value) while doing `context`.
+[[noreturn]] void ThrowPosixError(const std::string& context, int error);
+
+// Turns an engine path (Windows style, backslash-separated) into a POSIX one.
+std::string NativePath(const std::string& path);

@@ -1,0 +1,10 @@
+// Maps Win32 error codes to the program's file errors, in one place for the Win32 backend.
+#pragma once
+
+#include <string>
+
+// Raises CFileException for GetLastError() while doing `context`.
+[[noreturn]] void ThrowWin32Error(const std::string& context);
+
+// Raises CFileException for the Win32 error `code` while doing `context`.
+[[noreturn]] void ThrowWin32Error(const std::string& context, unsigned long code);
