@@ -1,0 +1,55 @@
+# The two everyday commands: `make test` and (with the main window) `make demo`.
+# Every target first installs what is missing (scripts/bootstrap.sh) and builds.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+export WINEDEBUG ?= -all
+
+.PHONY: all bootstrap native native-asan win32 wineprefix test test-native test-asan \
+        test-win32 fuzz bench demo format clean
+
+all: native native-asan win32
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+native native-asan win32: bootstrap
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j$(JOBS)
+
+wineprefix: bootstrap
+	@scripts/wine-run.sh cmd /c exit 0
+
+test-native: native
+	ctest --preset native
+
+test-asan: native-asan
+	ctest --preset native-asan
+
+test-win32: win32 wineprefix
+	ctest --preset win32
+
+test: test-native test-asan test-win32
+
+fuzz: bootstrap
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j$(JOBS)
+	mkdir -p build/fuzz/corpus/load_document build/fuzz/seeds
+	build/fuzz/tests/fuzz/make_seed_corpus build/fuzz/seeds
+	build/fuzz/tests/fuzz/load_document_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -rss_limit_mb=2048 build/fuzz/corpus/load_document build/fuzz/seeds
+
+bench: bootstrap
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j$(JOBS)
+	build/bench/bench/load_bench
+
+demo:
+	@echo "make demo: the demo product and window arrive with the main window; not built yet." >&2
+	@exit 2
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build
