@@ -28,6 +28,9 @@ have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
+have_pkg nlohmann-json3-dev || need+=(nlohmann-json3-dev)
+have_cmd mscompress || need+=(mscompress)
+have_pkg libmspack-dev || need+=(libmspack-dev)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
