@@ -12,6 +12,8 @@
 // The two classes an update file may contain.
 const ClassRegistry& UpdateClassRegistry();
 
+struct AppState;
+
 class VEzorazEdo : public CObject {
  public:
   static const ClassInfo kClass;
@@ -24,6 +26,11 @@ class VEzorazEdo : public CObject {
   // failure raises what the reader raised; `loaded` stays 0 and the items completed before
   // the failure remain, so the next call reads again and appends.
   void EnsureLoaded(CFile& file);
+
+  // A check (doUpdate false) or an update run over every entry, logging through
+  // app.log and clearing app.runOk / setting app.updateNeeded. Raises what the file
+  // layer and the load raise; the lines logged so far stay.
+  void Run(CFile& updateFile, bool doUpdate, AppState& app);
 
   // Header, as the load read it.
   uint16_t fileType = 0;

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class ArchiveReader;
+class Env;
 
 struct CFileStamp {
   uint32_t size = 0;
@@ -13,4 +15,12 @@ struct CFileStamp {
 
   // Reads the 16-byte stamp record: size, modified, versionMS, versionLS.
   void Read(ArchiveReader& reader);
+
+  // Fills the stamp from the file on disk: version 0.0 when it has no version
+  // information; size and time 0 when there is no such file. Never raises.
+  void ReadFromFile(Env& env, const std::string& path);
+
+  // This (installed) version against `expected`: 0 older, 1 same, 2 newer. versionMS
+  // decides first, then versionLS, both compared as signed 32-bit values.
+  int CompareVersion(const CFileStamp& expected) const;
 };

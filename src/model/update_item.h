@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "engine/update_error.h"
 #include "model/file_stamp.h"
 #include "model/update_order.h"
 
@@ -24,6 +25,8 @@ enum Verdict : uint16_t {
   verdictNewer = 2,
 };
 
+struct AppState;
+
 class CUpdateItem : public CObject {
  public:
   static const ClassInfo kClass;
@@ -32,6 +35,30 @@ class CUpdateItem : public CObject {
   // Reads the item record, sets `selected` from `defaultSelected`, reads the previous
   // versions and locates the new contents.
   void ReadFields(ArchiveReader& reader) override;
+
+  // Sets `targetPath` from the directory kind, the directories of `app` and `fileName`.
+  // A kind outside 0 to 3 or a path longer than 255 characters leaves `pathOk` false
+  // (the entry then fails verification; `targetPath` only names it in the log).
+  void FormPath(const AppState& app);
+
+  // Fills `installedStamp` and opens the installed file exclusively for reading and
+  // writing into `file`. Returns none, cannotWrite (opens for reading only) or
+  // fileNotFound; a kind-1 entry falls back to installDir\system\fileName.
+  UpdateError OpenInstalled(AppState& app, std::unique_ptr<CFile>& file);
+
+  // First pass of a run: forms the path and, for a selected entry, inspects the
+  // installed file and sets `verdict`. Raises what the file layer raises.
+  UpdateError Verify(CFile& updateFile, AppState& app);
+
+  // Adds the verdict line of a check. Returns none.
+  UpdateError Report(AppState& app);
+
+  // Second pass of an update: replaces the file if its verdict says so, else reports.
+  UpdateError Apply(CFile& updateFile, AppState& app);
+
+  // Lays the stored new contents onto `targetPath`, keeping the previous version under
+  // its backup name when the document asks for it. Never leaves a half-written target.
+  UpdateError ReplaceFile(CFile& updateFile, AppState& app);
 
   // Read from the file.
   std::string componentName;
@@ -50,6 +77,7 @@ class CUpdateItem : public CObject {
   bool selected = false;
   bool pendingSelected = false;
   char targetPath[256] = {};
+  bool pathOk = false;
   CFileStamp installedStamp;
   uint16_t verdict = verdictUpdate;
 };

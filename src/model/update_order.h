@@ -6,7 +6,12 @@
 #include <string>
 
 #include "archive/class_registry.h"
+#include "engine/update_error.h"
 #include "model/file_stamp.h"
+#include "platform/file.h"
+
+class CUpdateItem;
+class VEzorazEdo;
 
 class CUpdateOrder : public CObject {
  public:
@@ -15,6 +20,11 @@ class CUpdateOrder : public CObject {
   const ClassInfo* GetRuntimeClass() const override { return &kClass; }
   // Reads the previous-version record; the fingerprint is located, not read.
   void ReadFields(ArchiveReader& reader) override;
+
+  // Whether the installed file of `item`, open in `installed`, is this previous version:
+  // by stamp, then by the fingerprint's samples. Moves both files' positions.
+  UpdateError Matches(const CUpdateItem& item, CFile& installed, CFile& updateFile,
+                      const VEzorazEdo& doc) const;
 
   uint16_t unusedWord = 0;
   std::string unusedText1;

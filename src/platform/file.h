@@ -31,6 +31,10 @@ class CFile {
 
   // The full path, for error reports (a memory file has a made-up one).
   virtual const std::string& FullPath() const = 0;
+
+  // Writes all `count` bytes at the current position. Raises CFileException if the OS
+  // refuses (a full disk among others) or the file was opened for reading only.
+  virtual void Write(const void* data, size_t count);
 };
 
 // Opens `path` for reading with no sharing: no other open of the file, for reading or

@@ -27,3 +27,7 @@ uint64_t MemoryFile::SeekAbsolute(uint64_t offset) {
   position_ = offset;
   return position_;
 }
+
+void CFile::Write(const void*, size_t) {
+  throw CFileException(FileCause::accessDenied, 5, "Writing " + FullPath());
+}

@@ -10,78 +10,61 @@
 #include <cstdlib>
 
 #include "platform/exceptions.h"
-#include "platform/file.h"
 #include "platform/posix/posix_error.h"
+#include "platform/posix/posix_file.h"
 
-namespace {
+PosixFile::~PosixFile() { ::close(fd_); }
 
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) ::close(fd_);
+size_t PosixFile::Read(void* buffer, size_t count) {
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, count);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno != EINTR) ThrowPosixError("Reading " + path_, errno);
   }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
+}
 
- private:
-  int fd_;
-};
-
-class PosixFile : public CFile {
- public:
-  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-
-  size_t Read(void* buffer, size_t count) override {
-    for (;;) {
-      ssize_t n = ::read(fd_.get(), buffer, count);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) ThrowPosixError("Reading " + path_, errno);
-    }
+void PosixFile::Write(const void* data, size_t count) {
+  const char* bytes = static_cast<const char*>(data);
+  while (count > 0) {
+    ssize_t n = ::write(fd_, bytes, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ThrowPosixError("Writing " + path_, n < 0 ? errno : ENOSPC);
+    bytes += n;
+    count -= static_cast<size_t>(n);
   }
-  uint64_t Tell() override { return Move(0, SEEK_CUR, "Querying the position in "); }
-  uint64_t SeekRelative(int64_t delta) override {
-    return Move(delta, SEEK_CUR, "Moving in ");
-  }
-  uint64_t SeekAbsolute(uint64_t offset) override {
-    if (offset > static_cast<uint64_t>(INT64_MAX)) ThrowPosixError("Moving in " + path_, EINVAL);
-    return Move(static_cast<int64_t>(offset), SEEK_SET, "Moving in ");
-  }
-  uint64_t Length() override {
-    struct stat st;
-    if (::fstat(fd_.get(), &st) != 0) ThrowPosixError("Querying the size of " + path_, errno);
-    return static_cast<uint64_t>(st.st_size);
-  }
-  const std::string& FullPath() const override { return path_; }
+}
 
- private:
-  uint64_t Move(int64_t offset, int whence, const char* what) {
-    off_t r = ::lseek(fd_.get(), static_cast<off_t>(offset), whence);
-    if (r < 0) ThrowPosixError(what + path_, errno);
-    return static_cast<uint64_t>(r);
-  }
+uint64_t PosixFile::Tell() { return Move(0, SEEK_CUR, "Querying the position in "); }
 
-  ScopedFd fd_;
-  std::string path_;
-};
+uint64_t PosixFile::SeekRelative(int64_t delta) { return Move(delta, SEEK_CUR, "Moving in "); }
 
-}  // namespace
+uint64_t PosixFile::SeekAbsolute(uint64_t offset) {
+  if (offset > static_cast<uint64_t>(INT64_MAX)) ThrowPosixError("Moving in " + path_, EINVAL);
+  return Move(static_cast<int64_t>(offset), SEEK_SET, "Moving in ");
+}
+
+uint64_t PosixFile::Length() {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) ThrowPosixError("Querying the size of " + path_, errno);
+  return static_cast<uint64_t>(st.st_size);
+}
+
+uint64_t PosixFile::Move(int64_t offset, int whence, const char* what) {
+  off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  if (r < 0) ThrowPosixError(what + path_, errno);
+  return static_cast<uint64_t>(r);
+}
 
 std::unique_ptr<CFile> OpenForReading(const std::string& path) {
   std::string native = NativePath(path);
-  ScopedFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) ThrowPosixError("Opening " + path, errno);
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) ThrowPosixError("Opening " + path, errno);
-  if (S_ISDIR(st.st_mode)) ThrowPosixError("Opening " + path, EISDIR);
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) ThrowPosixError("Opening " + path, errno);
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) ThrowPosixError("Opening " + path, errno);
   char full[PATH_MAX];
   std::string fullPath = ::realpath(native.c_str(), full) ? std::string(full) : native;
-  return std::make_unique<PosixFile>(fd.release(), fullPath);
+  auto file = std::make_unique<PosixFile>(fd, fullPath);
+  struct stat st;
+  if (::fstat(fd, &st) != 0) ThrowPosixError("Opening " + path, errno);
+  if (S_ISDIR(st.st_mode)) ThrowPosixError("Opening " + path, EISDIR);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ThrowPosixError("Opening " + path, errno);
+  return file;
 }

@@ -1,0 +1,100 @@
+// Inspection of installed files: where they are, whether they can be written, their
+// stamps, and whether one is a known previous version of the update's file.
+#include <cstring>
+
+#include "app/app_state.h"
+#include "engine/paths.h"
+#include "engine/payload_order.h"
+#include "engine/sample_check.h"
+#include "model/update_item.h"
+
+void CFileStamp::ReadFromFile(Env& env, const std::string& path) {
+  FileIdentity identity = env.ReadFileIdentity(path);
+  size = identity.found ? identity.size : 0;
+  modified = identity.found ? identity.modified : 0;
+  versionMS = identity.versionMS;
+  versionLS = identity.versionLS;
+}
+
+int CFileStamp::CompareVersion(const CFileStamp& expected) const {
+  int32_t mine = static_cast<int32_t>(versionMS);
+  int32_t theirs = static_cast<int32_t>(expected.versionMS);
+  if (mine == theirs) {
+    mine = static_cast<int32_t>(versionLS);
+    theirs = static_cast<int32_t>(expected.versionLS);
+  }
+  if (mine > theirs) return 2;
+  if (mine < theirs) return 0;
+  return 1;
+}
+
+// JoinPath on text of any length, so an overlong path can still be shown whole.
+static std::string Joined(const std::string& path, const std::string& name) {
+  if (name.empty()) return path;
+  if (path.empty() || path.back() == '\\') return path + name;
+  return path + "\\" + name;
+}
+
+void CUpdateItem::FormPath(const AppState& app) {
+  std::string path;
+  switch (directoryKind) {
+    case kindWindows:
+      path = app.windowsDir;
+      break;
+    case kindSystem:
+      path = app.systemDir;
+      break;
+    case kindInstallation:
+      path = Joined(app.installDir, directory);
+      break;
+    case kindAbsolute:
+      path = directory;
+      break;
+    default:
+      // No base directory: the entry is named by its file name alone and fails.
+      CopyPath(targetPath, fileName);
+      pathOk = false;
+      return;
+  }
+  // Longer than 255 characters: the path is never cut to fit (a cut path could name
+  // another file); a shortened copy only names the entry in the log.
+  pathOk = CopyPath(targetPath, Joined(path, fileName));
+}
+
+// Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath.
+static UpdateError OpenExclusively(Env& env, const char* path, std::unique_ptr<CFile>& file) {
+  file = env.OpenExclusive(path, true);
+  if (file) return none;
+  if (env.OpenExclusive(path, false)) return cannotWrite;
+  return fileNotFound;
+}
+
+UpdateError CUpdateItem::OpenInstalled(AppState& app, std::unique_ptr<CFile>& file) {
+  installedStamp.ReadFromFile(*app.env, targetPath);
+  UpdateError rc = OpenExclusively(*app.env, targetPath, file);
+  if (rc != fileNotFound || directoryKind != kindSystem) return rc;
+  char fallback[kPathSize] = {};
+  if (!CopyPath(fallback, app.installDir) || !JoinPath(fallback, "system") ||
+      !JoinPath(fallback, fileName)) {
+    return fileNotFound;
+  }
+  std::memcpy(targetPath, fallback, sizeof targetPath);
+  installedStamp.ReadFromFile(*app.env, targetPath);
+  return OpenExclusively(*app.env, targetPath, file);
+}
+
+UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate) {
+  if (installed.versionMS != candidate.versionMS || installed.versionLS != candidate.versionLS) {
+    return differentVersion;
+  }
+  if (installed.size != candidate.size) return differentSize;
+  return none;
+}
+
+UpdateError CUpdateOrder::Matches(const CUpdateItem& item, CFile& installed, CFile& updateFile,
+                                  const VEzorazEdo& doc) const {
+  UpdateError rc = MatchStamp(item.installedStamp, stamp);
+  if (rc != none) return rc;
+  return SampleCheck(installed, updateFile, fingerprintOffset, stamp.size, doc.sampleCount,
+                     doc.sampleLength);
+}

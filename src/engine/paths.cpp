@@ -1,0 +1,41 @@
+#include "engine/paths.h"
+
+#include <cstring>
+
+bool JoinPath(char* path, const std::string& name) {
+  if (name.empty()) return true;
+  size_t length = std::strlen(path);
+  bool slash = length > 0 && path[length - 1] != '\\';
+  size_t total = length + (slash ? 1 : 0) + name.size();
+  if (total > kPathSize - 1) return false;
+  if (slash) path[length++] = '\\';
+  std::memcpy(path + length, name.data(), name.size());
+  path[total] = '\0';
+  return true;
+}
+
+bool CopyPath(char* path, const std::string& text) {
+  if (text.size() <= kPathSize - 1) {
+    std::memcpy(path, text.c_str(), text.size() + 1);
+    return true;
+  }
+  std::memcpy(path, text.data(), kPathSize - 4);
+  std::memcpy(path + kPathSize - 4, "...", 4);
+  return false;
+}
+
+std::string BackupName(const std::string& path) {
+  std::string backup = path;
+  if (!backup.empty()) backup.back() = '_';
+  return backup;
+}
+
+std::string LastComponent(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}

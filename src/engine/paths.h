@@ -1,0 +1,24 @@
+// Windows paths as the engine forms them: 255 characters at most, joined by one backslash.
+#pragma once
+
+#include <string>
+
+constexpr size_t kPathSize = 256;
+
+// Appends `name` to `path` (a buffer of 256) with one backslash between, none when `path`
+// is empty or ends in one; an empty name changes nothing. Returns false, leaving `path`
+// unchanged, when the result would exceed 255 characters: a path is never cut to fit.
+bool JoinPath(char* path, const std::string& name);
+
+// Copies `text` into `path` (a buffer of 256). Returns false, leaving a shortened copy
+// ending in "..." for display only, when it exceeds 255 characters.
+bool CopyPath(char* path, const std::string& text);
+
+// `path` with its last character replaced by '_': D:\APP\A.DLL gives D:\APP\A.DL_.
+std::string BackupName(const std::string& path);
+
+// The text after the last backslash, or the whole path when it has none.
+std::string LastComponent(const std::string& path);
+
+// The text before the last backslash, or "" when there is none.
+std::string DirectoryOf(const std::string& path);

@@ -1,0 +1,79 @@
+#include "engine/replace.h"
+
+#include "app/app_state.h"
+#include "engine/paths.h"
+#include "engine/payload_order.h"
+#include "model/update_item.h"
+
+void TempFile::Remove() {
+  if (!path_.empty()) env_.RemoveFile(path_);
+  path_.clear();
+}
+
+UpdateError ExtractPayload(Env& env, CFile& updateFile, uint32_t offset, uint32_t size,
+                           TempFile& temp) {
+  updateFile.SeekAbsolute(offset);
+  std::string directory = env.TempDirectory();
+  if (directory.empty()) return cannotCreateTemp;
+  std::string name = env.CreateTempFile(directory, "UPD");
+  if (name.empty()) return cannotCreateTemp;
+  temp.Adopt(name);
+  std::unique_ptr<CFile> out = env.CreateExclusive(name);
+  if (!out) return cannotCreateTemp;
+  uint8_t block[kPayloadBlockSize];
+  uint32_t left = size;
+  while (left > 0) {
+    size_t want = left < kPayloadBlockSize ? left : kPayloadBlockSize;
+    size_t got = 0;
+    while (got < want) {
+      size_t n = updateFile.Read(block + got, want - got);
+      if (n == 0) return cannotDecompress;  // the update file ends inside the payload
+      got += n;
+    }
+    ReverseBytes(block, want);
+    out->Write(block, want);
+    left -= static_cast<uint32_t>(want);
+  }
+  return none;
+}
+
+UpdateError ExpandOnto(Env& env, const std::string& source, const std::string& target,
+                       uint32_t expectedSize) {
+  std::string directory = DirectoryOf(target);
+  TempFile expanded(env);
+  std::string name = env.CreateTempFile(directory.empty() ? "." : directory, "UPD");
+  if (name.empty()) return cannotDecompress;
+  expanded.Adopt(name);
+  int64_t written = env.ExpandFile(source, name);
+  if (written <= 0 || static_cast<uint64_t>(written) != expectedSize) return cannotDecompress;
+  if (!env.ReplaceFile(name, target)) return cannotDecompress;
+  expanded.Release();
+  return none;
+}
+
+UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, AppState& app) {
+  Env& env = *app.env;
+  TempFile payload(env);
+  UpdateError rc = ExtractPayload(env, updateFile, payloadOffset, payloadLength, payload);
+  if (rc != none) return rc;
+  std::string target = targetPath;
+  std::string backup;
+  if (app.document.renamePrevious) {
+    backup = BackupName(target);
+    // A name ending in '_' is its own backup name: deleting "the old backup" would
+    // delete the installed file.
+    if (backup == target) return cannotRename;
+    env.RemoveFile(backup);
+    if (!env.RenameFile(target, backup)) return cannotRename;
+    app.log->AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
+  }
+  rc = ExpandOnto(env, payload.path(), target, expectedStamp.size);
+  payload.Remove();
+  if (rc != none) {
+    // Put the previous version back where it was.
+    if (!backup.empty()) env.RenameFile(backup, target);
+    return rc;
+  }
+  app.log->AddLine("Updated File %s", targetPath);
+  return none;
+}

@@ -1,0 +1,99 @@
+// File identity over stat() and the portable PE reader. The file is opened without a lock
+// (other programs may hold it; we only look), and only regular files are opened at all, so a
+// FIFO or device under an installed file's name cannot block or feed us endless bytes.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "platform/exceptions.h"
+#include "platform/file.h"
+#include "platform/file_info.h"
+#include "platform/pe_version.h"
+#include "platform/posix/posix_error.h"
+
+namespace {
+
+// A read-only CFile over a descriptor it owns; unlike OpenForReading's file it takes no lock.
+class UnlockedFile : public CFile {
+ public:
+  UnlockedFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~UnlockedFile() override { ::close(fd_); }
+  UnlockedFile(const UnlockedFile&) = delete;
+  UnlockedFile& operator=(const UnlockedFile&) = delete;
+
+  size_t Read(void* buffer, size_t count) override {
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, count);
+      if (n >= 0) return static_cast<size_t>(n);
+      if (errno != EINTR) ThrowPosixError("Reading " + path_, errno);
+    }
+  }
+  uint64_t Tell() override { return Move(0, SEEK_CUR); }
+  uint64_t SeekRelative(int64_t delta) override { return Move(delta, SEEK_CUR); }
+  uint64_t SeekAbsolute(uint64_t offset) override {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) ThrowPosixError("Moving in " + path_, EINVAL);
+    return Move(static_cast<int64_t>(offset), SEEK_SET);
+  }
+  uint64_t Length() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) ThrowPosixError("Querying the size of " + path_, errno);
+    return static_cast<uint64_t>(st.st_size);
+  }
+  const std::string& FullPath() const override { return path_; }
+
+ private:
+  uint64_t Move(int64_t offset, int whence) {
+    off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (r < 0) ThrowPosixError("Moving in " + path_, errno);
+    return static_cast<uint64_t>(r);
+  }
+
+  int fd_;
+  std::string path_;
+};
+
+uint32_t ClampSeconds(time_t seconds) {
+  if (seconds < 0) return 0;
+  if (static_cast<uint64_t>(seconds) > UINT32_MAX) return UINT32_MAX;
+  return static_cast<uint32_t>(seconds);
+}
+
+void ReadVersion(const std::string& native, FileIdentity* identity) {
+  // O_NONBLOCK: should the name have become a FIFO since stat(), open must not wait.
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  UnlockedFile file(fd, native);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  uint32_t ms = 0;
+  uint32_t ls = 0;
+  try {
+    if (ReadPeFileVersion(file, &ms, &ls)) {
+      identity->versionMS = ms;
+      identity->versionLS = ls;
+    }
+  } catch (const CFileException&) {
+    // An unreadable version is no version, as the Windows API reports it.
+  }
+}
+
+}  // namespace
+
+FileIdentity ReadFileIdentity(const std::string& path) {
+  FileIdentity identity;
+  std::string native = NativePath(path);
+  struct stat st;
+  if (::stat(native.c_str(), &st) != 0) return identity;
+  identity.found = true;
+  identity.modified = ClampSeconds(st.st_mtime);
+  // A directory has no size in its Windows directory entry, nor a version.
+  if (S_ISDIR(st.st_mode)) return identity;
+  identity.size = static_cast<uint32_t>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);
+  if (S_ISREG(st.st_mode)) ReadVersion(native, &identity);
+  return identity;
+}

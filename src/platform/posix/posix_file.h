@@ -1,0 +1,28 @@
+// CFile over a POSIX descriptor it owns, shared by the POSIX backend's opens.
+#pragma once
+
+#include <string>
+
+#include "platform/file.h"
+
+class PosixFile : public CFile {
+ public:
+  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixFile() override;
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;
+  uint64_t Tell() override;
+  uint64_t SeekRelative(int64_t delta) override;
+  uint64_t SeekAbsolute(uint64_t offset) override;
+  uint64_t Length() override;
+  const std::string& FullPath() const override { return path_; }
+  void Write(const void* data, size_t count) override;
+
+ private:
+  uint64_t Move(int64_t offset, int whence, const char* what);
+
+  int fd_;
+  std::string path_;
+};

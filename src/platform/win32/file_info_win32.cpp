@@ -1,0 +1,70 @@
+// File identity through the directory entry and the OS's own version API, which reads the
+// file without locking it.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_info.h"
+
+namespace {
+
+// FILETIME counts 100 ns ticks since 1601-01-01; this many of them lie before 1970.
+constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
+constexpr uint64_t kTicksPerSecond = 10000000ull;
+// A version block is at most 64 KiB (its length is 16 bits); the API asks for about twice
+// that to hold ANSI copies. Anything far larger is not a real version resource.
+constexpr DWORD kMaxVersionInfoSize = 1024 * 1024;
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint32_t UnixSeconds(const FILETIME& time) {
+  uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  if (ticks < kUnixEpochTicks) return 0;
+  uint64_t seconds = (ticks - kUnixEpochTicks) / kTicksPerSecond;
+  return seconds > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(seconds);
+}
+
+void ReadVersion(const std::string& path, FileIdentity* identity) {
+  DWORD ignored = 0;
+  DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0 || size > kMaxVersionInfoSize) return;
+  std::vector<uint8_t> buffer(size, 0);
+  if (!::GetFileVersionInfoA(path.c_str(), 0, size, buffer.data())) return;
+  void* value = nullptr;
+  UINT length = 0;
+  char root[] = "\\";
+  if (!::VerQueryValueA(buffer.data(), root, &value, &length) || value == nullptr ||
+      length == 0) {
+    return;
+  }
+  // The value points into `buffer`; dwFileVersionMS/LS are its bytes 8..15, which must be
+  // inside the buffer too.
+  uintptr_t start = reinterpret_cast<uintptr_t>(buffer.data());
+  uintptr_t at = reinterpret_cast<uintptr_t>(value);
+  if (at < start || at - start > buffer.size() || buffer.size() - (at - start) < 16) return;
+  const uint8_t* fixed = buffer.data() + (at - start);
+  identity->versionMS = Get32(fixed + 8);
+  identity->versionLS = Get32(fixed + 12);
+}
+
+}  // namespace
+
+FileIdentity ReadFileIdentity(const std::string& path) {
+  FileIdentity identity;
+  // FindFirstFileA takes a pattern; a name with wildcards would report some other file.
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) return identity;
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return identity;
+  ::FindClose(find);
+  identity.found = true;
+  identity.size = data.nFileSizeLow;
+  identity.modified = UnixSeconds(data.ftLastWriteTime);
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ReadVersion(path, &identity);
+  return identity;
+}

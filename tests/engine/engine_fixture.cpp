@@ -1,0 +1,140 @@
+#include "engine/engine_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/payload_order.h"
+#include "fingerprint.h"
+#include "lz/szdd.h"
+#include "platform/pe_version.h"
+#include "support/pe_builder.h"
+
+namespace fs = std::filesystem;
+
+Bytes MakeProgram(uint32_t versionMS, uint32_t versionLS, size_t size, uint32_t seed) {
+  PeImagePlan plan;
+  plan.versionMS = versionMS;
+  plan.versionLS = versionLS;
+  Bytes bytes = BuildPeImage(plan).bytes;
+  uint32_t state = seed * 2654435761u + 1;
+  while (bytes.size() < size) {
+    state = state * 1103515245u + 12345u;
+    // Runs of a few symbols: compressible, and different for every seed.
+    uint8_t symbol = static_cast<uint8_t>("program!"[(state >> 16) % 8] + (seed & 3));
+    for (int k = 0; k < 1 + static_cast<int>((state >> 8) % 5) && bytes.size() < size; ++k) {
+      bytes.push_back(symbol);
+    }
+  }
+  return bytes;
+}
+
+EngineTest::EngineTest() : root_(dir_.path()), env_(dir_.path() + "\\TEMP\\") {
+  for (const char* sub : {"APP", "APP\\system", "WIN", "WIN\\SYSTEM", "TEMP"}) {
+    fs::create_directories(Native(Win(sub)));
+  }
+  app_.env = &env_;
+  app_.log = &log_;
+  std::snprintf(app_.installDir, sizeof app_.installDir, "%s", Win("APP").c_str());
+  std::snprintf(app_.windowsDir, sizeof app_.windowsDir, "%s", Win("WIN").c_str());
+  std::snprintf(app_.systemDir, sizeof app_.systemDir, "%s", Win("WIN\\SYSTEM").c_str());
+}
+
+std::string EngineTest::Native(const std::string& windowsPath) {
+#ifdef _WIN32
+  return windowsPath;
+#else
+  std::string native = windowsPath;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+#endif
+}
+
+void EngineTest::Install(const std::string& windowsPath, const Bytes& bytes) {
+  std::string native = Native(windowsPath);
+  fs::create_directories(fs::path(native).parent_path());
+  std::ofstream out(native, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << native;
+}
+
+Bytes EngineTest::Installed(const std::string& windowsPath) const {
+  std::ifstream in(Native(windowsPath), std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool EngineTest::Exists(const std::string& windowsPath) const {
+  return fs::exists(Native(windowsPath));
+}
+
+static CFileStamp StampOf(const Bytes& bytes) {
+  CFileStamp stamp;
+  stamp.size = static_cast<uint32_t>(bytes.size());
+  stamp.modified = 1700000000;
+  MemoryFile file(bytes);
+  ReadPeFileVersion(file, &stamp.versionMS, &stamp.versionLS);
+  return stamp;
+}
+
+void EngineTest::Build(const std::vector<EntryPlan>& entries,
+                       const std::function<void(DocumentPlan&)>& tweak) {
+  DocumentPlan plan;
+  plan.formatVersion = 6;
+  plan.productName = "Demo";
+  plan.defaultDirectory = "C:\\DEMO";
+  plan.sampleCount = sampleCount_;
+  plan.sampleLength = sampleLength_;
+  for (const EntryPlan& entry : entries) {
+    ItemPlan item;
+    item.componentName = entry.name;
+    item.fileName = entry.name;
+    item.directoryKind = entry.kind;
+    item.directory = entry.directory;
+    item.defaultSelected = entry.selected;
+    item.expectedStamp = StampOf(entry.newBytes);
+    if (entry.versionMS || entry.versionLS) {
+      item.expectedStamp.versionMS = entry.versionMS;
+      item.expectedStamp.versionLS = entry.versionLS;
+    }
+    if (!entry.newBytes.empty()) {
+      item.payload = SzddCompress(entry.newBytes.data(), entry.newBytes.size(), entry.name.back());
+      ReverseBlocks(item.payload);
+    }
+    for (const Bytes& previous : entry.previous) {
+      OrderPlan order;
+      order.stamp = StampOf(previous);
+      uint16_t n = plan.sampleCount ? plan.sampleCount : 1;
+      uint16_t m = plan.sampleLength <= 1024 ? plan.sampleLength : 1024;
+      order.fingerprint = ComputeFingerprint(previous, n, m);
+      item.previousVersions.push_back(order);
+    }
+    plan.items.push_back(item);
+  }
+  if (tweak) tweak(plan);
+  updatePath_ = Win("demo.upd");
+  Install(updatePath_, WriteDocument(plan));
+  app_.updateFile = OpenForReading(Native(updatePath_));
+}
+
+void EngineTest::Run(bool doUpdate) {
+  app_.runOk = true;
+  app_.updateNeeded = false;
+  app_.document.Run(*app_.updateFile, doUpdate, app_);
+}
+
+std::vector<std::string> EngineTest::Leftovers() const {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind("UPD", 0) == 0 && name.size() > 4 &&
+        name.compare(name.size() - 4, 4, ".TMP") == 0) {
+      found.push_back(entry.path().string());
+    }
+    if (name.rfind("UPD", 0) == 0 && name.size() > 4 &&
+        name.compare(name.size() - 4, 4, ".tmp") == 0) {
+      found.push_back(entry.path().string());
+    }
+  }
+  return found;
+}

@@ -1,0 +1,178 @@
+// Paths, version comparison, stamps and the fingerprint's sample check.
+#include <cstring>
+#include <filesystem>
+
+#include "engine/engine_fixture.h"
+#include "engine/paths.h"
+#include "engine/sample_check.h"
+#include "fingerprint.h"
+
+namespace {
+
+CFileStamp Version(uint32_t ms, uint32_t ls, uint32_t size = 100) {
+  CFileStamp s;
+  s.versionMS = ms;
+  s.versionLS = ls;
+  s.size = size;
+  return s;
+}
+
+TEST(JoinPath, OneBackslashAndNeverCut) {
+  char path[256] = "D:\\APP";
+  EXPECT_TRUE(JoinPath(path, "BIN"));
+  EXPECT_TRUE(JoinPath(path, ""));
+  EXPECT_TRUE(JoinPath(path, "A.DLL"));
+  EXPECT_STREQ(path, "D:\\APP\\BIN\\A.DLL");
+  char root[256] = "D:\\";
+  EXPECT_TRUE(JoinPath(root, "A.DLL"));
+  EXPECT_STREQ(root, "D:\\A.DLL");
+  char empty[256] = "";
+  EXPECT_TRUE(JoinPath(empty, "A.DLL"));
+  EXPECT_STREQ(empty, "A.DLL");
+  char full[256];
+  std::memset(full, 'x', 250);
+  full[250] = '\0';
+  EXPECT_TRUE(JoinPath(full, "abcd"));  // 255 characters exactly
+  EXPECT_EQ(std::strlen(full), 255u);
+  full[250] = '\0';
+  EXPECT_FALSE(JoinPath(full, "abcde"));
+  EXPECT_EQ(std::strlen(full), 250u);  // unchanged
+  EXPECT_EQ(BackupName("D:\\APP\\A.DLL"), "D:\\APP\\A.DL_");
+  EXPECT_EQ(LastComponent("D:\\APP\\A.DL_"), "A.DL_");
+  EXPECT_EQ(LastComponent("A.DL_"), "A.DL_");
+}
+
+TEST(CompareVersion, SignedAndMostSignificantFirst) {
+  CFileStamp installed = Version(0x00010000, 0x00050000);
+  EXPECT_EQ(installed.CompareVersion(Version(0x00010000, 0x00070000)), 0);
+  EXPECT_EQ(installed.CompareVersion(Version(0x00000009, 0x7FFFFFFF)), 2);
+  EXPECT_EQ(installed.CompareVersion(Version(0x00010000, 0x00050000, 999)), 1);
+  // Values with the top bit set are negative: 0x80000000 is older than 1.0.
+  EXPECT_EQ(Version(0x80000000, 0).CompareVersion(Version(0x00010000, 0)), 0);
+  EXPECT_EQ(Version(1, 0).CompareVersion(Version(1, 0xFFFFFFFF)), 2);
+  // No version information against an expected 0.0: the same, whatever the size.
+  EXPECT_EQ(Version(0, 0, 5).CompareVersion(Version(0, 0, 5000)), 1);
+}
+
+class InspectionTest : public EngineTest {};
+
+TEST_F(InspectionTest, FormPathByKind) {
+  CUpdateItem item;
+  item.fileName = "A.DLL";
+  const struct {
+    uint16_t kind;
+    const char* directory;
+    std::string want;
+  } cases[] = {
+      {0, "IGNORED", Win("WIN\\A.DLL")},
+      {1, "", Win("WIN\\SYSTEM\\A.DLL")},
+      {2, "BIN", Win("APP\\BIN\\A.DLL")},
+      {2, "", Win("APP\\A.DLL")},
+      {3, "E:\\TOOLS", "E:\\TOOLS\\A.DLL"},
+      {7, "X", "A.DLL"},
+  };
+  for (const auto& c : cases) {
+    item.directoryKind = c.kind;
+    item.directory = c.directory;
+    item.FormPath(app_);
+    EXPECT_EQ(std::string(item.targetPath), c.want) << "kind " << c.kind;
+    EXPECT_EQ(item.pathOk, c.kind <= 3);
+  }
+  std::snprintf(app_.installDir, sizeof app_.installDir, "D:\\");
+  item.directoryKind = 2;
+  item.directory = "";
+  item.FormPath(app_);
+  EXPECT_STREQ(item.targetPath, "D:\\A.DLL");
+  item.directory = std::string(250, 'd');
+  item.FormPath(app_);
+  EXPECT_FALSE(item.pathOk);
+  EXPECT_LE(std::strlen(item.targetPath), 255u);
+}
+
+TEST_F(InspectionTest, StampsComeFromTheFileOnDisk) {
+  Install(Win("APP\\P.DLL"), MakeProgram(0x00020003, 0x00040005, 12345, 1));
+  Install(Win("APP\\T.TXT"), Bytes(77, 'x'));
+  CFileStamp stamp;
+  stamp.ReadFromFile(env_, Win("APP\\P.DLL"));
+  EXPECT_EQ(stamp.size, 12345u);
+  EXPECT_EQ(stamp.versionMS, 0x00020003u);
+  EXPECT_EQ(stamp.versionLS, 0x00040005u);
+  EXPECT_NE(stamp.modified, 0u);
+  stamp.ReadFromFile(env_, Win("APP\\T.TXT"));
+  EXPECT_EQ(stamp.size, 77u);
+  EXPECT_EQ(stamp.versionMS, 0u);
+  EXPECT_EQ(stamp.versionLS, 0u);
+  stamp.ReadFromFile(env_, Win("APP\\NONE.DLL"));
+  EXPECT_EQ(stamp.size, 0u);
+}
+
+TEST_F(InspectionTest, SamplesAcceptChangesOnlyOutsideTheSampledRanges) {
+  const uint16_t n = 4, m = 32;
+  Bytes previous = MakeProgram(0x00010000, 0, 40000, 2);
+  Bytes fingerprint = ComputeFingerprint(previous, n, m);
+  Bytes update = Bytes(10, 0xAA);
+  update.insert(update.end(), fingerprint.begin(), fingerprint.end());
+  MemoryFile updateFile(update);
+  uint32_t size = static_cast<uint32_t>(previous.size());
+  uint32_t step = size / (2 * n);
+  auto checkWith = [&](const Bytes& installedBytes, uint16_t count, uint16_t length) {
+    MemoryFile installed(installedBytes);
+    return SampleCheck(installed, updateFile, 10, size, count, length);
+  };
+  auto check = [&](const Bytes& installedBytes) { return checkWith(installedBytes, n, m); };
+  EXPECT_EQ(check(previous), none);
+  Bytes outside = previous;
+  outside[step / 2] ^= 0xFF;  // between a copied sample and a summed one
+  outside[size - 1] ^= 0xFF;
+  EXPECT_EQ(check(outside), none);
+  for (uint32_t at : {0u, m - 1u, step, step + m - 1u, 2 * step + 5, 7 * step + 3}) {
+    Bytes inside = previous;
+    inside[at] ^= 0x01;
+    EXPECT_EQ(check(inside), previousVersionNotCompatible) << "byte " << at;
+  }
+  // Two bytes swapped inside a summed range keep the sum: a known limit of sums.
+  Bytes swapped = previous;
+  std::swap(swapped[step], swapped[step + 1]);
+  if (swapped[step] != previous[step]) {
+    EXPECT_EQ(check(swapped), none);
+  }
+  // Parameters no fingerprint can have: refused, never divided by or overrun.
+  EXPECT_EQ(checkWith(previous, 0, m), previousVersionNotCompatible);
+  EXPECT_EQ(checkWith(previous, n, 1025), previousVersionNotCompatible);
+  // A fingerprint cut short by the end of the update file does not match.
+  MemoryFile shortUpdate(Bytes(update.begin(), update.end() - 1));
+  MemoryFile installed(previous);
+  EXPECT_EQ(SampleCheck(installed, shortUpdate, 10, size, n, m), previousVersionNotCompatible);
+}
+
+TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
+  Bytes previous = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  Bytes fingerprint = ComputeFingerprint(previous, 1, 8);
+  MemoryFile updateFile(fingerprint);
+  MemoryFile installed(previous);
+  EXPECT_EQ(SampleCheck(installed, updateFile, 0, 10, 1, 8), none);
+}
+
+TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
+  Bytes old = MakeProgram(0x00010000, 0, 3000, 3);
+  Install(Win("WIN\\SYSTEM\\R.DLL"), old);
+  Install(Win("APP\\system\\R.DLL"), old);  // the fallback must not be tried
+  std::filesystem::permissions(Native(Win("WIN\\SYSTEM\\R.DLL")),
+                               std::filesystem::perms::owner_read |
+                                   std::filesystem::perms::group_read |
+                                   std::filesystem::perms::others_read);
+  if (env_.OpenExclusive(Win("WIN\\SYSTEM\\R.DLL"), true)) {
+    GTEST_SKIP() << "this user may write read-only files (root under Wine)";
+  }
+  EntryPlan r{"R.DLL", 1};
+  r.newBytes = MakeProgram(0x00010001, 0, 3000, 4);
+  r.previous = {old};
+  Build({r});
+  Run(false);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{
+                            Win("WIN\\SYSTEM\\R.DLL") +
+                            " error [Cannot Write, Check Read-Only Attribute or File Permissions]"});
+  EXPECT_FALSE(app_.runOk);
+}
+
+}  // namespace

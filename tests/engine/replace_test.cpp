@@ -1,0 +1,190 @@
+// Replacing files: the stored block order, the temporary files, and every way a
+// replacement can fail without leaving a half-written or lost installed file.
+#include <filesystem>
+
+#include "engine/engine_fixture.h"
+#include "engine/payload_order.h"
+#include "engine/replace.h"
+
+namespace {
+
+const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
+
+class ReplaceTest : public EngineTest {
+ protected:
+  // One older, known A.DLL (or `name`) under APP.
+  void OneEntry(const std::string& name = "A.DLL") {
+    old_ = MakeProgram(kV10, 0, 20000, 1);
+    fresh_ = MakeProgram(kV11, 0, 22000, 2);
+    Install(Win("APP\\" + name), old_);
+    entry_ = EntryPlan{name};
+    entry_.newBytes = fresh_;
+    entry_.previous = {old_};
+  }
+  Bytes old_, fresh_;
+  EntryPlan entry_;
+};
+
+TEST_F(ReplaceTest, ExtractReversesEachBlockOnItsOwn) {
+  for (uint32_t size : {1u, 1023u, 1024u, 1025u, 2048u, 2049u}) {
+    Bytes stored(size + 7);
+    for (size_t i = 0; i < stored.size(); ++i) stored[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    MemoryFile update(stored);
+    TempFile temp(env_);
+    ASSERT_EQ(ExtractPayload(env_, update, 7, size, temp), none);
+    Bytes want(stored.begin() + 7, stored.end());
+    ReverseBlocks(want);
+    EXPECT_EQ(Installed(temp.path()), want) << size;
+    if (size == 1025) {
+      EXPECT_EQ(want[1024], stored[7 + 1024]);  // a lone last byte stays where it is
+    }
+    std::string path = temp.path();
+    temp.Remove();
+    EXPECT_FALSE(Exists(path));
+  }
+  // Size 0 leaves an empty file; an update file that ends inside the payload is refused.
+  MemoryFile update(Bytes(100, 1));
+  TempFile empty(env_);
+  EXPECT_EQ(ExtractPayload(env_, update, 0, 0, empty), none);
+  EXPECT_TRUE(Installed(empty.path()).empty());
+  TempFile cut(env_);
+  EXPECT_EQ(ExtractPayload(env_, update, 50, 1000, cut), cannotDecompress);
+}
+
+TEST_F(ReplaceTest, EmptyPayloadCannotBeDecompressed) {
+  OneEntry();
+  Build({entry_}, [](DocumentPlan& plan) { plan.items[0].payload.clear(); });
+  Run(true);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\A.DLL") +
+                                                 " error [Cannot Decompress. UPD may be corrupted]"});
+  EXPECT_FALSE(app_.runOk);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ReplaceTest, PayloadOfTheWrongSizeLeavesTheTargetAlone) {
+  OneEntry();
+  // Contents that expand fine, but to another file than the entry announces.
+  Build({entry_}, [](DocumentPlan& plan) { plan.items[0].expectedStamp.size += 1; });
+  app_.document.EnsureLoaded(*app_.updateFile);
+  // The installed version is still older: the stamp's size does not take part.
+  for (bool rename : {false, true}) {
+    app_.document.renamePrevious = rename;
+    Run(true);
+    EXPECT_EQ(log_.lines.back(),
+              Win("APP\\A.DLL") + " error [Cannot Decompress. UPD may be corrupted]");
+    EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_) << "rename " << rename;
+    EXPECT_FALSE(Exists(Win("APP\\A.DL_")));  // the backup was moved back
+    EXPECT_TRUE(Leftovers().empty());
+  }
+}
+
+TEST_F(ReplaceTest, UpdateFileEndingInsideThePayload) {
+  OneEntry();
+  Build({entry_}, [](DocumentPlan& plan) {
+    plan.items[0].payload.resize(plan.items[0].payload.size() - 100);
+  });
+  // Keep the record as announced but cut the file inside the payload: rewrite it with
+  // a length field that runs past what follows.
+  Bytes bytes = Installed(updatePath_);
+  app_.updateFile.reset();
+  app_.document = VEzorazEdo();
+  {
+    std::unique_ptr<CFile> file = OpenForReading(Native(updatePath_));
+    app_.document.EnsureLoaded(*file);
+  }
+  uint32_t at = app_.document.items[0]->payloadOffset;
+  uint32_t length = app_.document.items[0]->payloadLength + 5000;
+  for (int i = 0; i < 4; ++i) bytes[at - 4 + i] = static_cast<uint8_t>(length >> (8 * i));
+  Install(updatePath_, bytes);
+  app_.updateFile = OpenForReading(Native(updatePath_));
+  app_.document = VEzorazEdo();
+  // The load stops at the sample parameters: give the document what it had, by hand.
+  EXPECT_THROW(app_.document.EnsureLoaded(*app_.updateFile), CArchiveException);
+  ASSERT_EQ(app_.document.items.size(), 1u);
+  CUpdateItem& item = *app_.document.items[0];
+  item.FormPath(app_);
+  item.verdict = verdictUpdate;
+  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_), cannotDecompress);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ReplaceTest, BackupNameEqualToTheTargetIsRefused) {
+  OneEntry("DATA.DA_");
+  Build({entry_});
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
+  Run(true);
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{
+                Win("APP\\DATA.DA_") +
+                " error [Cannot rename File. Check Read-Only Attribute or File Permissions]"});
+  EXPECT_EQ(Installed(Win("APP\\DATA.DA_")), old_);
+  EXPECT_TRUE(Leftovers().empty());
+  app_.document.renamePrevious = false;  // without renaming it updates normally
+  Run(true);
+  EXPECT_EQ(Installed(Win("APP\\DATA.DA_")), fresh_);
+}
+
+TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
+  OneEntry();
+  Build({entry_});
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
+  // A directory under the backup name can be neither deleted nor replaced.
+  std::filesystem::create_directories(Native(Win("APP\\A.DL_\\x")));
+  Run(true);
+  EXPECT_EQ(log_.lines.back(),
+            Win("APP\\A.DLL") +
+                " error [Cannot rename File. Check Read-Only Attribute or File Permissions]");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ReplaceTest, UnusableTemporaryFolder) {
+  OneEntry();
+  Build({entry_});
+  env_.tempOverride = Win("NO\\SUCH\\FOLDER\\");
+  Run(true);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{
+                            Win("APP\\A.DLL") +
+                            " error [Cannot create temp file. Check Read-Only Attribute or File "
+                            "Permissions]"});
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ReplaceTest, UnknownKindAndOverlongPathsAreNotFound) {
+  OneEntry();
+  EntryPlan odd{"ODD.DLL", 9};
+  odd.newBytes = fresh_;
+  EntryPlan deep{"DEEP.DLL", 2, std::string(240, 'd')};
+  deep.newBytes = fresh_;
+  Build({odd, deep});
+  Run(false);
+  ASSERT_EQ(log_.lines.size(), 2u);
+  EXPECT_EQ(log_.lines[0], "ODD.DLL error [File Not Found]");
+  EXPECT_EQ(log_.lines[1].size(), 255u);  // the line is cut, the path was never used
+  EXPECT_FALSE(app_.runOk);
+}
+
+TEST_F(ReplaceTest, SampleParametersNoFingerprintCanHave) {
+  OneEntry();
+  sampleCount_ = 0;
+  Build({entry_});
+  Run(false);
+  EXPECT_EQ(log_.lines[0],
+            Win("APP\\A.DLL") + " error [Cannot Update. Previous Version not Compatible]");
+  sampleCount_ = 2;
+  sampleLength_ = 2000;
+  app_.document = VEzorazEdo();
+  app_.updateFile.reset();
+  Build({entry_});
+  Run(false);
+  EXPECT_EQ(log_.lines[0],
+            Win("APP\\A.DLL") + " error [Cannot Update. Previous Version not Compatible]");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+// Check and update runs over whole products.
+#include "engine/engine_fixture.h"
+
+namespace {
+
+const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
+
+class RunTest : public EngineTest {
+ protected:
+  // A.DLL older and known, B.DLL not selected, E.DLL already of the update's version.
+  void ThreeEntries() {
+    oldA_ = MakeProgram(kV10, 5, 30000, 1);
+    newA_ = MakeProgram(kV11, 0, 34000, 2);
+    Bytes newB = MakeProgram(kV11, 0, 5000, 3);
+    newE_ = MakeProgram(kV11, 0, 9000, 4);
+    Install(Win("APP\\A.DLL"), oldA_);
+    Install(Win("APP\\B.DLL"), MakeProgram(kV10, 0, 5000, 5));
+    Install(Win("APP\\E.DLL"), newE_);
+    EntryPlan a{"A.DLL"};
+    a.newBytes = newA_;
+    a.previous = {MakeProgram(kV10, 4, 29000, 6), oldA_};
+    EntryPlan b{"B.DLL"};
+    b.selected = 0;
+    b.newBytes = newB;
+    EntryPlan e{"E.DLL"};
+    e.selected = 2;
+    e.newBytes = newE_;
+    Build({a, b, e});
+  }
+  Bytes oldA_, newA_, newE_;
+};
+
+TEST_F(RunTest, CheckLogsOneVerdictPerEntry) {
+  ThreeEntries();
+  Run(false);
+  std::vector<std::string> want = {
+      Win("APP\\A.DLL") + " will be updated",
+      Win("APP\\B.DLL") + " will not be updated (User Selection)",
+      Win("APP\\E.DLL") + " is up to date",
+  };
+  EXPECT_EQ(log_.lines, want);
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_TRUE(app_.updateNeeded);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(RunTest, UpdateWithRenamingKeepsThePreviousVersion) {
+  ThreeEntries();
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
+  Install(Win("APP\\A.DL_"), Bytes{1, 2, 3});  // an earlier backup is replaced
+  Run(true);
+  std::vector<std::string> want = {
+      Win("APP\\A.DLL") + " renamed to A.DL_",
+      "Updated File " + Win("APP\\A.DLL"),
+      Win("APP\\B.DLL") + " was not updated (User Selection)",
+      Win("APP\\E.DLL") + " is up to date",
+  };
+  EXPECT_EQ(log_.lines, want);
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_TRUE(app_.updateNeeded);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(Installed(Win("APP\\A.DL_")), oldA_);
+  EXPECT_EQ(Installed(Win("APP\\E.DLL")), newE_);
+  EXPECT_TRUE(Leftovers().empty());
+
+  // Now everything is current: a second check finds nothing to do.
+  Run(false);
+  EXPECT_EQ(log_.lines[0], Win("APP\\A.DLL") + " is up to date");
+  EXPECT_FALSE(app_.updateNeeded);
+}
+
+TEST_F(RunTest, UpdateWithoutRenamingOverwritesInPlace) {
+  ThreeEntries();
+  Run(true);
+  ASSERT_EQ(log_.lines.size(), 3u);
+  EXPECT_EQ(log_.lines[0], "Updated File " + Win("APP\\A.DLL"));
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_FALSE(Exists(Win("APP\\A.DL_")));
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(RunTest, MissingSelectedFileStopsTheUpdateUnselectedDoesNot) {
+  ThreeEntries();
+  std::filesystem::remove(Native(Win("APP\\B.DLL")));  // unselected: no error
+  Run(false);
+  EXPECT_TRUE(app_.runOk);
+  std::filesystem::remove(Native(Win("APP\\E.DLL")));  // selected: an error
+  Run(false);
+  std::vector<std::string> want = {
+      Win("APP\\A.DLL") + " will be updated",
+      Win("APP\\B.DLL") + " will not be updated (User Selection)",
+      Win("APP\\E.DLL") + " error [File Not Found]",
+  };
+  EXPECT_EQ(log_.lines, want);
+  EXPECT_FALSE(app_.runOk);
+  Run(true);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\E.DLL") + " error [File Not Found]"});
+  EXPECT_FALSE(app_.runOk);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);  // nothing replaced
+}
+
+TEST_F(RunTest, OlderFileMatchingNoPreviousVersionFails) {
+  Install(Win("APP\\A.DLL"), MakeProgram(kV10, 9, 30000, 7));
+  EntryPlan a{"A.DLL"};
+  a.newBytes = MakeProgram(kV11, 0, 30000, 8);
+  a.previous = {MakeProgram(kV10, 5, 30000, 9)};  // another build
+  EntryPlan c{"C.DLL"};
+  c.newBytes = MakeProgram(kV11, 0, 3000, 10);  // no previous versions at all
+  Install(Win("APP\\C.DLL"), MakeProgram(kV10, 0, 3000, 11));
+  Build({a, c});
+  Run(true);
+  std::vector<std::string> want = {
+      Win("APP\\A.DLL") + " error [Cannot Update. Previous Version not Compatible]",
+      Win("APP\\C.DLL") + " error [Cannot Update. Previous Version not Compatible]",
+  };
+  EXPECT_EQ(log_.lines, want);
+  EXPECT_FALSE(app_.runOk);
+  EXPECT_TRUE(app_.updateNeeded);
+}
+
+TEST_F(RunTest, NewerAndUpToDateFilesAreReportedNotReplaced) {
+  Bytes newer = MakeProgram(kV11, 0x00010000, 4000, 12);
+  Bytes same = MakeProgram(kV11, 0, 4100, 13);
+  Install(Win("WIN\\N.DLL"), newer);
+  Install(Win("APP\\BIN\\S.DLL"), same);
+  EntryPlan n{"N.DLL", 0};
+  n.newBytes = MakeProgram(kV11, 0, 4000, 14);
+  EntryPlan s{"S.DLL", 2, "BIN"};
+  s.newBytes = MakeProgram(kV11, 0, 4000, 15);  // same version, other size: up to date
+  Build({n, s});
+  Run(true);
+  std::vector<std::string> want = {Win("WIN\\N.DLL") + " is newer than the upd",
+                                   Win("APP\\BIN\\S.DLL") + " is up to date"};
+  EXPECT_EQ(log_.lines, want);
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_FALSE(app_.updateNeeded);
+  EXPECT_EQ(Installed(Win("WIN\\N.DLL")), newer);
+}
+
+TEST_F(RunTest, SystemEntryFallsBackToTheInstallationsSystemFolder) {
+  Bytes old = MakeProgram(kV10, 0, 8000, 16);
+  Bytes fresh = MakeProgram(kV11, 0, 8200, 17);
+  Install(Win("APP\\system\\S.DLL"), old);
+  EntryPlan s{"S.DLL", 1};
+  s.newBytes = fresh;
+  s.previous = {old};
+  Build({s});
+  Run(false);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\system\\S.DLL") + " will be updated"});
+  Run(true);
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{"Updated File " + Win("APP\\system\\S.DLL")});
+  EXPECT_EQ(Installed(Win("APP\\system\\S.DLL")), fresh);
+  EXPECT_FALSE(Exists(Win("WIN\\SYSTEM\\S.DLL")));
+}
+
+TEST_F(RunTest, FileHeldOpenElsewhereIsNotFound) {
+  ThreeEntries();
+  std::unique_ptr<CFile> holder = OpenForReading(Native(Win("APP\\A.DLL")));
+  Run(false);
+  EXPECT_EQ(log_.lines[0], Win("APP\\A.DLL") + " error [File Not Found]");
+  EXPECT_FALSE(app_.runOk);
+}
+
+TEST_F(RunTest, EmptyDocumentRunsCleanly) {
+  Build({});
+  Run(true);
+  EXPECT_TRUE(log_.lines.empty());
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_FALSE(app_.updateNeeded);
+}
+
+TEST_F(RunTest, DamagedDocumentRaisesAndKeepsTheLinesSoFar) {
+  ThreeEntries();
+  Bytes bytes = Installed(updatePath_);
+  app_.updateFile.reset();
+  bytes.resize(bytes.size() - 3);  // cut inside the fingerprint parameters
+  Install(updatePath_, bytes);
+  app_.updateFile = OpenForReading(Native(updatePath_));
+  log_.lines = {"earlier"};
+  EXPECT_THROW(Run(false), CArchiveException);
+  EXPECT_TRUE(log_.lines.empty());  // cleared before the load
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_FALSE(app_.document.loaded);
+}
+
+}  // namespace

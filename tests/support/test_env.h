@@ -1,0 +1,49 @@
+// An Env for tests: the real backend with its own temporary-files directory, and the
+// option to make one chosen call fail (the Nth, once or from then on), including the
+// reads, writes and moves of the files it hands out.
+#pragma once
+
+#include <string>
+
+#include "platform/env.h"
+
+class TestEnv : public Env {
+ public:
+  explicit TestEnv(std::string tempDirectory, Env& inner = Env::Default())
+      : inner_(inner), temp_(std::move(tempDirectory)) {}
+
+  // Fails call number `n` (1-based, counted from now); with `sticky` every later call too.
+  void FailCall(long n, bool sticky) {
+    calls = 0;
+    failAt_ = n;
+    sticky_ = sticky;
+    fired = false;
+  }
+  void Heal() { failAt_ = 0; }
+
+  // Counts a call and tells whether it must fail.
+  bool Fault();
+
+  std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting) override;
+  std::unique_ptr<CFile> CreateExclusive(const std::string& path) override;
+  FileIdentity ReadFileIdentity(const std::string& path) override;
+  std::string TempDirectory() override;
+  std::string CreateTempFile(const std::string& directory, const char* prefix) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+  int64_t ExpandFile(const std::string& source, const std::string& target) override;
+
+  // Wraps a file so that its calls count and can fail too.
+  std::unique_ptr<CFile> Wrap(std::unique_ptr<CFile> file);
+
+  long calls = 0;
+  bool fired = false;
+  std::string tempOverride;  // when set, TempDirectory returns it instead
+
+ private:
+  Env& inner_;
+  std::string temp_;
+  long failAt_ = 0;
+  bool sticky_ = false;
+};

@@ -1,0 +1,135 @@
+#include "inspect.h"
+
+#include <cstdio>
+
+#include "engine/payload_order.h"
+#include "lz/szdd.h"
+#include "model/document.h"
+
+namespace {
+
+const char* KindName(uint16_t kind) {
+  static const char* const kNames[] = {"windows", "system", "installation", "absolute"};
+  return kind < 4 ? kNames[kind] : "unknown";
+}
+
+std::string Version(const CFileStamp& s) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", s.versionMS >> 16, s.versionMS & 0xFFFF,
+                s.versionLS >> 16, s.versionLS & 0xFFFF);
+  return text;
+}
+
+// The stored payload of one entry, read block by block and put back in order.
+class PayloadSource : public ByteSource {
+ public:
+  PayloadSource(CFile& file, uint32_t offset, uint32_t length) : file_(file), left_(length) {
+    file_.SeekAbsolute(offset);
+  }
+  size_t Read(uint8_t* buffer, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      if (pos_ == have_) {
+        if (left_ == 0) break;
+        size_t want = left_ < kPayloadBlockSize ? left_ : kPayloadBlockSize;
+        have_ = 0;
+        while (have_ < want) {
+          size_t n = file_.Read(block_ + have_, want - have_);
+          if (n == 0) break;
+          have_ += n;
+        }
+        if (have_ < want) short_ = true;
+        left_ -= want;
+        pos_ = 0;
+        ReverseBytes(block_, have_);
+        if (have_ == 0) break;
+      }
+      size_t n = have_ - pos_ < count - done ? have_ - pos_ : count - done;
+      for (size_t i = 0; i < n; ++i) buffer[done + i] = block_[pos_ + i];
+      pos_ += n;
+      done += n;
+    }
+    return done;
+  }
+  bool cutShort() const { return short_; }
+
+ private:
+  CFile& file_;
+  uint32_t left_;
+  uint8_t block_[kPayloadBlockSize];
+  size_t have_ = 0;
+  size_t pos_ = 0;
+  bool short_ = false;
+};
+
+class CountingSink : public ByteSink {
+ public:
+  void Write(const uint8_t*, size_t count) override { written += count; }
+  uint64_t written = 0;
+};
+
+}  // namespace
+
+void ListUpdate(const std::string& path, std::ostream& out) {
+  std::unique_ptr<CFile> file = OpenForReading(path);
+  VEzorazEdo doc;
+  doc.EnsureLoaded(*file);
+  out << "Update file:       " << file->FullPath() << "\n";
+  out << "Format:            " << doc.formatVersion << " (file type " << doc.fileType
+      << ", signature \"" << doc.signature << "\")\n";
+  out << "Product:           " << doc.productName << "\n";
+  out << "Description:       " << doc.description << "\n";
+  out << "Failure message:   " << doc.failureMessage << "\n";
+  out << "Default directory: " << doc.defaultDirectory << "\n";
+  if (doc.formatVersion >= 6) {
+    out << "Registry key:      Software\\" << doc.registryPath[0] << "\\" << doc.registryPath[1]
+        << "\\" << doc.registryPath[2] << " (PathName)\n";
+  }
+  out << "Samples:           " << doc.sampleCount << " x " << doc.sampleLength << " bytes\n";
+  out << "Files:             " << doc.items.size() << "\n";
+  char line[512];
+  std::snprintf(line, sizeof line, "  %-3s %-12s %-16s %-14s %-15s %10s %10s %4s %s\n", "#",
+                "kind", "directory", "file", "version", "size", "stored", "prev", "component");
+  out << line;
+  for (size_t i = 0; i < doc.items.size(); ++i) {
+    const CUpdateItem& item = *doc.items[i];
+    std::snprintf(line, sizeof line, "  %-3zu %-12s %-16s %-14s %-15s %10u %10u %4zu %s%s\n", i + 1,
+                  KindName(item.directoryKind), item.directory.c_str(), item.fileName.c_str(),
+                  Version(item.expectedStamp).c_str(), item.expectedStamp.size,
+                  item.payloadLength, item.previousVersions.size(), item.componentName.c_str(),
+                  item.selected ? "" : " (not selected)");
+    out << line;
+  }
+}
+
+bool VerifyUpdate(const std::string& path, std::ostream& out) {
+  std::unique_ptr<CFile> file = OpenForReading(path);
+  VEzorazEdo doc;
+  doc.EnsureLoaded(*file);
+  uint64_t length = file->Length();
+  bool allGood = true;
+  for (size_t i = 0; i < doc.items.size(); ++i) {
+    const CUpdateItem& item = *doc.items[i];
+    std::string verdict;
+    if (static_cast<uint64_t>(item.payloadOffset) + item.payloadLength > length) {
+      verdict = "FAILED: the stored contents run past the end of the file";
+    } else {
+      PayloadSource source(*file, item.payloadOffset, item.payloadLength);
+      CountingSink sink;
+      SzddResult result = SzddExpand(source, sink);
+      if (!result.ok || sink.written == 0) {
+        verdict = "FAILED: the stored contents do not expand";
+      } else if (sink.written != item.expectedStamp.size) {
+        verdict = "FAILED: expands to " + std::to_string(sink.written) + " bytes, expected " +
+                  std::to_string(item.expectedStamp.size);
+      } else {
+        verdict = "ok, " + std::to_string(sink.written) + " bytes";
+      }
+    }
+    if (verdict.compare(0, 2, "ok") != 0) allGood = false;
+    out << "  " << (i + 1) << " " << item.fileName << ": " << verdict << "\n";
+  }
+  out << (allGood ? "All " + std::to_string(doc.items.size()) + " entries expand as expected.\n"
+                  : std::string("Some entries are damaged.\n"));
+  return allGood;
+}

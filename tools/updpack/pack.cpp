@@ -1,0 +1,147 @@
+#include "pack.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "engine/payload_order.h"
+#include "fingerprint.h"
+#include "lz/szdd.h"
+#include "platform/file_info.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint64_t kMaxStored = 0x7FFFFFFF;  // a payload the reader can skip in one move
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path, const std::string& field) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    throw PackError(field + ": cannot read " + path + ": no such file");
+  }
+  uint64_t size = fs::file_size(path, ec);
+  if (ec) throw PackError(field + ": cannot read " + path + ": " + ec.message());
+  if (size > 0xFFFFFFFFull) throw PackError(field + ": " + path + " is 4 GiB or larger");
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> data(static_cast<size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
+    throw PackError(field + ": cannot read " + path + ": " + std::strerror(errno));
+  }
+  return data;
+}
+
+CFileStamp StampOf(const std::string& path, const std::vector<uint8_t>& data,
+                   const std::string& field, const PackReport& report) {
+  FileIdentity identity = ReadFileIdentity(path);
+  if (!identity.found) throw PackError(field + ": cannot read " + path);
+  CFileStamp stamp;
+  stamp.size = static_cast<uint32_t>(data.size());
+  stamp.modified = identity.modified;
+  stamp.versionMS = identity.versionMS;
+  stamp.versionLS = identity.versionLS;
+  bool looksLikeProgram = data.size() >= 2 && data[0] == 'M' && data[1] == 'Z';
+  if (looksLikeProgram && stamp.versionMS == 0 && stamp.versionLS == 0 && report.warning) {
+    report.warning(field + ": no version resource could be read from " + path +
+                   "; version 0.0 is used");
+  }
+  return stamp;
+}
+
+std::string VersionText(const CFileStamp& s) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", s.versionMS >> 16, s.versionMS & 0xFFFF,
+                s.versionLS >> 16, s.versionLS & 0xFFFF);
+  return text;
+}
+
+}  // namespace
+
+DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
+  DocumentPlan plan;
+  plan.formatVersion = manifest.format;
+  plan.description = manifest.description;
+  plan.productName = manifest.product;
+  plan.failureMessage = manifest.failureMessage;
+  plan.defaultDirectory = manifest.defaultDirectory;
+  for (int i = 0; i < 3; ++i) plan.registryPath[i] = manifest.registry[i];
+  plan.sampleCount = manifest.sampleCount;
+  plan.sampleLength = manifest.sampleLength;
+  uint64_t total = 0;
+  for (size_t i = 0; i < manifest.files.size(); ++i) {
+    const ManifestFile& file = manifest.files[i];
+    std::string field = "files[" + std::to_string(i) + "]";
+    ItemPlan item;
+    item.componentName = file.component;
+    item.description = file.description;
+    item.defaultSelected = file.defaultSelected;
+    item.fileName = file.name;
+    item.directoryKind = file.directoryKind;
+    item.directory = file.directory;
+    std::vector<uint8_t> data = ReadWholeFile(file.newPath, field + ".new");
+    if (data.empty()) {
+      // An empty file compresses to a bare header, which expands to nothing: the updater
+      // would report every such entry as damaged.
+      throw PackError(field + ".new: " + file.newPath + " is empty; it cannot be shipped");
+    }
+    item.expectedStamp = StampOf(file.newPath, data, field + ".new", report);
+    item.payload = SzddCompress(data.data(), data.size(), file.name.back());
+    if (item.payload.size() > kMaxStored) {
+      throw PackError(field + ".new: " + file.newPath + " is too large for an update file");
+    }
+    ReverseBlocks(item.payload);
+    for (size_t k = 0; k < file.previousPaths.size(); ++k) {
+      std::string where = field + ".previous[" + std::to_string(k) + "]";
+      std::vector<uint8_t> previous = ReadWholeFile(file.previousPaths[k], where);
+      OrderPlan order;
+      order.stamp = StampOf(file.previousPaths[k], previous, where, report);
+      order.fingerprint = ComputeFingerprint(previous, manifest.sampleCount, manifest.sampleLength);
+      item.previousVersions.push_back(std::move(order));
+    }
+    total += item.payload.size() + item.previousVersions.size() * 64;
+    if (total > 0xF0000000ull) throw PackError(field + ": the update file would exceed 4 GiB");
+    if (report.progress) {
+      report.progress(file.name + " " + VersionText(item.expectedStamp) + ", " +
+                      std::to_string(data.size()) + " -> " + std::to_string(item.payload.size()) +
+                      " bytes, " + std::to_string(file.previousPaths.size()) +
+                      " previous version(s)");
+    }
+    plan.items.push_back(std::move(item));
+  }
+  return plan;
+}
+
+void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+  fs::path target(path);
+  std::random_device random;
+  fs::path temp = target;
+  temp += ".tmp" + std::to_string(random() % 1000000);
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) throw PackError("cannot write " + path + ": " + std::strerror(errno));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      throw PackError("cannot write " + path + " (disk full?)");
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw PackError("cannot write " + path + ": " + ec.message());
+  }
+}
+
+void BuildUpdate(const Manifest& manifest, const std::string& outputPath,
+                 const PackReport& report) {
+  DocumentPlan plan = PlanUpdate(manifest, report);
+  WriteFileAtomically(outputPath, WriteDocument(plan));
+}
