@@ -38,11 +38,24 @@ fuzz: bootstrap
 	build/fuzz/tests/fuzz/make_seed_corpus build/fuzz/seeds
 	build/fuzz/tests/fuzz/load_document_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -rss_limit_mb=2048 build/fuzz/corpus/load_document build/fuzz/seeds
+	mkdir -p build/fuzz/corpus/pe_version build/fuzz/seeds-pe
+	build/fuzz/tests/fuzz/make_pe_seeds build/fuzz/seeds-pe
+	find /usr/lib/i386-linux-gnu/wine/i386-windows -name '*.dll' ! -name 'lz*' -size -16k 2>/dev/null \
+	  | head -n 8 | xargs -r cp -t build/fuzz/seeds-pe
+	build/fuzz/tests/fuzz/pe_version_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -rss_limit_mb=2048 build/fuzz/corpus/pe_version build/fuzz/seeds-pe
+	mkdir -p build/fuzz/corpus/szdd_expand build/fuzz/seeds-szdd
+	build/fuzz/tests/fuzz/make_szdd_seeds build/fuzz/seeds-szdd
+	build/fuzz/tests/fuzz/szdd_expand_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -rss_limit_mb=2048 build/fuzz/corpus/szdd_expand build/fuzz/seeds-szdd
 
 bench: bootstrap
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j$(JOBS)
 	build/bench/bench/load_bench
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j$(JOBS) --target lz32_bench
+	bench/codec_bench.sh build/bench build/win32
 
 demo:
 	@echo "make demo: the demo product and window arrive with the main window; not built yet." >&2

@@ -86,8 +86,8 @@ TEST_F(ReplaceTest, UpdateFileEndingInsideThePayload) {
   });
   // Keep the record as announced but cut the file inside the payload: rewrite it with
   // a length field that runs past what follows.
+  app_.updateFile.reset();  // no sharing: close it before reading it here
   Bytes bytes = Installed(updatePath_);
-  app_.updateFile.reset();
   app_.document = VEzorazEdo();
   {
     std::unique_ptr<CFile> file = OpenForReading(Native(updatePath_));

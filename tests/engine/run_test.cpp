@@ -174,8 +174,8 @@ TEST_F(RunTest, EmptyDocumentRunsCleanly) {
 
 TEST_F(RunTest, DamagedDocumentRaisesAndKeepsTheLinesSoFar) {
   ThreeEntries();
+  app_.updateFile.reset();  // no sharing: close it before reading it here
   Bytes bytes = Installed(updatePath_);
-  app_.updateFile.reset();
   bytes.resize(bytes.size() - 3);  // cut inside the fingerprint parameters
   Install(updatePath_, bytes);
   app_.updateFile = OpenForReading(Native(updatePath_));

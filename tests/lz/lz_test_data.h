@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -127,8 +126,15 @@ inline std::vector<uint8_t> Compress(const std::vector<uint8_t>& input, char mis
 
 // The whole file at `path`, or nothing when it cannot be read.
 inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::streamoff size = in.tellg();
+  if (size <= 0) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), size);
+  if (!in) return {};
+  return bytes;
 }
 
 }  // namespace lztest

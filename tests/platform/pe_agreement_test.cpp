@@ -2,9 +2,8 @@
 // system directory. Where the OS finds no fixed version, ours must refuse too (return false):
 // the engine treats both as 0.0, but a stricter test catches a reader that finds versions
 // the OS would not, which would make an updater see a file as newer than Windows does.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -166,6 +165,7 @@ TEST(PeAgreement, EverySystemDllReadsAsTheOsReadsIt) {
   CompareDirectory(dir, "*.exe", &programs);
   Report("system programs", dir, programs, SecondsSince(start));
 }
+
 // The system directory of a 32-bit prefix holds PE32 images only. Wine's own 64-bit DLLs, on
 // the host disk, give real PE32+ images to compare when they are installed.
 TEST(PeAgreement, HostPe32PlusDllsReadAsTheOsReadsThem) {

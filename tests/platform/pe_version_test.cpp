@@ -128,7 +128,8 @@ TEST(PeVersion, RefusesMalformedImages) {
       {"e_lfanew at the last bytes",
        [](const PeImage&, auto& b) { Put32(b, 0x3C, static_cast<uint32_t>(b.size() - 8)); }},
       {"PE signature", [](const PeImage& i, auto& b) { b[i.peHeader + 2] = 'X'; }},
-      {"optional header magic", [](const PeImage& i, auto& b) { Put16(b, i.optionalHeader, 0x107); }},
+      {"optional header magic",
+       [](const PeImage& i, auto& b) { Put16(b, i.optionalHeader, 0x107); }},
       {"optional header too small for the resource directory",
        [](const PeImage& i, auto& b) { Put16(b, i.peHeader + 20, 0x60); }},
       {"only two data directories",
@@ -171,10 +172,10 @@ TEST(PeVersion, RefusesMalformedImages) {
        }},
       {"name directory leading to data",
        [](const PeImage& i, auto& b) {
-         Put32(b, i.nameDirectory + 20,
-               static_cast<uint32_t>(i.dataEntry - i.resourceSection));
+         Put32(b, i.nameDirectory + 20, static_cast<uint32_t>(i.dataEntry - i.resourceSection));
        }},
-      {"name directory empty", [](const PeImage& i, auto& b) { Put16(b, i.nameDirectory + 14, 0); }},
+      {"name directory empty",
+       [](const PeImage& i, auto& b) { Put16(b, i.nameDirectory + 14, 0); }},
       {"language entry leading to its own directory",
        [](const PeImage& i, auto& b) {
          Put32(b, i.languageDirectory + 20,

@@ -19,8 +19,8 @@ struct PeImagePlan {
 // File offsets of the structures in a built image.
 struct PeImage {
   std::vector<uint8_t> bytes;
-  size_t peHeader = 0;            // "PE\0\0"
-  size_t optionalHeader = 0;      // the optional header's magic
+  size_t peHeader = 0;               // "PE\0\0"
+  size_t optionalHeader = 0;         // the optional header's magic
   size_t resourceDataDirectory = 0;  // data directory 2: RVA, size
   size_t sectionTable = 0;
   size_t resourceSectionHeader = 0;  // the .rsrc entry of the section table

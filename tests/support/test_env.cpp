@@ -35,7 +35,7 @@ class FaultyFile : public CFile {
 
  private:
   void Check(const char* what) {
-    if (env_.Fault()) {
+    if (env_.Fault(what)) {
       throw CFileException(FileCause::hardIO, 1117, std::string(what) + " " + FullPath());
     }
   }
@@ -45,10 +45,11 @@ class FaultyFile : public CFile {
 
 }  // namespace
 
-bool TestEnv::Fault() {
+bool TestEnv::Fault(const char* what) {
   ++calls;
   if (failAt_ == 0) return false;
   if (calls == failAt_ || (sticky_ && calls > failAt_)) {
+    if (!fired) faultedOn = what;
     fired = true;
     return true;
   }
@@ -61,46 +62,49 @@ std::unique_ptr<CFile> TestEnv::Wrap(std::unique_ptr<CFile> file) {
 }
 
 std::unique_ptr<CFile> TestEnv::OpenExclusive(const std::string& path, bool forWriting) {
-  if (Fault()) return nullptr;
+  if (Fault("OpenExclusive")) return nullptr;
   return Wrap(inner_.OpenExclusive(path, forWriting));
 }
 
 std::unique_ptr<CFile> TestEnv::CreateExclusive(const std::string& path) {
-  if (Fault()) return nullptr;
+  if (Fault("CreateExclusive")) return nullptr;
   return Wrap(inner_.CreateExclusive(path));
 }
 
 FileIdentity TestEnv::ReadFileIdentity(const std::string& path) {
-  if (Fault()) return FileIdentity();
+  if (Fault("ReadFileIdentity")) return FileIdentity();
   return inner_.ReadFileIdentity(path);
 }
 
 std::string TestEnv::TempDirectory() {
-  if (Fault()) return std::string();
+  if (Fault("TempDirectory")) return std::string();
   return tempOverride.empty() ? temp_ : tempOverride;
 }
 
 std::string TestEnv::CreateTempFile(const std::string& directory, const char* prefix) {
-  if (Fault()) return std::string();
+  if (Fault("CreateTempFile")) return std::string();
   return inner_.CreateTempFile(directory, prefix);
 }
 
 bool TestEnv::RemoveFile(const std::string& path) {
-  if (Fault()) return false;
+  if (Fault("RemoveFile")) {
+    removeFailed = true;
+    return false;
+  }
   return inner_.RemoveFile(path);
 }
 
 bool TestEnv::RenameFile(const std::string& from, const std::string& to) {
-  if (Fault()) return false;
+  if (Fault("RenameFile")) return false;
   return inner_.RenameFile(from, to);
 }
 
 bool TestEnv::ReplaceFile(const std::string& from, const std::string& to) {
-  if (Fault()) return false;
+  if (Fault("ReplaceFile")) return false;
   return inner_.ReplaceFile(from, to);
 }
 
 int64_t TestEnv::ExpandFile(const std::string& source, const std::string& target) {
-  if (Fault()) return 0;
+  if (Fault("ExpandFile")) return 0;
   return inner_.ExpandFile(source, target);
 }

@@ -18,11 +18,13 @@ class TestEnv : public Env {
     failAt_ = n;
     sticky_ = sticky;
     fired = false;
+    removeFailed = false;
+    faultedOn.clear();
   }
   void Heal() { failAt_ = 0; }
 
   // Counts a call and tells whether it must fail.
-  bool Fault();
+  bool Fault(const char* what);
 
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting) override;
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override;
@@ -39,6 +41,8 @@ class TestEnv : public Env {
 
   long calls = 0;
   bool fired = false;
+  bool removeFailed = false;
+  std::string faultedOn;  // the operation the first fault hit  // a fault hit a RemoveFile: a temporary file may stay
   std::string tempOverride;  // when set, TempDirectory returns it instead
 
  private:

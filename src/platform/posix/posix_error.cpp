@@ -32,6 +32,7 @@ static FileCause CauseOf(int error) {
       return FileCause::sharingViolation;
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:
       return FileCause::diskFull;
     default:
       return FileCause::generic;

@@ -38,8 +38,7 @@ void ReadVersion(const std::string& path, FileIdentity* identity) {
   void* value = nullptr;
   UINT length = 0;
   char root[] = "\\";
-  if (!::VerQueryValueA(buffer.data(), root, &value, &length) || value == nullptr ||
-      length == 0) {
+  if (!::VerQueryValueA(buffer.data(), root, &value, &length) || value == nullptr || length == 0) {
     return;
   }
   // The value points into `buffer`; dwFileVersionMS/LS are its bytes 8..15, which must be
