@@ -56,6 +56,7 @@ bench: bootstrap
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j$(JOBS) --target lz32_bench
 	bench/codec_bench.sh build/bench build/win32
+	build/bench/bench/update_bench
 
 demo:
 	@echo "make demo: the demo product and window arrive with the main window; not built yet." >&2

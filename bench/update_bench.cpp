@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "model/update_item.h"
 #include "pack.h"
+#include "platform/file.h"
 #include "platform/pe_version.h"
 #include "support/pe_builder.h"
 #include "support/temp_dir.h"
@@ -107,6 +109,7 @@ class SamplePool {
   }
 
   bool empty() const { return files_.empty(); }
+  int headsServed = 0;  // files begun with a real image
   size_t size() const { return files_.size(); }
 
   // A whole PE image of at most `limit` bytes from the pool, searched from `start` on,
@@ -121,6 +124,7 @@ class SamplePool {
       Bytes bytes = ReadRange(files_[i], 0, static_cast<size_t>(size));
       if (PatchVersion(bytes, versionMS, 0)) {
         headState_[i] = 1;
+        ++headsServed;
         return bytes;
       }
       headState_[i] = -1;
@@ -311,9 +315,11 @@ int main() {
     std::fprintf(stderr, "update_bench: building the update file failed\n");
     return 1;
   }
-  std::fprintf(stderr, "update_bench: %d files, %.1f MB new (%s), update file %.1f MB\n", kFiles,
-               newTotal / 1e6, pool.empty() ? "generated" : "sampled binaries",
-               fs::file_size(updPath) / 1e6);
+  std::fprintf(stderr,
+               "update_bench: %d files (%d begin with a real image), %.1f MB new (%s), update "
+               "file %.1f MB\n",
+               kFiles, pool.headsServed, newTotal / 1e6,
+               pool.empty() ? "generated" : "sampled binaries", fs::file_size(updPath) / 1e6);
 
   // The copy of the same expanded bytes; sync first so neither timing pays for the
   // writeback of what came before it.

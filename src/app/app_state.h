@@ -13,7 +13,7 @@
 struct AppState {
   VEzorazEdo document;
   std::unique_ptr<CFile> updateFile;  // open for reading, no sharing, until exit
-  char updateFilePath[80] = {};
+  char updateFilePath[260] = {};  // at most 259 characters
   void* instanceHandle = nullptr;
   char windowsDir[256] = {};
   char systemDir[256] = {};

@@ -37,7 +37,7 @@ UpdateError ExtractPayload(Env& env, CFile& updateFile, uint32_t offset, uint32_
   return none;
 }
 
-UpdateError ExpandOnto(Env& env, const std::string& source, const std::string& target,
+UpdateError ExpandFile(Env& env, const std::string& source, const std::string& target,
                        uint32_t expectedSize) {
   std::string directory = DirectoryOf(target);
   TempFile expanded(env);
@@ -67,7 +67,7 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, AppState& app) {
     if (!env.RenameFile(target, backup)) return cannotRename;
     app.log->AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
   }
-  rc = ExpandOnto(env, payload.path(), target, expectedStamp.size);
+  rc = ExpandFile(env, payload.path(), target, expectedStamp.size);
   payload.Remove();
   if (rc != none) {
     // Put the previous version back where it was.

@@ -38,5 +38,5 @@ UpdateError ExtractPayload(Env& env, CFile& updateFile, uint32_t offset, uint32_
 // Expands `source` onto `target` through a new file in the target's directory that
 // replaces the target only when it holds exactly `expectedSize` bytes. Returns none or
 // cannotDecompress; on failure the target is as it was.
-UpdateError ExpandOnto(Env& env, const std::string& source, const std::string& target,
+UpdateError ExpandFile(Env& env, const std::string& source, const std::string& target,
                        uint32_t expectedSize);

@@ -41,6 +41,9 @@ class CFile {
 // writing, succeeds while this one lasts. Raises CFileException on failure.
 std::unique_ptr<CFile> OpenForReading(const std::string& path);
 
+// The same open, returning null instead of raising when the OS refuses.
+std::unique_ptr<CFile> TryOpenForReading(const std::string& path);
+
 // A CFile over bytes held in memory.
 class MemoryFile : public CFile {
  public:

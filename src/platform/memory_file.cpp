@@ -31,3 +31,11 @@ uint64_t MemoryFile::SeekAbsolute(uint64_t offset) {
 void CFile::Write(const void*, size_t) {
   throw CFileException(FileCause::accessDenied, 5, "Writing " + FullPath());
 }
+
+std::unique_ptr<CFile> TryOpenForReading(const std::string& path) {
+  try {
+    return OpenForReading(path);
+  } catch (const CFileException&) {
+    return nullptr;  // the caller reports the refusal in its own words
+  }
+}

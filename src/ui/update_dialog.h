@@ -1,0 +1,45 @@
+// UpdateDialog: the main window (template 101). Opening fills it from the update file's
+// header; Check and Update run the engine and close with one message box.
+#pragma once
+
+#include <string>
+
+#include "ui/dialog.h"
+#include "ui/list_box_log.h"
+
+struct AppState;
+
+class UpdateDialog : public Dialog {
+ public:
+  explicit UpdateDialog(AppState& app);
+  ~UpdateDialog() override;
+
+  // Runs a check (false) or an update (true) and shows the closing message.
+  void RunAndReport(bool doUpdate);
+
+  std::string pathText;
+  std::string descriptionText;
+
+ protected:
+  void DoDataExchange(bool save) override;
+  BOOL OnInitDialog() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
+
+ private:
+  void Browse();
+
+  AppState& app_;
+  ListBoxLog log_;
+  HWND cancelButton_ = nullptr;
+  HWND updateButton_ = nullptr;
+  HWND checkButton_ = nullptr;
+  HWND optionsButton_ = nullptr;
+  HWND logList_ = nullptr;
+
+  friend void OpenUpdateFile(UpdateDialog& dialog, AppState& app);
+};
+
+// The main window's initialisation: reads and checks the update file's header and fills
+// the window, or refuses the file and ends the window.
+void OpenUpdateFile(UpdateDialog& dialog, AppState& app);
