@@ -1,5 +1,7 @@
 #include "engine/replace.h"
 
+#include <memory>
+
 #include "app/app_state.h"
 #include "engine/paths.h"
 #include "engine/payload_order.h"
@@ -20,18 +22,23 @@ UpdateError ExtractPayload(Env& env, CFile& updateFile, uint32_t offset, uint32_
   temp.Adopt(name);
   std::unique_ptr<CFile> out = env.CreateExclusive(name);
   if (!out) return cannotCreateTemp;
-  uint8_t block[kPayloadBlockSize];
+  // 64 blocks per read and write: the blocks are still reversed one by one, the file
+  // calls are fewer.
+  constexpr size_t kChunk = 64 * kPayloadBlockSize;
+  std::unique_ptr<uint8_t[]> chunk(new uint8_t[kChunk]);
   uint32_t left = size;
   while (left > 0) {
-    size_t want = left < kPayloadBlockSize ? left : kPayloadBlockSize;
+    size_t want = left < kChunk ? left : kChunk;
     size_t got = 0;
     while (got < want) {
-      size_t n = updateFile.Read(block + got, want - got);
+      size_t n = updateFile.Read(chunk.get() + got, want - got);
       if (n == 0) return cannotDecompress;  // the update file ends inside the payload
       got += n;
     }
-    ReverseBytes(block, want);
-    out->Write(block, want);
+    for (size_t at = 0; at < want; at += kPayloadBlockSize) {
+      ReverseBytes(chunk.get() + at, want - at < kPayloadBlockSize ? want - at : kPayloadBlockSize);
+    }
+    out->Write(chunk.get(), want);
     left -= static_cast<uint32_t>(want);
   }
   return none;

@@ -14,18 +14,33 @@ constexpr size_t kWindowStart = kWindowSize - 16;  // where the format starts wr
 constexpr size_t kMaxMatch = 18;
 
 constexpr size_t kInSize = 64 * 1024;
-// One control byte and eight two-byte matches: with this much input at hand a whole group
-// decodes without bounds checks.
-constexpr size_t kGroupIn = 1 + 8 * 2;
+// One control byte and eight two-byte matches, and the 8-byte copies of literal runs:
+// with this much input at hand a whole group decodes without bounds checks.
+constexpr size_t kGroupIn = 1 + 8 * 2 + 8;
 constexpr size_t kGroupOut = 8 * kMaxMatch;
 // Bytes kept behind the write position after a flush: always a whole number of windows,
 // so (write position - buffer start) & kWindowMask stays the ring position, and at least
 // one window, so every distance 1..4096 lands inside the buffer.
 constexpr size_t kHistory = 2 * kWindowSize;
 constexpr size_t kOutChunk = 64 * 1024;
-// A group starts below the flush mark and writes at most kGroupOut bytes, the last match
-// copying a fixed kMaxMatch bytes.
+// A group starts below the flush mark and writes at most kGroupOut bytes, plus what the
+// fixed-size copies write beyond (18 bytes for a match, 8 for literals).
 constexpr size_t kOutSize = kHistory + kOutChunk + kGroupOut + kMaxMatch;
+
+// kTrailingOnes[c]: how many literals the control byte c (shifted) announces before its
+// first match. The shifted-in zero bits end the count, so it never passes the tokens left.
+struct TrailingOnes {
+  uint8_t count[256];
+  constexpr TrailingOnes() : count() {
+    for (unsigned c = 0; c < 256; ++c) {
+      uint8_t n = 0;
+      while (n < 8 && ((c >> n) & 1)) ++n;
+      count[c] = n;
+    }
+  }
+  constexpr uint8_t operator[](unsigned c) const { return count[c]; }
+};
+constexpr TrailingOnes kTrailingOnes;
 
 // Reads into buffer[have, want) until it is full or the source ends; returns the new fill.
 size_t Fill(ByteSource& in, uint8_t* buffer, size_t have, size_t want) {
@@ -113,20 +128,22 @@ SzddResult SzddExpand(ByteSource& in, ByteSink& out) {
     }
 
     if (static_cast<size_t>(iend - ip) >= kGroupIn) {
+      // Runs of literals move as one 8-byte copy, so the only data-dependent branch left
+      // is once per match rather than once per token.
       unsigned control = *ip++;
-      if (control == 0xFF) {  // eight literals, common in code and tables
+      unsigned left = 8;
+      for (;;) {
+        unsigned literals = kTrailingOnes[control];
         std::memcpy(op, ip, 8);
-        op += 8;
-        ip += 8;
-        continue;
-      }
-      for (int k = 0; k < 8; ++k, control >>= 1) {
-        if (control & 1) {
-          *op++ = *ip++;
-        } else {
-          op = CopyMatch(op, ob, ip[0], ip[1]);
-          ip += 2;
-        }
+        op += literals;
+        ip += literals;
+        control >>= literals;
+        left -= literals;
+        if (left == 0) break;
+        op = CopyMatch(op, ob, ip[0], ip[1]);
+        ip += 2;
+        control >>= 1;
+        if (--left == 0) break;
       }
       continue;
     }

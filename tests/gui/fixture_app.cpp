@@ -3,7 +3,8 @@
 // dialog), built from an in-memory template so it needs no resource compiler.
 //
 // Command line: it shows its own command line verbatim in IDC_CMDLINE; `--exit-code=N`
-// sets the code OK ends it with (Cancel/Escape ends it with 3).
+// sets the code OK ends it with (Cancel/Escape ends it with 3). Hang stops answering
+// messages for 20 s.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -78,7 +79,7 @@ class TemplateBuilder {
     while (bytes_.size() % 4 != 0) bytes_.push_back(0);
   }
 
-  // A vector<DWORD>-aligned buffer is not needed: DialogBoxIndirect copies the template.
+  // operator new aligns the buffer for DWORDs, as DialogBoxIndirect requires.
   std::vector<unsigned char> bytes_;
   size_t countOffset_ = 0;
 };
@@ -182,6 +183,9 @@ INT_PTR CALLBACK FixtureProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
         case IDC_OPEN:
           OpenFile(dlg);
           return TRUE;
+        case IDC_HANG:
+          Sleep(20000);  // stops answering messages, as a hung program does
+          return TRUE;
         case IDC_LIST:
           if (HIWORD(wparam) == LBN_SELCHANGE) {
             SetStatus(dlg, "list", SendDlgItemMessageA(dlg, IDC_LIST, LB_GETCURSEL, 0, 0));
@@ -223,6 +227,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdline, int) {
   t.Item(0x80, "&Info", IDC_INFO, button, 153, 79, 60, 14);
   t.Item(0x80, "&Plain", IDC_PLAIN, button, 153, 97, 60, 14);
   t.Item(0x80, "&Open...", IDC_OPEN, button, 153, 115, 60, 14);
+  t.Item(0x80, "&Hang", IDC_HANG, button, 153, 133, 60, 14);
   t.Item(0x82, "", IDC_SWATCH, WS_VISIBLE | SS_LEFT, 220, 25, 40, 40);
   t.Item(0x80, "Disabled", IDC_DISABLED, button | WS_DISABLED, 220, 70, 60, 14);
   t.Item(0x80, "Hidden", IDC_HIDDEN, (button & ~WS_VISIBLE), 220, 88, 60, 14);

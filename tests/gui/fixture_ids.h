@@ -15,3 +15,4 @@
 #define IDC_HIDDEN 1011
 #define IDC_INFO 1012
 #define IDC_PLAIN 1013
+#define IDC_HANG 1014

@@ -51,7 +51,10 @@ class PosixEnv : public Env {
     // Lock before emptying, so a file in use elsewhere is refused, not truncated.
     int fd = OpenLocked(native, O_RDWR | O_CREAT, 0644);
     if (fd < 0) return nullptr;
-    if (::ftruncate(fd, 0) != 0) {
+    // Truncating an empty file is not free on every file system (ext4 then flushes the
+    // rewritten data at close), so only a file with contents is emptied.
+    struct stat now;
+    if (::fstat(fd, &now) != 0 || (now.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
       ::close(fd);
       return nullptr;
     }

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine on a private virtual X screen (Xvfb), as the GUI tests
+# need: it works with no DISPLAY (CI has none) and never draws on a real desktop. The Wine
+# prefix is the one scripts/wine-run.sh picks ($VARERI_WINEPREFIX or build/wineprefix).
+#   scripts/xvfb-run-wine.sh build/win32/tests/gui_driver_tests.exe --gtest_filter='X.*'
+# A program still running after VARERI_GUI_TIMEOUT seconds (default 110) is ended.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+export WINEPREFIX="${VARERI_WINEPREFIX:-$(dirname "$here")/build/wineprefix}"
+
+# Waits (bounded) until no Wine session runs in the prefix.
+wine_session_end() {
+  if [ -f "$WINEPREFIX/system.reg" ]; then timeout 30 wineserver -w >/dev/null 2>&1 || true; fi
+}
+
+if [ -z "${VARERI_IN_XVFB:-}" ]; then
+  if ! command -v xvfb-run >/dev/null 2>&1; then
+    echo "xvfb-run-wine: xvfb-run is missing (apt-get install xvfb xauth)" >&2
+    exit 2
+  fi
+  # A Wine session started without this display would keep its desktop on no screen.
+  wine_session_end
+  export VARERI_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
+fi
+
+set +e
+timeout -k 5 "${VARERI_GUI_TIMEOUT:-110}" "$here/wine-run.sh" "$@"
+rc=$?
+set -e
+# Every Wine process of the session ends while its display still exists.
+wine_session_end
+exit "$rc"
