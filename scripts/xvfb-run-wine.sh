@@ -7,6 +7,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 export WINEPREFIX="${VARERI_WINEPREFIX:-$(dirname "$here")/build/wineprefix}"
+# A crash ends the program at once: with a display, Wine's debugger would open a crash
+# dialog and wait for a click that never comes.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 
 # Waits (bounded) until no Wine session runs in the prefix.
 wine_session_end() {
@@ -17,6 +20,11 @@ if [ -z "${VARERI_IN_XVFB:-}" ]; then
   if ! command -v xvfb-run >/dev/null 2>&1; then
     echo "xvfb-run-wine: xvfb-run is missing (apt-get install xvfb xauth)" >&2
     exit 2
+  fi
+  # No window manager runs on the virtual screen: Wine would wait 2 s for one to confirm
+  # every window it hides (each closed message box), unless windows are unmanaged.
+  if ! grep -qs '^"Managed"="N"' "$WINEPREFIX/user.reg"; then
+    "$here/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
   fi
   # A Wine session started without this display would keep its desktop on no screen.
   wine_session_end

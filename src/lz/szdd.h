@@ -54,11 +54,15 @@ std::vector<uint8_t> SzddCompress(const uint8_t* data, size_t size, char missing
 
 // Result of an expansion.
 struct SzddResult {
-  bool ok;              // false: the input was refused (see SzddExpand)
-  uint64_t written;     // bytes written to the sink
+  bool ok;           // false: the input was refused (see SzddExpand)
+  uint64_t written;  // bytes written to the sink
 };
 
 // Expands `in` to `out` in constant memory. Input that does not begin with the SZDD
 // signature is copied unchanged. The header's length field is not trusted: the stream is
 // decoded to the end of the input. Never reads or writes out of bounds whatever the input.
+// Damaged input, decided as libmspack's SZDD decompressor decides it: the signature with
+// fewer than 14 header bytes, or a mode other than 'A', is refused (ok false, nothing
+// written); a stream that ends inside a match (one byte of its two) ends the output
+// before that match and succeeds. Raises whatever `in` or `out` raises.
 SzddResult SzddExpand(ByteSource& in, ByteSink& out);

@@ -13,7 +13,7 @@ constexpr size_t kWindowMask = kWindowSize - 1;
 constexpr size_t kWindowStart = kWindowSize - 16;  // where the format starts writing
 constexpr size_t kMaxMatch = 18;
 
-constexpr size_t kInSize = 64 * 1024;
+constexpr size_t kInSize = 128 * 1024;
 // One control byte and eight two-byte matches, and the 8-byte copies of literal runs:
 // with this much input at hand a whole group decodes without bounds checks.
 constexpr size_t kGroupIn = 1 + 8 * 2 + 8;
@@ -22,10 +22,12 @@ constexpr size_t kGroupOut = 8 * kMaxMatch;
 // so (write position - buffer start) & kWindowMask stays the ring position, and at least
 // one window, so every distance 1..4096 lands inside the buffer.
 constexpr size_t kHistory = 2 * kWindowSize;
-constexpr size_t kOutChunk = 64 * 1024;
-// A group starts below the flush mark and writes at most kGroupOut bytes, plus what the
-// fixed-size copies write beyond (18 bytes for a match, 8 for literals).
-constexpr size_t kOutSize = kHistory + kOutChunk + kGroupOut + kMaxMatch;
+constexpr size_t kOutChunk = 512 * 1024;
+// Matches and literal runs are copied in whole 8-byte words, up to this many bytes past
+// the end of what they produce; later tokens overwrite the excess.
+constexpr size_t kCopySlack = 24;
+// A group starts below the flush mark and writes at most kGroupOut bytes, plus the slack.
+constexpr size_t kOutSize = kHistory + kOutChunk + kGroupOut + kCopySlack;
 
 // kTrailingOnes[c]: how many literals the control byte c (shifted) announces before its
 // first match. The shifted-in zero bits end the count, so it never passes the tokens left.
@@ -60,12 +62,16 @@ inline uint8_t* CopyMatch(uint8_t* op, const uint8_t* ob, unsigned b0, unsigned 
   // A match at the write position itself reads the byte written one window ago.
   size_t distance = ((static_cast<size_t>(op - ob) - ringPos - 1) & kWindowMask) + 1;
   const uint8_t* src = op - distance;
-  if (distance >= kMaxMatch) {
-    // No overlap: a fixed-size copy is two moves, the extra bytes are overwritten later.
-    std::memcpy(op, src, 16);
-    std::memcpy(op + 16, src + 16, 2);
+  if (distance >= 8) {
+    // Each word reads bytes at least 8 behind it, already final: three words cover the
+    // longest match, overlapping or not.
+    std::memcpy(op, src, 8);
+    std::memcpy(op + 8, src + 8, 8);
+    std::memcpy(op + 16, src + 16, 8);
+  } else if (distance == 1) {
+    std::memset(op, src[0], kCopySlack);  // a run of one byte, as in zero padding
   } else {
-    // Overlapping (a run): byte by byte, as the ring semantics require.
+    // Short periods: byte by byte, as the ring semantics require.
     for (size_t i = 0; i < length; ++i) op[i] = src[i];
   }
   return op + length;
@@ -83,11 +89,14 @@ SzddResult Copy(ByteSource& in, ByteSink& out, uint8_t* buffer, size_t have) {
 
 }  // namespace
 
-// Decisions on damaged input, matching libmspack's SZDD decompressor byte for byte:
-// - the signature followed by fewer than 6 header bytes is refused (nothing is written);
+// Damaged input is decided as libmspack's SZDD decompressor decides it (checked by
+// tests/lz/szdd_interop_test.cpp), so the two give the same bytes or both refuse:
+// - the signature followed by fewer than 6 header bytes is refused (nothing is written):
+//   such a file is no usable compressed file, and installing it verbatim would be worse;
 // - a mode byte other than 'A' is refused;
 // - a stream ending inside a match (one byte of its two) ends the output before that match,
-//   and a control byte with no data after it ends the output there; both succeed.
+//   and a control byte with no data after it ends the output there; both succeed, as the
+//   system's lz32 also does.
 SzddResult SzddExpand(ByteSource& in, ByteSink& out) {
   std::unique_ptr<uint8_t[]> memory(new uint8_t[kInSize + kOutSize]);
   uint8_t* const ib = memory.get();
@@ -168,7 +177,9 @@ SzddResult SzddExpand(ByteSource& in, ByteSink& out) {
     }
     if (truncated) break;
   }
-  out.Write(flushed, static_cast<size_t>(op - flushed));
-  written += static_cast<size_t>(op - flushed);
+  if (op > flushed) {
+    out.Write(flushed, static_cast<size_t>(op - flushed));
+    written += static_cast<size_t>(op - flushed);
+  }
   return {true, written};
 }

@@ -13,6 +13,9 @@ bool DirectoryChooser::Choose(HWND owner, std::string* directory) {
   ofn.lpstrFile = file;
   ofn.nMaxFile = sizeof file;
   ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_CHOOSER);
+  // The template's caption; said again because some dialog hosts put their own title over
+  // a template's when none is given.
+  ofn.lpstrTitle = "Open";
   // Old style (no OFN_EXPLORER), and no OFN_NOCHANGEDIR: the current directory follows
   // the user, which is how the chosen directory is known.
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLETEMPLATE | OFN_NOVALIDATE | OFN_PATHMUSTEXIST;

@@ -9,7 +9,8 @@
 static void Save(const std::string& dir, const std::string& name,
                  const std::vector<uint8_t>& bytes) {
   std::ofstream out(dir + "/" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 int main(int argc, char** argv) {

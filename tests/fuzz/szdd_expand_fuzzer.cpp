@@ -24,8 +24,8 @@ std::vector<uint8_t> Expand(const uint8_t* data, size_t size, SzddResult* result
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SzddResult result;
   std::vector<uint8_t> out = Expand(data, size, &result);
-  bool hasSignature =
-      size >= sizeof kSzddSignature && std::memcmp(data, kSzddSignature, sizeof kSzddSignature) == 0;
+  bool hasSignature = size >= sizeof kSzddSignature &&
+                      std::memcmp(data, kSzddSignature, sizeof kSzddSignature) == 0;
   if (!hasSignature) {
     // Copied unchanged.
     if (!result.ok || out.size() != size || (size > 0 && std::memcmp(out.data(), data, size))) {

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "fixture_ids.h"
 #include "gui_driver.h"
+
+namespace gui {
+// How gtest prints a button in a failed expectation.
+void PrintTo(const BoxButton& b, std::ostream* os) { *os << b.id << ":'" << b.text << "'"; }
+}  // namespace gui
 
 namespace {
 
@@ -18,12 +22,7 @@ using gui::DriverError;
 using gui::Process;
 
 // ctest passes the fixture's path in VARERI_GUI_FIXTURE; by hand it is found beside us.
-std::string FixturePath() {
-  if (const char* env = std::getenv("VARERI_GUI_FIXTURE")) {
-    if (*env) return gui::ToWindowsPath(env);
-  }
-  return gui::ExeDirectory() + "\\fixture_app.exe";
-}
+std::string FixturePath() { return gui::LocateProgram("VARERI_GUI_FIXTURE", "fixture_app.exe"); }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
@@ -98,8 +97,8 @@ TEST_F(FixtureApp, FindsWindowsByCaptionClassAndPrefix) {
   DWORD pid = app_.Id();
   EXPECT_EQ(gui::FindTopWindow(pid, gui::CaptionStartsWith("Driver Fix")), dialog_);
   EXPECT_EQ(gui::FindTopWindow(pid, gui::ClassIs("#32770")), dialog_);
-  EXPECT_EQ(gui::FindTopWindow(pid, gui::AllOf(gui::ClassIs("#32770"),
-                                               gui::CaptionIs("Driver Fixture - ready"))),
+  EXPECT_EQ(gui::FindTopWindow(
+                pid, gui::AllOf(gui::ClassIs("#32770"), gui::CaptionIs("Driver Fixture - ready"))),
             dialog_);
   EXPECT_EQ(gui::FindTopWindow(pid, gui::CaptionIs("Driver Fixture")), nullptr);
   EXPECT_EQ(gui::FindTopWindow(pid, gui::IsMessageBox()), nullptr);
@@ -149,20 +148,42 @@ struct BoxCase {
   const char* line;
 };
 
-void PrintTo(const BoxButton& b, std::ostream* os) { *os << b.id << ":" << b.text; }
-bool operator==(const BoxButton& a, const BoxButton& b) { return a.id == b.id && a.text == b.text; }
-
 TEST_F(FixtureApp, ReadsAndAnswersMessageBoxes) {
   const BoxCase cases[] = {
-      {IDC_WARN, "Fixture warning", "The disk is almost full.\nFree some space.",
-       BoxIcon::exclamation, {{IDOK, "OK"}}, IDOK, "warn -> 1"},
-      {IDC_ASK, "Fixture question", "Keep the previous versions?", BoxIcon::question,
-       {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}}, IDNO, "ask -> 7"},
-      {IDC_STOP, "Fixture error", "The update file is damaged.", BoxIcon::hand,
-       {{IDOK, "OK"}}, IDOK, "stop -> 1"},
-      {IDC_INFO, "Fixture information", "All files are up to date.", BoxIcon::asterisk,
-       {{IDOK, "OK"}, {IDCANCEL, "Cancel"}}, IDCANCEL, "info -> 2"},
-      {IDC_PLAIN, "Fixture plain", "No icon here.", BoxIcon::none, {{IDOK, "OK"}}, IDOK,
+      {IDC_WARN,
+       "Fixture warning",
+       "The disk is almost full.\nFree some space.",
+       BoxIcon::exclamation,
+       {{IDOK, "OK"}},
+       IDOK,
+       "warn -> 1"},
+      {IDC_ASK,
+       "Fixture question",
+       "Keep the previous versions?",
+       BoxIcon::question,
+       {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}},
+       IDNO,
+       "ask -> 7"},
+      {IDC_STOP,
+       "Fixture error",
+       "The update file is damaged.",
+       BoxIcon::hand,
+       {{IDOK, "OK"}},
+       IDOK,
+       "stop -> 1"},
+      {IDC_INFO,
+       "Fixture information",
+       "All files are up to date.",
+       BoxIcon::asterisk,
+       {{IDOK, "OK"}, {IDCANCEL, "Cancel"}},
+       IDCANCEL,
+       "info -> 2"},
+      {IDC_PLAIN,
+       "Fixture plain",
+       "No icon here.",
+       BoxIcon::none,
+       {{IDOK, "OK"}},
+       IDOK,
        "plain -> 1"},
   };
   for (const auto& c : cases) {
@@ -191,7 +212,8 @@ TEST_F(FixtureApp, ClickUntilWaitsForTheEffect) {
   gui::AnswerMessageBox(gui::WaitForMessageBox(pid), IDOK);
   // An effect that never shows raises, naming the button.
   try {
-    gui::ClickUntil(Item(IDC_PLAIN), [] { return false; }, 300);
+    gui::ClickUntil(
+        Item(IDC_PLAIN), [] { return false; }, 300);
     ADD_FAILURE() << "ClickUntil did not fail";
   } catch (const DriverError& e) {
     EXPECT_NE(std::string(e.what()).find("&Plain"), std::string::npos) << e.what();
@@ -215,13 +237,15 @@ TEST_F(FixtureApp, ReadsAndClicksListBoxes) {
   EXPECT_EQ(gui::ListBoxSelection(list), 1);
   gui::PostKey(list, VK_DOWN);
   EXPECT_TRUE(gui::WaitUntil([&] { return StatusIs("list 2"); }));
+  gui::PostDoubleClick(list, ItemCentre(list, 0));
+  EXPECT_TRUE(gui::WaitUntil([&] { return StatusIs("double 0"); }));
 
   // Owner-drawn without strings: item data only, clicks by posted messages or real input.
   HWND drawn = Item(IDC_DRAWN);
   EXPECT_THROW(gui::ListBoxLines(drawn), DriverError);
-  EXPECT_EQ(gui::ListBoxItemData(drawn),
-            (std::vector<ULONG_PTR>{RGB(255, 0, 0), RGB(0, 160, 0), RGB(0, 0, 255),
-                                    RGB(255, 255, 0)}));
+  EXPECT_EQ(
+      gui::ListBoxItemData(drawn),
+      (std::vector<ULONG_PTR>{RGB(255, 0, 0), RGB(0, 160, 0), RGB(0, 0, 255), RGB(255, 255, 0)}));
   gui::PostClick(drawn, ItemCentre(drawn, 2));
   EXPECT_TRUE(gui::WaitUntil([&] { return StatusIs("drawn 2"); }));
   gui::InputClick(drawn, ItemCentre(drawn, 3));
@@ -232,8 +256,10 @@ TEST_F(FixtureApp, ReadsAndClicksListBoxes) {
 
 TEST_F(FixtureApp, ReadsPixelsAndSavesScreenshots) {
   HWND swatch = Item(IDC_SWATCH);
-  EXPECT_TRUE(gui::WaitUntil([&] { return gui::PixelAt(swatch, {5, 5}) == RGB(255, 0, 0); }))
-      << std::hex << gui::PixelAt(swatch, {5, 5});
+  EXPECT_TRUE(gui::WaitUntil([&] {
+    return gui::PixelAt(swatch, {5, 5}) == RGB(255, 0, 0);
+  })) << std::hex
+      << gui::PixelAt(swatch, {5, 5});
   HWND drawn = Item(IDC_DRAWN);
   EXPECT_EQ(gui::PixelAt(drawn, ItemCentre(drawn, 1)), RGB(0, 160, 0));
   EXPECT_EQ(gui::PixelAt(drawn, ItemCentre(drawn, 2)), RGB(0, 0, 255));
@@ -343,10 +369,17 @@ TEST(Registry, WritesReadsAndRemovesKeys) {
   EXPECT_FALSE(gui::RegistryKeyExists(HKEY_CLASSES_ROOT, ext));
 }
 
-TEST(Paths, MapsUnixPathsToWineDrives) {
+TEST(Paths, MapsUnixPathsToWineDrivesAndLocatesPrograms) {
   EXPECT_EQ(gui::ToWindowsPath("C:\\x\\y.exe"), "C:\\x\\y.exe");
   std::string mapped = gui::ToWindowsPath("/tmp/some dir/x.exe");
   EXPECT_EQ(mapped.substr(1), ":\\tmp\\some dir\\x.exe");
+
+  SetEnvironmentVariableA("VARERI_GUI_TEST_PROGRAM", nullptr);
+  EXPECT_EQ(gui::LocateProgram("VARERI_GUI_TEST_PROGRAM", "x.exe"),
+            gui::ExeDirectory() + "\\x.exe");
+  SetEnvironmentVariableA("VARERI_GUI_TEST_PROGRAM", "/tmp/some dir/x.exe");
+  EXPECT_EQ(gui::LocateProgram("VARERI_GUI_TEST_PROGRAM", "x.exe"), mapped);
+  SetEnvironmentVariableA("VARERI_GUI_TEST_PROGRAM", nullptr);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // sets the code OK ends it with (Cancel/Escape ends it with 3). Hang stops answering
 // messages for 20 s.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commdlg.h>
 
 #include <cstdio>
@@ -170,8 +171,7 @@ INT_PTR CALLBACK FixtureProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
                   MB_YESNOCANCEL | MB_ICONQUESTION);
           return TRUE;
         case IDC_STOP:
-          ShowBox(dlg, "stop", "The update file is damaged.", "Fixture error",
-                  MB_OK | MB_ICONHAND);
+          ShowBox(dlg, "stop", "The update file is damaged.", "Fixture error", MB_OK | MB_ICONHAND);
           return TRUE;
         case IDC_INFO:
           ShowBox(dlg, "info", "All files are up to date.", "Fixture information",
@@ -187,8 +187,9 @@ INT_PTR CALLBACK FixtureProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
           Sleep(20000);  // stops answering messages, as a hung program does
           return TRUE;
         case IDC_LIST:
-          if (HIWORD(wparam) == LBN_SELCHANGE) {
-            SetStatus(dlg, "list", SendDlgItemMessageA(dlg, IDC_LIST, LB_GETCURSEL, 0, 0));
+          if (HIWORD(wparam) == LBN_SELCHANGE || HIWORD(wparam) == LBN_DBLCLK) {
+            SetStatus(dlg, HIWORD(wparam) == LBN_DBLCLK ? "double" : "list",
+                      SendDlgItemMessageA(dlg, IDC_LIST, LB_GETCURSEL, 0, 0));
           }
           return TRUE;
         case IDC_DRAWN:
@@ -217,9 +218,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdline, int) {
   t.Item(0x81, "", IDC_EDIT, WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 25, 140, 14);
   t.Item(0x83, "", IDC_LIST, WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY, 7, 43,
          140, 52);
-  t.Item(0x83, "", IDC_DRAWN,
-         WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT,
-         7, 99, 140, 60);
+  t.Item(
+      0x83, "", IDC_DRAWN,
+      WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT,
+      7, 99, 140, 60);
   t.Item(0x82, "ready", IDC_STATUS, WS_VISIBLE | SS_LEFT, 7, 165, 140, 10);
   t.Item(0x80, "&Warn", IDC_WARN, button, 153, 25, 60, 14);
   t.Item(0x80, "&Ask", IDC_ASK, button, 153, 43, 60, 14);

@@ -58,6 +58,11 @@ std::string ToWindowsPath(const std::string& path);
 // The directory of the running executable, without a trailing backslash.
 std::string ExeDirectory();
 
+// Where the program to drive is: the path in environment variable `env_var` (as ctest
+// sets it, e.g. to $<TARGET_FILE:...>), mapped by ToWindowsPath; when unset, `file_name`
+// beside the running executable.
+std::string LocateProgram(const char* env_var, const std::string& file_name);
+
 // ---- Processes -----------------------------------------------------------------------
 
 class Process {
@@ -169,6 +174,9 @@ struct BoxButton {
   int id;            // IDOK, IDCANCEL, IDYES ...
   std::string text;  // as shown, with its '&'
 };
+inline bool operator==(const BoxButton& a, const BoxButton& b) {
+  return a.id == b.id && a.text == b.text;
+}
 
 struct MessageBoxInfo {
   HWND window = nullptr;
@@ -196,8 +204,7 @@ void AnswerMessageBox(HWND box, int button_id, DWORD timeout_ms = kDefaultTimeou
 // An open/save file dialog: a "#32770" with a file name box (combo 0x47C or edit 0x480).
 WindowMatch IsFileDialog();
 // Types `path` into the file name box, presses Open and waits until the dialog is gone.
-void ChooseFile(HWND file_dialog, const std::string& path,
-                DWORD timeout_ms = kDefaultTimeoutMs);
+void ChooseFile(HWND file_dialog, const std::string& path, DWORD timeout_ms = kDefaultTimeoutMs);
 
 // ---- List boxes ----------------------------------------------------------------------
 
@@ -260,14 +267,12 @@ void SaveScreenshot(HWND window, const std::string& path);
 // DriverError when the value has another type.
 std::optional<std::string> RegistryString(HKEY root, const std::string& subkey,
                                           const std::string& value);
-std::optional<DWORD> RegistryDword(HKEY root, const std::string& subkey,
-                                   const std::string& value);
+std::optional<DWORD> RegistryDword(HKEY root, const std::string& subkey, const std::string& value);
 bool RegistryKeyExists(HKEY root, const std::string& subkey);
 // Create the key when missing and set the value.
 void WriteRegistryString(HKEY root, const std::string& subkey, const std::string& value,
                          const std::string& data);
-void WriteRegistryDword(HKEY root, const std::string& subkey, const std::string& value,
-                        DWORD data);
+void WriteRegistryDword(HKEY root, const std::string& subkey, const std::string& value, DWORD data);
 // Removes the key with everything under it; nothing happens when it is missing.
 void RemoveRegistryKey(HKEY root, const std::string& subkey);
 

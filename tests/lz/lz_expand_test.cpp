@@ -1,11 +1,12 @@
 // ExpandFile on real files. The same cases run natively (the portable expander) and under
 // Wine (the system's lz32), so they hold only what both backends promise.
+#include "platform/lz_expand.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "lz/lz_test_data.h"
-#include "platform/lz_expand.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -96,9 +96,9 @@ inline std::vector<uint8_t> PeLike(size_t size, uint64_t seed = 3) {
                                                        : static_cast<uint8_t>(random.Next()));
     }
   }
-  static const char* const kImports[] = {"GetProcAddress", "LoadLibraryA",  "CreateFileA",
-                                         "ReadFile",       "CloseHandle",   "GetLastError",
-                                         "lstrcpynA",      "MessageBoxA",   "RegOpenKeyExA"};
+  static const char* const kImports[] = {"GetProcAddress", "LoadLibraryA", "CreateFileA",
+                                         "ReadFile",       "CloseHandle",  "GetLastError",
+                                         "lstrcpynA",      "MessageBoxA",  "RegOpenKeyExA"};
   while (bytes.size() < size) {
     if (random.Below(8) == 0) bytes.resize(bytes.size() + 16 * (1 + random.Below(32)), 0);
     const char* name = kImports[random.Below(9)];

@@ -145,8 +145,14 @@ TEST(SzddInterop, AgreesWithLibmspack) {
   std::vector<uint8_t> header(kSzddSignature, kSzddSignature + 8);
   header.insert(header.end(), {'A', 0, 0, 0, 0, 0});
   const std::vector<uint8_t> streams[] = {
-      {},         {0xFF},           {0x00, 0x00, 0x00},       {0x00, 0xFE, 0xF1},
-      {0x01, 'a', 0xF0}, {0x01, 'a', 0xF0, 0xFF}, {0x00, 0x00}, {0x55, 'a', 1, 2, 'b', 3, 4},
+      {},
+      {0xFF},
+      {0x00, 0x00, 0x00},
+      {0x00, 0xFE, 0xF1},
+      {0x01, 'a', 0xF0},
+      {0x01, 'a', 0xF0, 0xFF},
+      {0x00, 0x00},
+      {0x55, 'a', 1, 2, 'b', 3, 4},
   };
   for (const auto& stream : streams) {
     std::vector<uint8_t> input = header;

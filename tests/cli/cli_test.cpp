@@ -1,0 +1,657 @@
+// vareri-cli over whole products: its lines against the engine's run as the window shows
+// it, every exit status, the selection options, JSON, the log file, and the real program.
+#include "cli.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "engine/engine_fixture.h"
+#include "entry_report.h"
+#include "json_text.h"
+#include "platform/exceptions.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+Lines Concat(Lines a, const Lines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A full disk from the Nth file the engine creates on: every write to it is refused.
+class DiskFullEnv : public TestEnv {
+ public:
+  DiskFullEnv(std::string temp, int fullFrom) : TestEnv(std::move(temp)), fullFrom_(fullFrom) {}
+
+  std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
+    std::unique_ptr<CFile> file = TestEnv::CreateExclusive(path);
+    if (!file || ++creates_ < fullFrom_) return file;
+    return std::make_unique<FullFile>(std::move(file));
+  }
+
+ private:
+  class FullFile : public CFile {
+   public:
+    explicit FullFile(std::unique_ptr<CFile> inner) : inner_(std::move(inner)) {}
+    size_t Read(void* buffer, size_t count) override { return inner_->Read(buffer, count); }
+    uint64_t Tell() override { return inner_->Tell(); }
+    uint64_t SeekRelative(int64_t delta) override { return inner_->SeekRelative(delta); }
+    uint64_t SeekAbsolute(uint64_t offset) override { return inner_->SeekAbsolute(offset); }
+    uint64_t Length() override { return inner_->Length(); }
+    const std::string& FullPath() const override { return inner_->FullPath(); }
+    void Write(const void*, size_t) override {
+      throw CFileException(FileCause::diskFull, 112, "Writing " + FullPath());
+    }
+
+   private:
+    std::unique_ptr<CFile> inner_;
+  };
+
+  int fullFrom_;
+  int creates_ = 0;
+};
+
+class CliTest : public EngineTest {
+ protected:
+  struct Outcome {
+    int status;
+    Lines out;
+    std::string err;
+  };
+
+  // Runs vareri-cli in this process over the fixture's Env (or `env`).
+  Outcome Cli(const Lines& args, Env* env = nullptr) {
+    std::vector<std::string> all = Concat({"vareri-cli"}, args);
+    std::vector<char*> argv;
+    for (std::string& arg : all) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    std::ostringstream out, err;
+    int status = RunCli(static_cast<int>(all.size()), argv.data(), out, err, env ? *env : env_);
+    return Outcome{status, SplitLines(out.str()), err.str()};
+  }
+
+  // The command, the update file and the fixture's directories.
+  Lines Args(const char* command, const Lines& more = {}) const {
+    return Concat({command, updatePath_, "--dir", Win("APP"), "--windows-dir", Win("WIN"),
+                   "--system-dir", Win("WIN\\SYSTEM")},
+                  more);
+  }
+
+  // Program (A.DLL: older, a known previous version), Help (B.DLL: the same, not selected
+  // by default), Engine (E.DLL: already current).
+  void BuildProduct(const std::function<void(DocumentPlan&)>& tweak = nullptr) {
+    oldA_ = MakeProgram(kV10, 5, 30000, 1);
+    newA_ = MakeProgram(kV11, 0, 34000, 2);
+    oldB_ = MakeProgram(kV10, 0, 6000, 3);
+    newB_ = MakeProgram(kV11, 0, 6500, 4);
+    newE_ = MakeProgram(kV11, 0, 9000, 5);
+    InstallOld();
+    Install(Win("APP\\E.DLL"), newE_);
+    EntryPlan a{"A.DLL"};
+    a.newBytes = newA_;
+    a.previous = {oldA_};
+    EntryPlan b{"B.DLL"};
+    b.selected = 0;
+    b.newBytes = newB_;
+    b.previous = {oldB_};
+    EntryPlan e{"E.DLL"};
+    e.selected = 2;
+    e.newBytes = newE_;
+    Build({a, b, e}, [&](DocumentPlan& plan) {
+      plan.items[0].componentName = "Program";
+      plan.items[1].componentName = "Help";
+      plan.items[2].componentName = "Engine";
+      plan.failureMessage = "Demo could not be updated";
+      if (tweak) tweak(plan);
+    });
+    app_.updateFile.reset();  // opened with no sharing: the cli opens it itself
+  }
+
+  void InstallOld() {
+    Install(Win("APP\\A.DLL"), oldA_);
+    Install(Win("APP\\B.DLL"), oldB_);
+    fs::remove(Native(Win("APP\\A.DL_")));
+    fs::remove(Native(Win("APP\\B.DL_")));
+  }
+
+  // The lines the engine logs for the same run, as the window shows them.
+  Lines EngineLines(bool doUpdate, const std::function<void(VEzorazEdo&)>& options = nullptr) {
+    app_.document = VEzorazEdo();
+    app_.updateFile = OpenForReading(Native(updatePath_));
+    app_.document.EnsureLoaded(*app_.updateFile);
+    if (options) options(app_.document);
+    Run(doUpdate);
+    app_.updateFile.reset();
+    return log_.lines;
+  }
+
+  Bytes oldA_, newA_, oldB_, newB_, newE_;
+};
+
+TEST_F(CliTest, CheckPrintsTheEnginesLinesThenTheClosingText) {
+  BuildProduct();
+  Lines engine = EngineLines(false);
+  ASSERT_EQ(engine.size(), 3u);
+  Outcome check = Cli(Args("check"));
+  EXPECT_EQ(check.status, kExitUpdatable);
+  EXPECT_EQ(check.out, Concat(engine, {"Demo can be sucessfully updated"}));
+  EXPECT_EQ(check.err, "");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(CliTest, UpdatePrintsTheEnginesLinesAndExitsZero) {
+  BuildProduct();
+  Lines engine = EngineLines(true);
+  ASSERT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  InstallOld();
+  Outcome update = Cli(Args("update"));
+  EXPECT_EQ(update.status, kExitUpToDate);
+  EXPECT_EQ(update.out, Concat(engine, {"Demo was sucessfully updated"}));
+  EXPECT_EQ(update.err, "");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);  // not selected by default
+  EXPECT_FALSE(Exists(Win("APP\\A.DL_")));
+  EXPECT_TRUE(Leftovers().empty());
+
+  // Everything selected is current now: a check exits 0.
+  Outcome check = Cli(Args("check"));
+  EXPECT_EQ(check.status, kExitUpToDate);
+  EXPECT_EQ(check.out.back(), "Demo is up to date");
+}
+
+TEST_F(CliTest, BackupKeepsThePreviousVersionAsTheWindowsOptionDoes) {
+  BuildProduct();
+  Lines engine = EngineLines(true, [](VEzorazEdo& doc) { doc.renamePrevious = true; });
+  InstallOld();
+  Outcome update = Cli(Args("update", {"--backup"}));
+  EXPECT_EQ(update.status, kExitUpToDate);
+  EXPECT_EQ(update.out, Concat(engine, {"Demo was sucessfully updated"}));
+  EXPECT_EQ(update.out[0], Win("APP\\A.DLL") + " renamed to A.DL_");
+  EXPECT_EQ(Installed(Win("APP\\A.DL_")), oldA_);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(CliTest, OnlyAndExcludeOverrideTheDefaultSelection) {
+  BuildProduct();
+  auto select = [](std::set<std::string> names) {
+    return [names](VEzorazEdo& doc) {
+      for (auto& item : doc.items) item->selected = names.count(item->componentName) != 0;
+    };
+  };
+  // --only: exactly those.
+  Outcome only = Cli(Args("check", {"--only", "Help"}));
+  EXPECT_EQ(only.status, kExitUpdatable);
+  EXPECT_EQ(only.out,
+            Concat(EngineLines(false, select({"Help"})), {"Demo can be sucessfully updated"}));
+  EXPECT_EQ(only.out[0], Win("APP\\A.DLL") + " will not be updated (User Selection)");
+  EXPECT_EQ(only.out[1], Win("APP\\B.DLL") + " will be updated");
+
+  // --exclude: the default selection (Program, Engine) minus those.
+  Outcome exclude = Cli(Args("check", {"--exclude", "Program"}));
+  EXPECT_EQ(exclude.status, kExitUpToDate);
+  EXPECT_EQ(exclude.out, Concat(EngineLines(false, select({"Engine"})), {"Demo is up to date"}));
+
+  // Both: the named ones minus the excluded, names repeated and in the --name=value form.
+  Outcome both = Cli(
+      Args("check", {"--only=Program", "--only", "Help", "--only", "Engine", "--exclude=Program"}));
+  EXPECT_EQ(both.out, Concat(EngineLines(false, select({"Help", "Engine"})),
+                             {"Demo can be sucessfully updated"}));
+
+  // An update with --only replaces only the chosen component's file.
+  Outcome update = Cli(Args("update", {"--only", "Help"}));
+  EXPECT_EQ(update.status, kExitUpToDate);
+  EXPECT_EQ(update.out[0], Win("APP\\A.DLL") + " was not updated (User Selection)");
+  EXPECT_EQ(update.out[1], "Updated File " + Win("APP\\B.DLL"));
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), newB_);
+
+  // An unknown name stops everything before the run: nothing printed, nothing changed.
+  Outcome unknown = Cli(Args("update", {"--only", "Program", "--exclude", "program"}));
+  EXPECT_EQ(unknown.status, kExitUsage);
+  EXPECT_TRUE(unknown.out.empty());
+  EXPECT_EQ(unknown.err,
+            "vareri-cli: unknown component program (the update file has: Program, Help, "
+            "Engine)\n");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+}
+
+TEST_F(CliTest, ErrorsFoundExitTwoAndChangeNothing) {
+  BuildProduct();
+  fs::remove(Native(Win("APP\\E.DLL")));
+  Lines engineCheck = EngineLines(false);
+  Outcome check = Cli(Args("check"));
+  EXPECT_EQ(check.status, kExitErrors);
+  EXPECT_EQ(check.out, Concat(engineCheck, {"Demo can not be succesfully updated"}));
+  EXPECT_EQ(check.out[2], Win("APP\\E.DLL") + " error [File Not Found]");
+  EXPECT_EQ(check.err, "vareri-cli: the check found 1 error\n");
+
+  Lines engineUpdate = EngineLines(true);
+  Outcome update = Cli(Args("update"));
+  EXPECT_EQ(update.status, kExitErrors);
+  EXPECT_EQ(update.out, Concat(engineUpdate, {"Demo could not be updated"}));
+  EXPECT_EQ(update.err, "vareri-cli: the update found 1 error; no file was changed\n");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+
+  // A directory that is not there: every file is missing, and the message says why.
+  Outcome missing = Cli({"update", updatePath_, "--dir", Win("NOWHERE"), "--windows-dir",
+                         Win("WIN"), "--system-dir", Win("WIN\\SYSTEM")});
+  EXPECT_EQ(missing.status, kExitErrors);
+  EXPECT_EQ(missing.out[0], Win("NOWHERE\\A.DLL") + " error [File Not Found]");
+  EXPECT_EQ(missing.err,
+            "vareri-cli: the update found 2 errors; no file was changed\n"
+            "vareri-cli: the installation directory " +
+                Win("NOWHERE") + " does not exist or cannot be read\n");
+}
+
+TEST_F(CliTest, UpdateThatStopsAfterReplacingAFileExitsThree) {
+  BuildProduct();
+  // B's backup name is taken by a directory: keeping B's previous version fails after A
+  // has been replaced.
+  fs::create_directories(Native(Win("APP\\B.DL_")));
+  Outcome update = Cli(Args("update", {"--backup", "--only", "Program", "--only", "Help"}));
+  EXPECT_EQ(update.status, kExitPartial);
+  Lines want = {
+      Win("APP\\A.DLL") + " renamed to A.DL_",
+      "Updated File " + Win("APP\\A.DLL"),
+      Win("APP\\B.DLL") +
+          " error [Cannot rename File. Check Read-Only Attribute or File "
+          "Permissions]",
+      "Demo could not be updated",
+  };
+  EXPECT_EQ(update.out, want);
+  EXPECT_EQ(update.err, "vareri-cli: the update stopped part-way: 1 file was replaced\n");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(CliTest, FullDiskEndsTheRunWithAMessageAndNoHalfWrittenFile) {
+  BuildProduct();
+  // Full from the second stored payload on: A is replaced, B's contents do not fit.
+  DiskFullEnv late(Win("TEMP\\"), 2);
+  Outcome partial = Cli(Args("update", {"--only", "Program", "--only", "Help"}), &late);
+  EXPECT_EQ(partial.status, kExitPartial);
+  EXPECT_EQ(partial.out, Lines{"Updated File " + Win("APP\\A.DLL")});  // no closing text
+  EXPECT_NE(partial.err.find("the disk is full"), std::string::npos) << partial.err;
+  EXPECT_NE(partial.err.find("vareri-cli: the update stopped part-way: 1 file was replaced\n"),
+            std::string::npos)
+      << partial.err;
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
+  EXPECT_TRUE(Leftovers().empty());
+
+  // Full from the start: nothing is replaced.
+  InstallOld();
+  DiskFullEnv full(Win("TEMP\\"), 1);
+  Outcome none = Cli(Args("update", {"--json"}), &full);
+  EXPECT_EQ(none.status, kExitErrors);
+  EXPECT_EQ(none.err.rfind("vareri-cli: Writing ", 0), 0u) << none.err;
+  EXPECT_NE(none.err.find("the update found an error; no file was changed"), std::string::npos)
+      << none.err;
+  ASSERT_EQ(none.out.size(), 4u);
+  EXPECT_NE(none.out[3].find("\"text\":null,\"error\":\"Writing "), std::string::npos)
+      << none.out[3];
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(CliTest, UnusableUpdateFilesExitFourWithTheWindowsMessages) {
+  BuildProduct();
+  Outcome missing = Cli(Args("check", {}));
+  ASSERT_EQ(missing.status, kExitUpdatable);  // the product is fine ...
+
+  Lines args = Args("check");
+  args[1] = Win("missing.upd");  // ... a file that is not there is not
+  Outcome absent = Cli(args);
+  EXPECT_EQ(absent.status, kExitUnreadable);
+  EXPECT_TRUE(absent.out.empty());
+  EXPECT_EQ(absent.err.rfind("vareri-cli: Cannot open specified upd file: ", 0), 0u) << absent.err;
+  EXPECT_NE(absent.err.find("the file was not found"), std::string::npos) << absent.err;
+
+  struct Case {
+    std::function<void(DocumentPlan&)> tweak;
+    std::string message;
+  };
+  const Case cases[] = {
+      {[](DocumentPlan& p) { p.signature = "VLR.UPX"; }, "Selected file is not an Update File"},
+      {[](DocumentPlan& p) { p.fileType = 2; }, "Selected file is not an Update File"},
+      {[](DocumentPlan& p) { p.formatVersion = 4; },
+       "Update file version not supported.\nYou may need a new update file from Velloran, Inc."},
+      {[](DocumentPlan& p) { p.formatVersion = 7; },
+       "Update file version not supported.\nYou may need a new version of this application"},
+  };
+  for (const Case& c : cases) {
+    BuildProduct(c.tweak);
+    Outcome refused = Cli(Args("update"));
+    EXPECT_EQ(refused.status, kExitUnreadable);
+    EXPECT_TRUE(refused.out.empty());
+    EXPECT_EQ(refused.err, "vareri-cli: " + updatePath_ + ": " + c.message + "\n");
+    EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+  }
+
+  // Cut inside the entries: the reader's words, and with --json a summary saying so.
+  BuildProduct();
+  Bytes bytes = Installed(updatePath_);
+  bytes.resize(bytes.size() / 2);
+  Install(updatePath_, bytes);
+  Outcome cut = Cli(Args("update", {"--json"}));
+  EXPECT_EQ(cut.status, kExitUnreadable);
+  EXPECT_EQ(cut.err.rfind("vareri-cli: " + updatePath_ + ": The update file ends unexpectedly.", 0),
+            0u)
+      << cut.err;
+  ASSERT_EQ(cut.out.size(), 1u);
+  std::string error = JsonString(updatePath_ + ": The update file ends unexpectedly.");
+  error.pop_back();  // the reader's detail follows
+  EXPECT_EQ(cut.out[0].rfind("{\"type\":\"summary\",\"command\":\"update\",\"file\":" +
+                                 JsonString(updatePath_) + ",\"error\":" + error,
+                             0),
+            0u)
+      << cut.out[0];
+  EXPECT_NE(cut.out[0].find(",\"exitCode\":4}"), std::string::npos);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+}
+
+TEST_F(CliTest, WrongUsageExitsSixtyFour) {
+  BuildProduct();
+  const Lines wrong[] = {
+      {},
+      {"install", updatePath_},
+      {"check"},
+      {"check", updatePath_, "extra"},
+      {"check", updatePath_, "--verbose"},
+      {"check", updatePath_, "--dir"},
+      {"check", updatePath_, "--dir="},
+      {"check", updatePath_, "--dir", "A", "--dir", "B"},
+      {"check", updatePath_, "--backup"},
+      {"update", updatePath_, "--json=yes"},
+      {"update", updatePath_, "--dir", std::string(256, 'x')},
+      {"update", updatePath_, "--log", Native(Win("APP"))},  // a directory is no log file
+  };
+  for (const Lines& args : wrong) {
+    Outcome usage = Cli(args);
+    EXPECT_EQ(usage.status, kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_TRUE(usage.out.empty());
+    EXPECT_EQ(usage.err.rfind("vareri-cli: ", 0), 0u);
+  }
+  EXPECT_EQ(Cli({"check"}).err,
+            "vareri-cli: check needs an update file\n"
+            "Try 'vareri-cli --help'.\n");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+
+  Outcome help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out[0], "Usage: vareri-cli check FILE.upd [--dir DIR] [options]");
+  EXPECT_NE(std::string(CliHelpText()).find("  64  wrong usage"), std::string::npos);
+  // A file name that starts with a dash, after "--".
+  Outcome dashed = Cli({"check", "--", "-x.upd"});
+  EXPECT_EQ(dashed.status, kExitUnreadable);
+}
+
+TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
+  BuildProduct([](DocumentPlan& plan) {
+    plan.productName = "Demo \"Pro\"\x99";  // a quote and a Windows-1252 trade mark sign
+    plan.items[1].componentName = "Help\\Files";
+  });
+  fs::remove(Native(Win("APP\\E.DLL")));
+  Outcome check = Cli(Args("check", {"--json", "--only", "Program", "--only", "Engine"}));
+  EXPECT_EQ(check.status, kExitErrors);
+  std::string a = JsonString(Win("APP\\A.DLL"));
+  std::string b = JsonString(Win("APP\\B.DLL"));
+  std::string e = JsonString(Win("APP\\E.DLL"));
+  Lines want = {
+      "{\"type\":\"entry\",\"index\":1,\"component\":\"Program\",\"file\":\"A.DLL\",\"path\":" + a +
+          ",\"selected\":true,\"verdict\":\"update\",\"lines\":[" +
+          JsonString(Win("APP\\A.DLL") + " will be updated") + "]}",
+      "{\"type\":\"entry\",\"index\":2,\"component\":\"Help\\\\Files\",\"file\":\"B.DLL\","
+      "\"path\":" +
+          b + ",\"selected\":false,\"verdict\":\"notSelected\",\"lines\":[" +
+          JsonString(Win("APP\\B.DLL") + " will not be updated (User Selection)") + "]}",
+      "{\"type\":\"entry\",\"index\":3,\"component\":\"Engine\",\"file\":\"E.DLL\",\"path\":" + e +
+          ",\"selected\":true,\"verdict\":null,\"error\":\"fileNotFound\",\"code\":1,"
+          "\"message\":\"File Not Found\",\"lines\":[" +
+          JsonString(Win("APP\\E.DLL") + " error [File Not Found]") + "]}",
+      "{\"type\":\"summary\",\"command\":\"check\",\"file\":" + JsonString(updatePath_) +
+          ",\"product\":\"Demo \\\"Pro\\\"\xE2\x84\xA2\",\"directory\":" + JsonString(Win("APP")) +
+          ",\"ok\":false,\"updateNeeded\":true,\"entries\":3,\"errors\":1,\"text\":\"Demo "
+          "\\\"Pro\\\"\xE2\x84\xA2 can not be succesfully updated\",\"exitCode\":2}",
+  };
+  EXPECT_EQ(check.out, want);
+
+  // An update: what was replaced, what was kept, the counts.
+  Install(Win("APP\\E.DLL"), newE_);
+  Outcome update = Cli(Args("update", {"--json", "--backup"}));
+  EXPECT_EQ(update.status, kExitUpToDate);
+  ASSERT_EQ(update.out.size(), 4u);
+  EXPECT_EQ(update.out[0],
+            "{\"type\":\"entry\",\"index\":1,\"component\":\"Program\",\"file\":\"A.DLL\","
+            "\"path\":" +
+                a +
+                ",\"selected\":true,\"verdict\":\"update\",\"updated\":true,\"backup\":"
+                "\"A.DL_\",\"lines\":[" +
+                JsonString(Win("APP\\A.DLL") + " renamed to A.DL_") + "," +
+                JsonString("Updated File " + Win("APP\\A.DLL")) + "]}");
+  EXPECT_NE(update.out[2].find("\"verdict\":\"upToDate\",\"updated\":false,"), std::string::npos);
+  EXPECT_NE(update.out[3].find(",\"ok\":true,\"updateNeeded\":true,\"entries\":3,\"errors\":0,"
+                               "\"updated\":1,\"text\":"),
+            std::string::npos)
+      << update.out[3];
+}
+
+TEST_F(CliTest, JsonNamesErrorsOnLinesCutAt255Characters) {
+  BuildProduct();
+  // A directory name long enough that "<path> error [...]" runs past 255 characters.
+  std::string dir = Win(std::string(230 - root_.size(), 'd'));
+  ASSERT_EQ(dir.size(), 231u);
+  Outcome check = Cli({"check", updatePath_, "--dir", dir, "--json", "--windows-dir", Win("WIN"),
+                       "--system-dir", Win("WIN\\SYSTEM")});
+  EXPECT_EQ(check.status, kExitErrors);
+  ASSERT_EQ(check.out.size(), 4u);
+  EXPECT_NE(check.out[0].find("\"error\":\"fileNotFound\",\"code\":1,\"message\":\"File Not "
+                              "Found\""),
+            std::string::npos)
+      << check.out[0];
+}
+
+TEST_F(CliTest, LogFileGetsEveryLineTimestampedAndIsAppendedTo) {
+  BuildProduct();
+  std::string logPath = Native(Win("run.log"));
+  Outcome check = Cli(Args("check", {"--log", logPath}));
+  Outcome update = Cli(Args("update", {"--log=" + logPath, "--json"}));
+  ASSERT_EQ(check.status, kExitUpdatable);
+  ASSERT_EQ(update.status, kExitUpToDate);
+  std::ifstream in(logPath);
+  std::stringstream text;
+  text << in.rdbuf();
+  Lines logged = SplitLines(text.str());
+  const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (.*))");
+  Lines bodies;
+  for (const std::string& line : logged) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(line, match, stamped)) << line;
+    bodies.push_back(match[1]);
+  }
+  Lines want = Concat({"vareri-cli check " + updatePath_, "installation directory " + Win("APP")},
+                      check.out);
+  want = Concat(want, {"vareri-cli update " + updatePath_, "installation directory " + Win("APP"),
+                       "Updated File " + Win("APP\\A.DLL"),
+                       Win("APP\\B.DLL") + " was not updated (User Selection)",
+                       Win("APP\\E.DLL") + " is up to date", "Demo was sucessfully updated"});
+  EXPECT_EQ(bodies, want);
+}
+
+TEST_F(CliTest, WithoutDirTheDirectoryIsProposedAsTheWindowProposesIt) {
+  // The default directory of a file with no registry path, by the drive rule.
+  BuildProduct([](DocumentPlan& plan) {
+    plan.formatVersion = 5;
+    plan.defaultDirectory = "VARERI-CLI-NOWHERE";
+  });
+  Outcome nowhere = Cli({"check", updatePath_, "--json"});
+  EXPECT_EQ(nowhere.status, kExitErrors);
+  ASSERT_EQ(nowhere.out.size(), 4u);
+  EXPECT_NE(nowhere.out[3].find(",\"directory\":\"C:\\\\VARERI-CLI-NOWHERE\","), std::string::npos)
+      << nowhere.out[3];
+  EXPECT_NE(nowhere.err.find("does not exist or cannot be read; give it with --dir"),
+            std::string::npos);
+
+#ifdef _WIN32
+  // Windows: the temporary directory has a drive, which the rule keeps.
+  BuildProduct([&](DocumentPlan& plan) {
+    plan.formatVersion = 5;
+    plan.defaultDirectory = Win("APP");
+  });
+  Outcome proposed = Cli({"check", updatePath_, "--windows-dir", Win("WIN")});
+  EXPECT_EQ(proposed.status, kExitUpdatable) << proposed.err;
+  EXPECT_EQ(proposed.out[0], Win("APP\\A.DLL") + " will be updated");
+
+  // Format 6: the registry's PathName comes first.
+  const char kKey[] = "Software\\VareriCliTest\\Demo\\1.0";
+  HKEY key;
+  ASSERT_EQ(
+      ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  std::string value = Win("APP");
+  ::RegSetValueExA(key, "PathName", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  ::RegCloseKey(key);
+  BuildProduct([](DocumentPlan& plan) {
+    plan.formatVersion = 6;
+    plan.defaultDirectory = "C:\\VARERI-CLI-NOWHERE";
+    plan.registryPath[0] = "VareriCliTest";
+    plan.registryPath[1] = "Demo";
+    plan.registryPath[2] = "1.0";
+  });
+  Outcome registered = Cli({"check", updatePath_});
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VareriCliTest\\Demo");
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VareriCliTest");
+  EXPECT_EQ(registered.status, kExitUpdatable) << registered.err;
+  EXPECT_EQ(registered.out[0], Win("APP\\A.DLL") + " will be updated");
+#else
+  // POSIX: no registry; the proposed C:\... is a path under the current directory.
+  BuildProduct([](DocumentPlan& plan) {
+    plan.formatVersion = 6;
+    plan.defaultDirectory = "\\APP";
+    plan.registryPath[0] = "VareriCliTest";
+  });
+  fs::path previous = fs::current_path();
+  fs::create_directories(fs::path(root_) / "C:");
+  fs::rename(fs::path(root_) / "APP", fs::path(root_) / "C:" / "APP");
+  fs::current_path(root_);
+  Outcome proposed = Cli({"update", updatePath_});
+  fs::current_path(previous);
+  EXPECT_EQ(proposed.status, kExitUpToDate) << proposed.err;
+  EXPECT_EQ(proposed.out[0], "Updated File C:\\APP\\A.DLL");
+  EXPECT_EQ(Installed(Win("C:\\APP\\A.DLL")), newA_);
+#endif
+}
+
+TEST(CliJson, StringsAreEscapedAndConvertedToUtf8) {
+  EXPECT_EQ(JsonString("C:\\A \"b\""), "\"C:\\\\A \\\"b\\\"\"");
+  EXPECT_EQ(JsonString(std::string("\x01\t\n\r\x1f\x7f", 6)), "\"\\u0001\\t\\n\\r\\u001f\\u007f\"");
+  EXPECT_EQ(JsonString("\x80\x81\xE9\xFF"), "\"\xE2\x82\xAC\xC2\x81\xC3\xA9\xC3\xBF\"");
+  EXPECT_EQ(JsonString(""), "\"\"");
+}
+
+TEST(CliReport, LinesGoToTheirEntriesInOrder) {
+  VEzorazEdo doc;
+  for (const char* path : {"C:\\A.DLL", "C:\\B.DLL", "C:\\A.DLL"}) {
+    auto item = std::make_unique<CUpdateItem>();
+    std::snprintf(item->targetPath, sizeof item->targetPath, "%s", path);
+    item->selected = true;
+    item->verdict = verdictUpToDate;
+    doc.items.push_back(std::move(item));
+  }
+  std::vector<EntryResult> results =
+      AttributeLines(doc,
+                     {"C:\\A.DLL renamed to A.DL_", "Updated File C:\\A.DLL",
+                      "C:\\A.DLL error [Cannot Decompress. UPD may be corrupted]"},
+                     true);
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_TRUE(results[0].updated);
+  EXPECT_EQ(results[0].backup, "A.DL_");
+  EXPECT_EQ(results[1].verdict, EntryVerdict::upToDate);  // no line: its first-pass verdict
+  EXPECT_TRUE(results[2].failed);
+  EXPECT_EQ(results[2].error, cannotDecompress);
+  results = AttributeLines(doc, {}, false);
+  EXPECT_EQ(results[1].verdict, EntryVerdict::unknown);  // never reached
+}
+
+// The real program, started as a script starts it.
+TEST_F(CliTest, TheProgramRunsFromAScript) {
+#ifndef VARERI_CLI_EXE
+  GTEST_SKIP() << "the program's path is not known to this build";
+#else
+  BuildProduct();
+  std::string exe = VARERI_CLI_EXE;
+#ifdef _WIN32
+  // Wine maps the Unix root to drive Z:.
+  for (char& c : exe) {
+    if (c == '/') c = '\\';
+  }
+  if (exe[0] == '\\') exe = "Z:" + exe;
+#endif
+  auto run = [&](const std::string& command) {
+    std::string line = "\"" + exe + "\" " + command + " \"" + updatePath_ + "\" --dir \"" +
+                       Win("APP") + "\" --windows-dir \"" + Win("WIN") + "\" > \"" +
+                       Native(Win("out.txt")) + "\" 2> \"" + Native(Win("err.txt")) + "\"";
+#ifdef _WIN32
+    int status = std::system(("\"" + line + "\"").c_str());  // cmd drops the outer quotes
+#else
+    int raw = std::system(line.c_str());
+    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    Bytes out = Installed(Win("out.txt"));
+    Bytes errBytes = Installed(Win("err.txt"));
+    std::string err;
+    for (uint8_t c : errBytes) {
+      if (c != '\r') err.push_back(static_cast<char>(c));
+    }
+    return Outcome{status, SplitLines(std::string(out.begin(), out.end())), err};
+  };
+  Outcome check = run("check");
+  EXPECT_EQ(check.status, kExitUpdatable) << check.err;
+  EXPECT_EQ(check.out,
+            Lines({Win("APP\\A.DLL") + " will be updated",
+                   Win("APP\\B.DLL") + " will not be updated (User Selection)",
+                   Win("APP\\E.DLL") + " is up to date", "Demo can be sucessfully updated"}));
+  Outcome update = run("update");
+  EXPECT_EQ(update.status, kExitUpToDate) << update.err;
+  EXPECT_EQ(update.out.back(), "Demo was sucessfully updated");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  fs::remove(Native(Win("APP\\E.DLL")));
+  Outcome broken = run("update");
+  EXPECT_EQ(broken.status, kExitErrors);
+  EXPECT_EQ(broken.err, "vareri-cli: the update found 1 error; no file was changed\n");
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// The main window and the options dialog, through the real program.
+#include <filesystem>
+
+#include "vareri_fixture.h"
+
+namespace {
+
+using gui::BoxIcon;
+
+const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
+
+class MainWindowTest : public VareriGuiTest {
+ protected:
+  // A.DLL older and known, B.DLL not selected by default, E.DLL current.
+  HWND ThreeEntries() {
+    oldA_ = MakeProgram(kV10, 5, 30000, 1);
+    newA_ = MakeProgram(kV11, 0, 34000, 2);
+    newE_ = MakeProgram(kV11, 0, 9000, 4);
+    Install(Win("APP\\A.DLL"), oldA_);
+    Install(Win("APP\\B.DLL"), MakeProgram(kV10, 0, 5000, 5));
+    Install(Win("APP\\E.DLL"), newE_);
+    EntryPlan a("A.DLL");
+    a.newBytes = newA_;
+    a.previous = {oldA_};
+    EntryPlan b("B.DLL");
+    b.selected = 0;
+    b.newBytes = MakeProgram(kV11, 0, 5000, 3);
+    b.previous = {MakeProgram(kV10, 0, 5000, 5)};
+    EntryPlan e("E.DLL");
+    e.newBytes = newE_;
+    HWND main = OpenMain({a, b, e}, [](DocumentPlan& plan) {
+      plan.productName = "Demo";
+      plan.failureMessage = "Demo could not be updated.";
+      for (size_t i = 0; i < plan.items.size(); ++i) {
+        plan.items[i].componentName = "Component " + plan.items[i].fileName;
+        plan.items[i].description = "About " + plan.items[i].fileName;
+      }
+    });
+    gui::SetEditText(main, IDC_PATH, Win("APP"));
+    return main;
+  }
+
+  std::vector<std::string> Log(HWND main) { return gui::ListBoxLines(gui::Control(main, IDC_LOG)); }
+
+  void ExpectBox(const gui::MessageBoxInfo& box, const std::string& text, BoxIcon icon) {
+    EXPECT_EQ(box.caption, "Velloran");
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.icon, icon);
+    ASSERT_EQ(box.buttons.size(), 1u);
+    EXPECT_EQ(box.buttons[0].id, IDOK);
+    gui::AnswerMessageBox(box.window, IDOK);
+  }
+
+  // The options dialog, opened from the main window.
+  HWND OpenOptions(HWND main) {
+    gui::ClickButton(main, IDC_OPTIONS);
+    return gui::WaitForWindow(process_.Id(), gui::CaptionIs("Update Options"));
+  }
+  // Whether row `row` of the component list shows a cross: the centre of its square.
+  bool Crossed(HWND options, int row) {
+    HWND list = gui::Control(options, IDC_COMPONENTS);
+    RECT r = gui::ListBoxItemRect(list, row);
+    int h = r.bottom - r.top;
+    int s = h - 3;
+    POINT centre = {r.left + 2 + s / 2, r.top + 1 + s / 2};
+    ::Sleep(150);  // let the list repaint
+    COLORREF c = gui::PixelAt(list, centre);
+    return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
+  }
+  POINT Strip(HWND options, int row) {
+    RECT r = gui::ListBoxItemRect(gui::Control(options, IDC_COMPONENTS), row);
+    return POINT{r.left + 3, (r.top + r.bottom) / 2};
+  }
+  POINT Text(HWND options, int row) {
+    RECT r = gui::ListBoxItemRect(gui::Control(options, IDC_COMPONENTS), row);
+    return POINT{r.left + (r.bottom - r.top) + 20, (r.top + r.bottom) / 2};
+  }
+
+  Bytes oldA_, newA_, newE_;
+};
+
+TEST_F(MainWindowTest, ThreeEntriesCheckOptionsThenUpdate) {
+  HWND main = ThreeEntries();
+  ExpectBox(ClickForBox(main, IDC_CHECK), "Demo can be sucessfully updated", BoxIcon::exclamation);
+  std::vector<std::string> check = {
+      Win("APP\\A.DLL") + " will be updated",
+      Win("APP\\B.DLL") + " will not be updated (User Selection)",
+      Win("APP\\E.DLL") + " is up to date",
+  };
+  EXPECT_EQ(Log(main), check);
+  SaveScreenshotFor(main, "main-after-check");
+
+  HWND options = OpenOptions(main);
+  EXPECT_EQ(gui::ControlText(options, IDC_COMPONENT_DESCRIPTION), "About A.DLL");
+  gui::ClickButton(options, IDC_RENAME);
+  SaveScreenshotFor(options, "options");
+  gui::ClickButton(options, IDOK);
+  ASSERT_TRUE(gui::WaitForWindowGone(options));
+
+  gui::ClickButton(main, IDC_UPDATE);
+  gui::MessageBoxInfo box = NextBox();
+  // The buttons change before the box appears.
+  EXPECT_EQ(gui::ControlText(main, IDCANCEL), "Close");
+  for (int id : {IDC_CHECK, IDC_UPDATE, IDC_OPTIONS}) {
+    EXPECT_FALSE(gui::IsControlVisible(gui::Control(main, id))) << id;
+  }
+  EXPECT_TRUE(gui::IsControlVisible(gui::Control(main, IDC_BROWSE)));
+  SaveScreenshotFor(box.window, "closing-message");
+  ExpectBox(box, "Demo was sucessfully updated", BoxIcon::exclamation);
+  std::vector<std::string> update = {
+      Win("APP\\A.DLL") + " renamed to A.DL_",
+      "Updated File " + Win("APP\\A.DLL"),
+      Win("APP\\B.DLL") + " was not updated (User Selection)",
+      Win("APP\\E.DLL") + " is up to date",
+  };
+  EXPECT_EQ(Log(main), update);
+  Close(main);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(Installed(Win("APP\\A.DL_")), oldA_);
+  EXPECT_EQ(Installed(Win("APP\\E.DLL")), newE_);
+}
+
+TEST_F(MainWindowTest, ClosingMessagesOfFailedAndCurrentRuns) {
+  HWND main = ThreeEntries();
+  // A path typed between two runs is the second run's installation directory.
+  gui::SetEditText(main, IDC_PATH, Win("NOWHERE"));
+  ExpectBox(ClickForBox(main, IDC_CHECK), "Demo can not be succesfully updated", BoxIcon::hand);
+  EXPECT_EQ(Log(main)[0], Win("NOWHERE\\A.DLL") + " error [File Not Found]");
+  ExpectBox(ClickForBox(main, IDC_UPDATE), "Demo could not be updated.", BoxIcon::hand);
+  EXPECT_EQ(gui::ControlText(main, IDCANCEL), "Cancel");  // the buttons stay
+  EXPECT_TRUE(gui::IsControlVisible(gui::Control(main, IDC_CHECK)));
+  gui::SetEditText(main, IDC_PATH, Win("APP"));
+  // Leave A.DLL out: every selected file is then current.
+  HWND options = OpenOptions(main);
+  gui::PostClick(gui::Control(options, IDC_COMPONENTS), Strip(options, 0));
+  ASSERT_TRUE(gui::WaitUntil([&] { return !Crossed(options, 0); }));
+  gui::ClickButton(options, IDOK);
+  ASSERT_TRUE(gui::WaitForWindowGone(options));
+  ExpectBox(ClickForBox(main, IDC_CHECK), "Demo is up to date", BoxIcon::exclamation);
+  EXPECT_EQ(Log(main)[0], Win("APP\\A.DLL") + " will not be updated (User Selection)");
+  // An update that replaces nothing but meets no error is a successful update.
+  ExpectBox(ClickForBox(main, IDC_UPDATE), "Demo was sucessfully updated", BoxIcon::exclamation);
+  EXPECT_FALSE(gui::IsControlVisible(gui::Control(main, IDC_CHECK)));
+  Close(main);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+}
+
+TEST_F(MainWindowTest, OptionsDialogRowsAndCommits) {
+  HWND main = ThreeEntries();
+  HWND options = OpenOptions(main);
+  HWND list = gui::Control(options, IDC_COMPONENTS);
+  // First opening: the crosses follow the default selection.
+  EXPECT_TRUE(Crossed(options, 0));
+  EXPECT_FALSE(Crossed(options, 1));
+  EXPECT_TRUE(Crossed(options, 2));
+  EXPECT_EQ(gui::ListBoxSelection(list), 0);
+  EXPECT_EQ(::SendMessageA(gui::Control(options, IDC_RENAME), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  // A press on the text only selects and shows the description.
+  gui::PostClick(list, Text(options, 1));
+  ASSERT_TRUE(gui::WaitUntil([&] { return gui::ListBoxSelection(list) == 1; }));
+  EXPECT_EQ(gui::ControlText(options, IDC_COMPONENT_DESCRIPTION), "About B.DLL");
+  EXPECT_FALSE(Crossed(options, 1));
+  // A press in the left strip selects and flips in one press.
+  gui::PostClick(list, Strip(options, 2));
+  ASSERT_TRUE(gui::WaitUntil([&] { return !Crossed(options, 2); }));
+  EXPECT_EQ(gui::ListBoxSelection(list), 2);
+  EXPECT_EQ(gui::ControlText(options, IDC_COMPONENT_DESCRIPTION), "About E.DLL");
+  // A double click flips once, not twice; the space bar flips nothing.
+  gui::PostDoubleClick(list, Strip(options, 1));
+  ASSERT_TRUE(gui::WaitUntil([&] { return Crossed(options, 1); }));
+  gui::PostKey(list, VK_SPACE);
+  EXPECT_TRUE(Crossed(options, 1));
+  // Cancel keeps the old crosses.
+  gui::ClickButton(options, IDCANCEL);
+  ASSERT_TRUE(gui::WaitForWindowGone(options));
+  options = OpenOptions(main);
+  EXPECT_TRUE(Crossed(options, 0));
+  EXPECT_FALSE(Crossed(options, 1));
+  EXPECT_TRUE(Crossed(options, 2));
+  // OK with E.DLL unchecked: the next check leaves it out.
+  gui::PostClick(gui::Control(options, IDC_COMPONENTS), Strip(options, 2));
+  ASSERT_TRUE(gui::WaitUntil([&] { return !Crossed(options, 2); }));
+  gui::ClickButton(options, IDOK);
+  ASSERT_TRUE(gui::WaitForWindowGone(options));
+  ExpectBox(ClickForBox(main, IDC_CHECK), "Demo can be sucessfully updated", BoxIcon::exclamation);
+  EXPECT_EQ(Log(main)[2], Win("APP\\E.DLL") + " will not be updated (User Selection)");
+  Close(main);
+}
+
+TEST_F(MainWindowTest, DescriptionOnWhiteDialogOnButtonFace) {
+  HWND main = ThreeEntries();
+  HWND description = gui::Control(main, IDC_DESCRIPTION);
+  RECT r;
+  ::GetClientRect(description, &r);
+  POINT inside = {r.right - 4, r.bottom - 4};
+  EXPECT_TRUE(gui::WaitUntil(
+      [&] { return gui::PixelAt(description, inside) == RGB(255, 255, 255); }, 5000))
+      << std::hex << gui::PixelAt(description, inside);
+  COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(gui::PixelAt(main, POINT{2, 2}), face);
+  EXPECT_NE(face, RGB(255, 255, 255));
+  SaveScreenshotFor(main, "main-window");
+  Close(main);
+}
+
+TEST_F(MainWindowTest, BrowseFillsThePathOnOkOnly) {
+  HWND main = ThreeEntries();
+  gui::SetEditText(main, IDC_PATH, "unchanged");
+  gui::ClickButton(main, IDC_BROWSE);
+  HWND chooser = gui::WaitForWindow(process_.Id(), gui::CaptionIs("Open"));
+  gui::ClickButton(chooser, IDCANCEL);
+  ASSERT_TRUE(gui::WaitForWindowGone(chooser));
+  EXPECT_EQ(gui::ControlText(main, IDC_PATH), "unchanged");
+  // The old-style dialog follows the user's navigation through its current directory;
+  // typing a directory into its (hidden) name box and pressing OK goes there.
+  gui::ClickButton(main, IDC_BROWSE);
+  chooser = gui::WaitForWindow(process_.Id(), gui::CaptionIs("Open"));
+  gui::SetEditText(chooser, IDC_CHOOSER_NAME, Win("APP\\system"));
+  gui::ClickButton(chooser, IDOK);
+  HWND still = chooser;
+  // The first OK changes directory; a second OK with "*.*" confirms it.
+  if (!gui::WaitForWindowGone(still, 2000)) {
+    gui::SetEditText(chooser, IDC_CHOOSER_NAME, "*.*");
+    gui::ClickButton(chooser, IDOK);
+    ASSERT_TRUE(gui::WaitForWindowGone(chooser));
+  }
+  std::string chosen = gui::ControlText(main, IDC_PATH);
+  EXPECT_EQ(_stricmp(chosen.c_str(), Win("APP\\system").c_str()), 0) << chosen;
+  Close(main);
+}
+
+TEST_F(MainWindowTest, OptionsOnADamagedDocumentReportsAndGoesOn) {
+  Install(Win("APP\\A.DLL"), MakeProgram(kV10, 0, 3000, 1));
+  EntryPlan a("A.DLL");
+  a.newBytes = MakeProgram(kV11, 0, 3000, 2);
+  Build({a});
+  app_.updateFile.reset();
+  Bytes bytes = Installed(updatePath_);
+  bytes.resize(bytes.size() - 2);  // the sample parameters are cut
+  Install(updatePath_, bytes);
+  Start(updatePath_);
+  HWND main = WaitForMain();
+  gui::MessageBoxInfo box = ClickForBox(main, IDC_OPTIONS);
+  EXPECT_EQ(box.icon, BoxIcon::hand);
+  EXPECT_NE(box.text.find("ends unexpectedly"), std::string::npos) << box.text;
+  gui::AnswerMessageBox(box.window, IDOK);
+  // The window goes on; a run fails the same way and shows no closing message.
+  box = ClickForBox(main, IDC_CHECK);
+  EXPECT_EQ(box.caption, "vareri");
+  gui::AnswerMessageBox(box.window, IDOK);
+  EXPECT_TRUE(gui::IsControlVisible(gui::Control(main, IDC_CHECK)));
+  Close(main);
+}
+
+}  // namespace

@@ -1,0 +1,482 @@
+#include "cli.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "console_log.h"
+#include "engine/paths.h"
+#include "entry_report.h"
+#include "host.h"
+#include "json_text.h"
+#include "platform/exceptions.h"
+#include "update_header.h"
+
+namespace {
+
+const char kProgram[] = "vareri-cli";
+
+#ifdef _WIN32
+#define VARERI_CLI_DIRECTORY_HELP                                                       \
+  "Without --dir, the installation directory is the one the window proposes: for a\n"   \
+  "format 6 update file the PathName value under HKLM\\Software\\<its registry path>\n" \
+  "when there is one, else the file's default directory, on drive C: when it names\n"   \
+  "none. The Windows and system directories are the system's.\n"
+#else
+#define VARERI_CLI_DIRECTORY_HELP                                                         \
+  "Without --dir, the installation directory is the update file's default directory,\n"   \
+  "on drive C: when it names none. This build has no registry: the registry path of a\n"  \
+  "format 6 update file is not read. The Windows and system directories default to\n"     \
+  "C:\\WINDOWS and C:\\WINDOWS\\SYSTEM. Paths are Windows paths; this build only turns\n" \
+  "their backslashes into slashes, so C:\\APP is the directory C:/APP under the\n"        \
+  "current one.\n"
+#endif
+
+const char kHelp[] =
+    "Usage: vareri-cli check FILE.upd [--dir DIR] [options]\n"
+    "       vareri-cli update FILE.upd [--dir DIR] [--backup] [options]\n"
+    "\n"
+    "Checks the installed files of a product against an update file, or updates them,\n"
+    "without a window: the same runs, log lines and closing texts as vareri.exe.\n"
+    "\n"
+    "Commands:\n"
+    "  check    inspect every selected file and say whether it can be updated\n"
+    "  update   inspect every selected file; when none has an error, replace the older\n"
+    "           ones (a file is never left half-written)\n"
+    "\n"
+    "Options:\n"
+    "  --dir DIR          the installation directory (default: see below)\n"
+    "  --only NAME        select exactly the named components (repeatable)\n"
+    "  --exclude NAME     leave the named component out (repeatable); with --only, out\n"
+    "                     of those, else out of the update file's default selection\n"
+    "  --backup           keep each replaced file's previous version under its backup\n"
+    "                     name (last character replaced by '_': A.DLL -> A.DL_)\n"
+    "  --windows-dir DIR  the Windows directory (default: see below)\n"
+    "  --system-dir DIR   the system directory (default: see below)\n"
+    "  --json             instead of the log lines and the closing text, print one JSON\n"
+    "                     object per file entry and a summary object, one per line\n"
+    "  --log FILE         also append every line, timestamped, to FILE\n"
+    "  -h, --help         show this help\n"
+    "\n"
+    "Components are named by their component name, exactly as the update file spells\n"
+    "it; an unknown name is an error before anything runs.\n"
+    "\n" VARERI_CLI_DIRECTORY_HELP
+    "\n"
+    "Exit status:\n"
+    "  0   everything is up to date, or was updated\n"
+    "  1   check: files can be updated, and no error was found\n"
+    "  2   errors were found; nothing was changed\n"
+    "  3   the update stopped part-way: some files were replaced\n"
+    "  4   the update file could not be opened or read, or is not a supported update file\n"
+    "  64  wrong usage, an unknown component, or a log file that cannot be opened\n";
+
+struct Options {
+  bool help = false;
+  bool doUpdate = false;
+  std::string updatePath;
+  std::string dir;
+  std::string windowsDir;
+  std::string systemDir;
+  std::string logPath;
+  bool dirGiven = false;
+  bool windowsGiven = false;
+  bool systemGiven = false;
+  bool logGiven = false;
+  bool backup = false;
+  bool json = false;
+  std::vector<std::string> only;
+  std::vector<std::string> exclude;
+};
+
+// Fills `options` from the command line. Returns "" or what is wrong.
+std::string ParseArguments(int argc, char** argv, Options* options) {
+  std::string command;
+  bool haveFile = false;
+  bool optionsEnded = false;
+  struct ValueOption {
+    const char* name;
+    std::string* value;
+    bool* given;  // null: repeatable, collected in `list`
+    std::vector<std::string>* list;
+  };
+  const ValueOption valueOptions[] = {
+      {"--dir", &options->dir, &options->dirGiven, nullptr},
+      {"--windows-dir", &options->windowsDir, &options->windowsGiven, nullptr},
+      {"--system-dir", &options->systemDir, &options->systemGiven, nullptr},
+      {"--log", &options->logPath, &options->logGiven, nullptr},
+      {"--only", nullptr, nullptr, &options->only},
+      {"--exclude", nullptr, nullptr, &options->exclude},
+  };
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i] ? argv[i] : "";
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (command.empty()) {
+        command = arg;
+      } else if (!haveFile) {
+        options->updatePath = arg;
+        haveFile = true;
+      } else {
+        return "unexpected argument " + arg;
+      }
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      options->help = true;
+      return std::string();
+    }
+    std::string name = arg;
+    std::string value;
+    bool inlineValue = false;
+    size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+      inlineValue = true;
+    }
+    if (name == "--backup" || name == "--json") {
+      if (inlineValue) return name + " takes no value";
+      (name == "--backup" ? options->backup : options->json) = true;
+      continue;
+    }
+    const ValueOption* option = nullptr;
+    for (const ValueOption& candidate : valueOptions) {
+      if (name == candidate.name) option = &candidate;
+    }
+    if (!option) return "unknown option " + arg;
+    if (!inlineValue) {
+      if (++i >= argc || !argv[i]) return name + " needs a value";
+      value = argv[i];
+    }
+    if (value.empty()) return name + " needs a value";
+    if (option->list) {
+      option->list->push_back(value);
+      continue;
+    }
+    if (*option->given) return name + " is given twice";
+    *option->given = true;
+    *option->value = value;
+  }
+  if (command.empty()) return "no command given (check or update)";
+  if (command != "check" && command != "update") return "unknown command " + command;
+  if (!haveFile) return command + " needs an update file";
+  options->doUpdate = command == "update";
+  if (options->backup && !options->doUpdate) return "--backup is only for update";
+  // Paths of 256 characters and more are refused, never cut (a cut path names another
+  // directory).
+  for (const ValueOption& option : valueOptions) {
+    if (option.value && option.value != &options->logPath && option.value->size() >= kPathSize) {
+      return std::string(option.name) + " is longer than 255 characters";
+    }
+  }
+  return std::string();
+}
+
+// Closing texts of the main window, misspellings included.
+std::string ClosingText(const AppState& app, bool doUpdate) {
+  if (app.runOk) {
+    if (doUpdate) return app.productName + " was sucessfully updated";
+    if (app.updateNeeded) return app.productName + " can be sucessfully updated";
+    return app.productName + " is up to date";
+  }
+  return doUpdate ? app.failureMessage : app.productName + " can not be succesfully updated";
+}
+
+std::string Plural(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+class Session {
+ public:
+  Session(const Options& options, std::ostream& out, std::ostream& err, Env& env,
+          std::ostream* logFile)
+      : options_(options),
+        out_(out),
+        err_(err),
+        env_(env),
+        log_(options.json ? nullptr : &out, logFile) {
+    app_.env = &env_;
+    app_.log = &log_;
+  }
+
+  int Execute() {
+    log_.Note(std::string(kProgram) + (options_.doUpdate ? " update " : " check ") +
+              options_.updatePath);
+    int status = Prepare();
+    if (status >= 0) return status;
+    return RunAndReport();
+  }
+
+ private:
+  // Opens and loads the update file, applies the options. Returns -1 to go on, else the
+  // exit status after reporting why not.
+  int Prepare() {
+    try {
+      if (options_.updatePath.size() >= sizeof app_.updateFilePath) {
+        return Refuse(kExitUnreadable,
+                      "Cannot open specified upd file: the path is longer "
+                      "than 259 characters");
+      }
+      std::snprintf(app_.updateFilePath, sizeof app_.updateFilePath, "%s",
+                    options_.updatePath.c_str());
+      try {
+        app_.updateFile = OpenForReading(app_.updateFilePath);
+      } catch (const CFileException& e) {
+        return Refuse(kExitUnreadable, std::string("Cannot open specified upd file: ") + e.what());
+      }
+      UpdateHeader header;
+      std::string refusal = ReadUpdateHeader(*app_.updateFile, &header);
+      if (!refusal.empty()) return Refuse(kExitUnreadable, options_.updatePath + ": " + refusal);
+      app_.productName = header.productName;
+      app_.failureMessage = header.failureMessage;
+      app_.document.EnsureLoaded(*app_.updateFile);
+
+      int status = Select();
+      if (status >= 0) return status;
+      app_.document.renamePrevious = options_.backup;
+
+      HostDirectories host = DefaultHostDirectories();
+      std::string windows = options_.windowsGiven ? options_.windowsDir : host.windows;
+      std::string system = options_.systemGiven ? options_.systemDir : host.system;
+      installDir_ = options_.dirGiven ? options_.dir : ProposeInstallDir(header);
+      if (installDir_.size() >= sizeof app_.installDir) {
+        return Refuse(kExitUnreadable, "the proposed installation directory (" + installDir_ +
+                                           ") is longer than 255 characters; give one with --dir");
+      }
+      std::snprintf(app_.installDir, sizeof app_.installDir, "%s", installDir_.c_str());
+      std::snprintf(app_.windowsDir, sizeof app_.windowsDir, "%s", windows.c_str());
+      std::snprintf(app_.systemDir, sizeof app_.systemDir, "%s", system.c_str());
+      log_.Note("installation directory " + installDir_);
+    } catch (const CException& e) {
+      return Refuse(kExitUnreadable, options_.updatePath + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+      return Refuse(kExitUnreadable, options_.updatePath + ": " + CMemoryException().what());
+    }
+    return -1;
+  }
+
+  // Applies --only and --exclude. Returns -1, or kExitUsage for an unknown name.
+  int Select() {
+    std::set<std::string> known;
+    std::string listed;
+    for (const auto& item : app_.document.items) {
+      if (known.insert(item->componentName).second) {
+        listed += (listed.empty() ? "" : ", ") + item->componentName;
+      }
+    }
+    for (const auto* names : {&options_.only, &options_.exclude}) {
+      for (const std::string& name : *names) {
+        if (known.count(name) == 0) {
+          return Refuse(kExitUsage, "unknown component " + name + " (the update file has: " +
+                                        (listed.empty() ? "none" : listed) + ")");
+        }
+      }
+    }
+    std::set<std::string> only(options_.only.begin(), options_.only.end());
+    std::set<std::string> exclude(options_.exclude.begin(), options_.exclude.end());
+    for (const auto& item : app_.document.items) {
+      if (!only.empty()) item->selected = only.count(item->componentName) != 0;
+      if (exclude.count(item->componentName)) item->selected = false;
+    }
+    return -1;
+  }
+
+  // Reports a failure before any run: a message on `err`, the log file, and the summary
+  // object for --json. Returns `status`.
+  int Refuse(int status, const std::string& message) {
+    err_ << kProgram << ": " << message << '\n' << std::flush;
+    log_.Note("error: " + message);
+    if (options_.json) {
+      JsonObject summary;
+      summary.Add("type", "summary")
+          .Add("command", options_.doUpdate ? "update" : "check")
+          .Add("file", options_.updatePath)
+          .Add("error", message)
+          .Add("exitCode", status);
+      out_ << summary.Text() << '\n' << std::flush;
+    }
+    return status;
+  }
+
+  int RunAndReport() {
+    bool doUpdate = options_.doUpdate;
+    app_.runOk = true;
+    app_.updateNeeded = false;
+    std::string raised;
+    try {
+      app_.document.Run(*app_.updateFile, doUpdate, app_);
+    } catch (const CException& e) {
+      raised = e.what();
+    } catch (const std::bad_alloc&) {
+      raised = CMemoryException().what();
+    }
+
+    // Every line of a second pass names an entry without an error; the first pass of an
+    // update logs errors only.
+    bool secondPass = false;
+    for (const std::string& line : log_.lines) {
+      if (doUpdate && line.find(" error [") == std::string::npos) secondPass = true;
+    }
+    bool passOneComplete = raised.empty() || secondPass;
+    std::vector<EntryResult> results = AttributeLines(app_.document, log_.lines, passOneComplete);
+    size_t errors = 0;
+    size_t updated = 0;
+    bool changed = false;
+    bool underInstallDir = false;  // an entry under the installation directory failed
+    for (size_t k = 0; k < results.size(); ++k) {
+      const EntryResult& result = results[k];
+      uint16_t kind = app_.document.items[k]->directoryKind;
+      if (result.failed) ++errors;
+      if (result.failed && (kind == kindInstallation || kind == kindSystem)) {
+        underInstallDir = true;
+      }
+      if (result.updated) ++updated;
+      // A failed replacement puts the previous version back; if even that failed, the
+      // installed file is gone from its place.
+      if (result.failed && !result.backup.empty() &&
+          !env_.ReadFileIdentity(app_.document.items[k]->targetPath).found) {
+        changed = true;
+      }
+    }
+    changed = changed || updated > 0;
+
+    int status;
+    if (!raised.empty() || !app_.runOk) {
+      status = doUpdate && changed ? kExitPartial : kExitErrors;
+    } else {
+      status = !doUpdate && app_.updateNeeded ? kExitUpdatable : kExitUpToDate;
+    }
+
+    std::string closing = raised.empty() ? ClosingText(app_, doUpdate) : std::string();
+    if (options_.json) {
+      PrintJson(results, closing, raised, errors, updated, status);
+    } else if (raised.empty()) {
+      out_ << closing << '\n' << std::flush;
+    }
+    if (raised.empty()) log_.Note(closing);
+
+    // What went wrong, on the error stream.
+    std::vector<std::string> problems;
+    if (!raised.empty()) problems.push_back(raised);
+    if (status == kExitPartial) {
+      problems.push_back("the update stopped part-way: " +
+                         Plural(updated, "file was", "files were") + " replaced");
+    } else if (status == kExitErrors) {
+      std::string found = Plural(errors, "error", "errors");
+      if (errors == 0 && !raised.empty()) found = "an error";
+      problems.push_back(doUpdate ? "the update found " + found + "; no file was changed"
+                                  : "the check found " + found);
+      if (underInstallDir && !IsDirectory(installDir_)) {
+        problems.push_back("the installation directory " + installDir_ +
+                           " does not exist or cannot be read" +
+                           (options_.dirGiven ? "" : "; give it with --dir"));
+      }
+    }
+    for (const std::string& problem : problems) {
+      err_ << kProgram << ": " << problem << '\n';
+      log_.Note("error: " + problem);
+    }
+    err_ << std::flush;
+    if (log_.fileFailed()) err_ << kProgram << ": writing the log file failed\n" << std::flush;
+    return status;
+  }
+
+  void PrintJson(const std::vector<EntryResult>& results, const std::string& closing,
+                 const std::string& raised, size_t errors, size_t updated, int status) {
+    for (size_t k = 0; k < results.size(); ++k) {
+      const CUpdateItem& item = *app_.document.items[k];
+      const EntryResult& result = results[k];
+      JsonObject entry;
+      entry.Add("type", "entry")
+          .Add("index", static_cast<long>(k + 1))
+          .Add("component", item.componentName)
+          .Add("file", item.fileName)
+          .Add("path", std::string(item.targetPath))
+          .Add("selected", item.selected);
+      if (result.failed) {
+        entry.AddNull("verdict");
+        if (result.error != none) {
+          entry.Add("error", UpdateErrorName(result.error))
+              .Add("code", static_cast<int>(result.error))
+              .Add("message", UpdateErrorMessage(result.error));
+        } else {
+          entry.Add("error", "").AddNull("code").Add("message", result.errorText);
+        }
+      } else if (result.verdict == EntryVerdict::unknown) {
+        entry.AddNull("verdict");
+      } else {
+        entry.Add("verdict", VerdictName(result.verdict));
+      }
+      if (options_.doUpdate) entry.Add("updated", result.updated);
+      if (!result.backup.empty()) entry.Add("backup", result.backup);
+      entry.AddRaw("lines", JsonStringArray(result.lines));
+      out_ << entry.Text() << '\n';
+    }
+    JsonObject summary;
+    summary.Add("type", "summary")
+        .Add("command", options_.doUpdate ? "update" : "check")
+        .Add("file", options_.updatePath)
+        .Add("product", app_.productName)
+        .Add("directory", installDir_)
+        .Add("ok", raised.empty() && app_.runOk)
+        .Add("updateNeeded", app_.updateNeeded)
+        .Add("entries", static_cast<long>(results.size()))
+        .Add("errors", static_cast<long>(errors));
+    if (options_.doUpdate) summary.Add("updated", static_cast<long>(updated));
+    if (raised.empty()) {
+      summary.Add("text", closing);
+    } else {
+      summary.AddNull("text").Add("error", raised);
+    }
+    summary.Add("exitCode", status);
+    out_ << summary.Text() << '\n' << std::flush;
+  }
+
+  const Options& options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Env& env_;
+  ConsoleLog log_;
+  AppState app_;
+  std::string installDir_;
+};
+
+}  // namespace
+
+const char* CliHelpText() { return kHelp; }
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env) {
+  Options options;
+  std::string problem = ParseArguments(argc, argv, &options);
+  if (options.help) {
+    out << kHelp << std::flush;
+    return kExitUpToDate;
+  }
+  if (!problem.empty()) {
+    err << kProgram << ": " << problem << "\nTry '" << kProgram << " --help'.\n" << std::flush;
+    return kExitUsage;
+  }
+  std::unique_ptr<std::ofstream> logFile;
+  if (options.logGiven) {
+    logFile = std::make_unique<std::ofstream>(options.logPath, std::ios::app);
+    if (!*logFile) {
+      err << kProgram << ": cannot open the log file " << options.logPath << " for appending\n"
+          << std::flush;
+      return kExitUsage;
+    }
+  }
+  Session session(options, out, err, env, logFile.get());
+  return session.Execute();
+}
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  return RunCli(argc, argv, out, err, Env::Default());
+}

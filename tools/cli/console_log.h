@@ -1,0 +1,38 @@
+// The log of a vareri-cli run: every line the engine adds is kept for the report, printed
+// and flushed at once (unless the output is JSON), and appended with a timestamp to the
+// --log file when there is one. The streams belong to the caller and outlive the log.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/update_log.h"
+
+class ConsoleLog : public UpdateLog {
+ public:
+  // `echo` receives each line as it comes (null: none); `file` each line timestamped.
+  ConsoleLog(std::ostream* echo, std::ostream* file) : echo_(echo), file_(file) {}
+
+  void Clear() override { lines.clear(); }
+
+  // Appends `text` to the log file only, one timestamped line per line of text.
+  void Note(const std::string& text);
+
+  // Whether writing to the log file has failed (a full disk among others).
+  bool fileFailed() const { return file_ && !*file_; }
+
+  std::vector<std::string> lines;  // since the last Clear
+
+ protected:
+  void Append(const char* line) override;
+
+ private:
+  void WriteToFile(const std::string& line);
+
+  std::ostream* echo_;
+  std::ostream* file_;
+};
+
+// The local time as "YYYY-MM-DD HH:MM:SS".
+std::string LocalTimestamp();

@@ -1,0 +1,32 @@
+// The update file's header as the main window reads it on opening: the checks that
+// refuse what is not a supported update file, and the installation directory proposed
+// from it. Written for vareri-cli; the window's opening code reads the same fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file.h"
+
+struct UpdateHeader {
+  uint16_t fileType = 0;
+  uint16_t formatVersion = 0;
+  std::string signature;
+  std::string description;
+  std::string productName;
+  std::string failureMessage;
+  std::string defaultDirectory;
+  std::string registryPath[3];  // format 6 only
+};
+
+// Reads the header from the first byte of `file` with a short-lived reader, as the window
+// does: file type, format and signature first. Returns the window's refusal text (format
+// too old, too new, or not an update file), leaving the rest unread, or "" with every field
+// read. Raises CArchiveException when the file ends inside the header, CFileException when
+// the OS refuses a read.
+std::string ReadUpdateHeader(CFile& file, UpdateHeader* header);
+
+// The installation directory the window proposes: for format 6, the "PathName" value under
+// HKLM\Software\<p1>\<p2>\<p3> when ReadInstallPath finds it (never on the POSIX build),
+// else the default directory by the drive rule.
+std::string ProposeInstallDir(const UpdateHeader& header);
