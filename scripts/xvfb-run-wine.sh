@@ -13,7 +13,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 
 # Waits (bounded) until no Wine session runs in the prefix.
 wine_session_end() {
-  if [ -f "$WINEPREFIX/system.reg" ]; then timeout 30 wineserver -w >/dev/null 2>&1 || true; fi
+  if [ -f "$WINEPREFIX/system.reg" ]; then timeout 30 wineserver -w >/dev/null 2>&1 8>&- || true; fi
 }
 
 if [ -z "${VARERI_IN_XVFB:-}" ]; then
@@ -21,19 +21,28 @@ if [ -z "${VARERI_IN_XVFB:-}" ]; then
     echo "xvfb-run-wine: xvfb-run is missing (apt-get install xvfb xauth)" >&2
     exit 2
   fi
+  # One GUI run at a time per prefix: a Wine session has one foreground window, one
+  # cursor and one keyboard focus, whichever X screen each program draws on.
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 8>"$WINEPREFIX.gui.lock"
+  if ! flock -w 600 8; then
+    echo "xvfb-run-wine: another GUI run still holds $WINEPREFIX.gui.lock" >&2
+    exit 3
+  fi
   # No window manager runs on the virtual screen: Wine would wait 2 s for one to confirm
   # every window it hides (each closed message box), unless windows are unmanaged.
   if ! grep -qs '^"Managed"="N"' "$WINEPREFIX/user.reg"; then
-    "$here/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+    "$here/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 8>&-
   fi
-  # A Wine session started without this display would keep its desktop on no screen.
+  # A Wine session still running keeps its desktop on the display it started with (another
+  # Xvfb, a developer's screen, none): start a fresh one on this screen.
   wine_session_end
   export VARERI_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
 fi
 
 set +e
-timeout -k 5 "${VARERI_GUI_TIMEOUT:-110}" "$here/wine-run.sh" "$@"
+timeout -k 5 "${VARERI_GUI_TIMEOUT:-110}" "$here/wine-run.sh" "$@" 8>&-
 rc=$?
 set -e
 # Every Wine process of the session ends while its display still exists.

@@ -237,9 +237,10 @@ INPUT KeyInput(WORD vk, bool up) {
 
 LPARAM KeyLparam(UINT vk, bool up) {
   UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
-  LPARAM l = 1 | (static_cast<LPARAM>(scan & 0xFF) << 16);
-  if (up) l |= (1L << 30) | (1L << 31);
-  return l;
+  // Repeat count 1, the scan code; a release also has the previous-state and transition bits.
+  DWORD l = 1 | ((scan & 0xFF) << 16);
+  if (up) l |= 0xC0000000u;
+  return static_cast<LPARAM>(l);
 }
 
 }  // namespace

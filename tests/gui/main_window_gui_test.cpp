@@ -193,8 +193,8 @@ TEST_F(MainWindowTest, DescriptionOnWhiteDialogOnButtonFace) {
   RECT r;
   ::GetClientRect(description, &r);
   POINT inside = {r.right - 4, r.bottom - 4};
-  EXPECT_TRUE(gui::WaitUntil(
-      [&] { return gui::PixelAt(description, inside) == RGB(255, 255, 255); }, 5000))
+  EXPECT_TRUE(
+      gui::WaitUntil([&] { return gui::PixelAt(description, inside) == RGB(255, 255, 255); }, 5000))
       << std::hex << gui::PixelAt(description, inside);
   COLORREF face = ::GetSysColor(COLOR_BTNFACE);
   EXPECT_EQ(gui::PixelAt(main, POINT{2, 2}), face);

@@ -15,7 +15,7 @@
 #include "host.h"
 #include "json_text.h"
 #include "platform/exceptions.h"
-#include "update_header.h"
+#include "app/update_header.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The update file's header as the main window reads it on opening: the checks that
 // refuse what is not a supported update file, and the installation directory proposed
-// from it. Written for vareri-cli; the window's opening code reads the same fields.
+// from it. The window and vareri-cli share it.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "update_header.h"
+#include "app/update_header.h"
 
 #include "app/install_path.h"
 #include "archive/archive_reader.h"
