@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -164,7 +165,9 @@ class Demo {
                             &state);
       return state == BST_CHECKED;
     });
-    Say("  " + gui::ControlText(options, IDC_RENAME) + ": on");
+    std::string label = gui::ControlText(options, IDC_RENAME);
+    label.erase(std::remove(label.begin(), label.end(), '&'), label.end());
+    Say("  " + label + ": on");
     Screenshot(options, "4-options");
     gui::ClickButton(options, IDOK);
     if (!gui::WaitForWindowGone(options)) throw gui::DriverError("the options stayed open on OK");

@@ -66,7 +66,8 @@ rm -rf "$out/screenshots"
 "$native/tools/updpack/updpack" build "$win32/demo/demo.json" -o "$out/demo.upd" --quiet
 say "wrote $out/demo.upd ($product 1.1, from $win32/demo/demo.json)"
 
-driver=("$win32/demo/demo_driver.exe" --vareri "$win32/vareri.exe" --update "$out/demo.upd"
+driver=("$win32/demo/demo_driver.exe" --vareri "$(realpath "$win32/vareri.exe")"
+        --update "$root/$out/demo.upd"
         --product "$product" --registry-key "$registry_key" --install-dir "$install_dir")
 if [ -n "${DISPLAY:-}" ]; then
   say "opening vareri.exe on display $DISPLAY"

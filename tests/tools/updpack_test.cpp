@@ -12,6 +12,7 @@
 #include "manifest.h"
 #include "model/document.h"
 #include "pack.h"
+#include "support/pe_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -263,6 +264,47 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   uintmax_t size = fs::file_size(output_);
   EXPECT_THROW(BuildUpdate(missing, output_, PackReport()), PackError);
   EXPECT_EQ(fs::file_size(output_), size);
+}
+
+}  // namespace
+
+namespace {
+
+// The manifest the vendor documentation shows is a real one: it builds and verifies.
+TEST(DocumentedExample, BuildsListsAndVerifies) {
+  TempDir dir;
+  std::ifstream in(std::string(VARERI_SOURCE_DIR) + "/docs/example/manifest.json");
+  ASSERT_TRUE(in.good());
+  std::stringstream text;
+  text << in.rdbuf();
+  Manifest manifest = ParseManifest(text.str(), dir.path());
+  ASSERT_EQ(manifest.files.size(), 3u);
+  const struct {
+    const char* release;
+    uint32_t ms, ls;
+  } releases[] = {{"2.0", 0x00020000, 0}, {"2.0.1", 0x00020000, 0x00010000}, {"2.1", 0x00020001, 0}};
+  uint32_t seed = 1;
+  for (const auto& release : releases) {
+    fs::create_directories(fs::path(dir.path()) / release.release);
+    for (const char* name : {"TALLY.EXE", "TREPORT.DLL", "TCTRL32.DLL"}) {
+      PeImagePlan plan;
+      plan.versionMS = release.ms;
+      plan.versionLS = release.ls;
+      Bytes image = BuildPeImage(plan).bytes;
+      Bytes filler = Compressible(5000 + 100 * seed, seed);
+      ++seed;
+      image.insert(image.end(), filler.begin(), filler.end());
+      dir.Write(std::string(release.release) + "/" + name, image);
+    }
+  }
+  std::string output = dir.path() + "/tally-2.1.upd";
+  BuildUpdate(manifest, output, PackReport());
+  std::ostringstream listing, verdicts;
+  ListUpdate(output, listing);
+  EXPECT_NE(listing.str().find("Software\\Example Vendor\\Tally\\2.0"), std::string::npos);
+  EXPECT_NE(listing.str().find("2.1.0.0"), std::string::npos) << listing.str();
+  EXPECT_NE(listing.str().find("Shared controls (not selected)"), std::string::npos);
+  EXPECT_TRUE(VerifyUpdate(output, verdicts)) << verdicts.str();
 }
 
 }  // namespace
