@@ -61,8 +61,7 @@ class Demo {
     process_ = gui::Process::Start(exe, "\"" + exe + "\" " + gui::ToWindowsPath(options_.update));
     HWND main = gui::WaitForWindow(process_.Id(), IsMainWindow(), kWindowTimeoutMs);
     Say("vareri.exe " + gui::ToWindowsPath(options_.update));
-    Say("Path: " + gui::ControlText(main, IDC_PATH) + " (from HKLM\\" + options_.registryKey +
-        ")");
+    Say("Path: " + gui::ControlText(main, IDC_PATH) + " (from HKLM\\" + options_.registryKey + ")");
     return main;
   }
 
@@ -205,12 +204,9 @@ int main(int argc, char** argv) {
   struct Field {
     const char* flag;
     std::string* value;
-  } fields[] = {{"--vareri", &options.vareri},
-                {"--update", &options.update},
-                {"--product", &options.product},
-                {"--registry-key", &options.registryKey},
-                {"--install-dir", &options.installDir},
-                {"--screenshots", &options.screenshots}};
+  } fields[] = {{"--vareri", &options.vareri},          {"--update", &options.update},
+                {"--product", &options.product},        {"--registry-key", &options.registryKey},
+                {"--install-dir", &options.installDir}, {"--screenshots", &options.screenshots}};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--watch") == 0) {
       options.watch = true;

@@ -70,8 +70,14 @@ driver=("$win32/demo/demo_driver.exe" --vareri "$(realpath "$win32/vareri.exe")"
         --update "$root/$out/demo.upd"
         --product "$product" --registry-key "$registry_key" --install-dir "$install_dir")
 if [ -n "${DISPLAY:-}" ]; then
+  # As scripts/xvfb-run-wine.sh does: one GUI run at a time in the prefix, and a Wine
+  # session of its own, on this display.
+  exec 8>"$WINEPREFIX.gui.lock"
+  flock -w 600 8 || fail "another GUI run still holds $WINEPREFIX.gui.lock"
+  timeout 30 wineserver -w >/dev/null 2>&1 8>&- || true
   say "opening vareri.exe on display $DISPLAY"
-  exec scripts/wine-run.sh "${driver[@]}" --watch
+  scripts/wine-run.sh "${driver[@]}" --watch 8>&-
+  exit
 fi
 
 mkdir -p "$out/screenshots"

@@ -35,6 +35,9 @@ struct EntryPlan {
 };
 
 class EngineTest : public ::testing::Test {
+ public:
+  const AppState& app() const { return app_; }
+
  protected:
   EngineTest();
 

@@ -56,25 +56,9 @@ class MainWindowTest : public VareriGuiTest {
     gui::ClickButton(main, IDC_OPTIONS);
     return gui::WaitForWindow(process_.Id(), gui::CaptionIs("Update Options"));
   }
-  // Whether row `row` of the component list shows a cross: the centre of its square.
-  bool Crossed(HWND options, int row) {
-    HWND list = gui::Control(options, IDC_COMPONENTS);
-    RECT r = gui::ListBoxItemRect(list, row);
-    int h = r.bottom - r.top;
-    int s = h - 3;
-    POINT centre = {r.left + 2 + s / 2, r.top + 1 + s / 2};
-    ::Sleep(150);  // let the list repaint
-    COLORREF c = gui::PixelAt(list, centre);
-    return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
-  }
-  POINT Strip(HWND options, int row) {
-    RECT r = gui::ListBoxItemRect(gui::Control(options, IDC_COMPONENTS), row);
-    return POINT{r.left + 3, (r.top + r.bottom) / 2};
-  }
-  POINT Text(HWND options, int row) {
-    RECT r = gui::ListBoxItemRect(gui::Control(options, IDC_COMPONENTS), row);
-    return POINT{r.left + (r.bottom - r.top) + 20, (r.top + r.bottom) / 2};
-  }
+  bool Crossed(HWND options, int row) { return RowCrossed(options, row); }
+  POINT Strip(HWND options, int row) { return RowStrip(options, row); }
+  POINT Text(HWND options, int row) { return RowText(options, row); }
 
   Bytes oldA_, newA_, newE_;
 };

@@ -48,3 +48,23 @@ void VareriGuiTest::SaveScreenshotFor(HWND window, const std::string& name) {
   ::Sleep(300);  // let the window finish painting
   gui::SaveScreenshot(window, gui::ToWindowsPath(dir) + "\\" + name + ".bmp");
 }
+
+bool RowCrossed(HWND options, int row) {
+  HWND list = gui::Control(options, IDC_COMPONENTS);
+  RECT r = gui::ListBoxItemRect(list, row);
+  int s = (r.bottom - r.top) - 3;
+  POINT centre = {r.left + 2 + s / 2, r.top + 1 + s / 2};
+  ::Sleep(150);  // let the list repaint
+  COLORREF c = gui::PixelAt(list, centre);
+  return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
+}
+
+POINT RowStrip(HWND options, int row) {
+  RECT r = gui::ListBoxItemRect(gui::Control(options, IDC_COMPONENTS), row);
+  return POINT{r.left + 3, (r.top + r.bottom) / 2};
+}
+
+POINT RowText(HWND options, int row) {
+  RECT r = gui::ListBoxItemRect(gui::Control(options, IDC_COMPONENTS), row);
+  return POINT{r.left + (r.bottom - r.top) + 20, (r.top + r.bottom) / 2};
+}

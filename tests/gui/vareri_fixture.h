@@ -35,3 +35,9 @@ class VareriGuiTest : public EngineTest {
 
 // A window that has the main window's log list.
 gui::WindowMatch IsMainWindow();
+
+// The options dialog's rows: whether a row shows a cross (the centre of its square), and
+// points in its left strip (a press there flips it) and on its text (a press only selects).
+bool RowCrossed(HWND options, int row);
+POINT RowStrip(HWND options, int row);
+POINT RowText(HWND options, int row);

@@ -1,0 +1,243 @@
+// End-to-end scenarios of a product's life, written once and run by every way of applying
+// an update: vareri-cli in-process (natively and under Wine) and the real window (under
+// Wine). A runner starts the program, runs a check or an update, and returns the log lines
+// and the closing message; each scenario checks those and the bytes on disk.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/engine_fixture.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+struct RunRequest {
+  bool doUpdate = false;
+  bool backup = false;
+  std::vector<std::string> leaveOut;  // component names (default-selected ones) to leave out
+  bool proposedDirectory = false;     // take the directory the program proposes
+};
+
+struct RunOutcome {
+  std::vector<std::string> lines;
+  std::string closing;
+};
+
+template <class Runner>
+class ScenarioTest : public EngineTest {
+ protected:
+  static constexpr uint32_t kV10 = 0x00010000, kV11 = 0x00010001, kV12 = 0x00010002;
+
+  ScenarioTest() : runner_(*this) {}
+
+  RunOutcome RunWith(const RunRequest& request) { return runner_.Run(request, updatePath_); }
+  RunOutcome Check() { return RunWith(RunRequest{}); }
+  RunOutcome Update(bool backup = false) {
+    RunRequest request;
+    request.doUpdate = true;
+    request.backup = backup;
+    return RunWith(request);
+  }
+
+  // Product "Demo" 1.0: A.EXE and B.DLL under APP, S.DLL in APP\system (kind 1), and the
+  // update to 1.1 over 1.0; closed again so a program can open it alone.
+  void Product(uint16_t format = 5) {
+    v10_ = {MakeProgram(kV10, 0, 30000, 1), MakeProgram(kV10, 0, 12000, 2),
+            MakeProgram(kV10, 0, 8000, 3)};
+    v11_ = {MakeProgram(kV11, 0, 32000, 11), MakeProgram(kV11, 0, 12500, 12),
+            MakeProgram(kV11, 0, 8100, 13)};
+    for (size_t i = 0; i < 3; ++i) Install(Path(i), v10_[i]);
+    BuildFor(format, {v10_}, v11_);
+  }
+
+  // Writes the update that brings `next`, accepting every version in `accepted`.
+  void BuildFor(uint16_t format, const std::vector<std::vector<Bytes>>& accepted,
+                const std::vector<Bytes>& next,
+                const std::function<void(DocumentPlan&)>& tweak = nullptr) {
+    std::vector<EntryPlan> entries;
+    for (size_t i = 0; i < 3; ++i) {
+      EntryPlan e(names_[i], i == 2 ? 1 : 2);
+      e.newBytes = next[i];
+      for (const auto& versions : accepted) e.previous.push_back(versions[i]);
+      entries.push_back(e);
+    }
+    app_.updateFile.reset();
+    app_.document = VEzorazEdo();
+    Build(entries, [&](DocumentPlan& plan) {
+      plan.formatVersion = format;
+      plan.productName = "Demo";
+      plan.failureMessage = "Demo could not be updated.";
+      plan.defaultDirectory = Win("APP");
+      plan.registryPath[0] = "Scenario Maker";
+      plan.registryPath[1] = "Demo";
+      plan.registryPath[2] = "1.0";
+      if (tweak) tweak(plan);
+    });
+    app_.updateFile.reset();
+  }
+
+  std::string Path(size_t i) const {
+    return i == 2 ? Win("APP\\system\\" + names_[i]) : Win("APP\\" + names_[i]);
+  }
+  std::vector<std::string> Lines(const char* a, const char* b, const char* s) const {
+    std::vector<std::string> lines;
+    const char* verbs[] = {a, b, s};
+    for (size_t i = 0; i < 3; ++i) lines.push_back(Path(i) + verbs[i]);
+    return lines;
+  }
+  void ExpectInstalled(const std::vector<Bytes>& want) {
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Installed(Path(i)), want[i]) << names_[i];
+  }
+
+  Runner runner_;
+  std::vector<std::string> names_ = {"A.EXE", "B.DLL", "S.DLL"};
+  std::vector<Bytes> v10_, v11_;
+};
+
+TYPED_TEST_SUITE_P(ScenarioTest);
+
+TYPED_TEST_P(ScenarioTest, UpdateThenASecondUpdateOverTheFirst) {
+  this->Product();
+  RunOutcome check = this->Check();
+  EXPECT_EQ(check.lines, this->Lines(" will be updated", " will be updated", " will be updated"));
+  EXPECT_EQ(check.closing, "Demo can be sucessfully updated");
+  RunOutcome update = this->Update();
+  std::vector<std::string> updated;
+  for (size_t i = 0; i < 3; ++i) updated.push_back("Updated File " + this->Path(i));
+  EXPECT_EQ(update.lines, updated);
+  EXPECT_EQ(update.closing, "Demo was sucessfully updated");
+  this->ExpectInstalled(this->v11_);
+  // 1.2 accepts 1.0 and 1.1; with backups the 1.1 files stay as A.EX_, ...
+  std::vector<Bytes> v12 = {MakeProgram(this->kV12, 0, 33000, 21),
+                            MakeProgram(this->kV12, 0, 12600, 22),
+                            MakeProgram(this->kV12, 0, 8200, 23)};
+  this->BuildFor(5, {this->v10_, this->v11_}, v12);
+  update = this->Update(true);
+  ASSERT_EQ(update.lines.size(), 6u);
+  EXPECT_EQ(update.lines[0], this->Path(0) + " renamed to A.EX_");
+  EXPECT_EQ(update.lines[1], "Updated File " + this->Path(0));
+  EXPECT_EQ(update.closing, "Demo was sucessfully updated");
+  this->ExpectInstalled(v12);
+  EXPECT_EQ(this->Installed(this->Win("APP\\A.EX_")), this->v11_[0]);
+  EXPECT_EQ(this->Installed(this->Win("APP\\system\\S.DL_")), this->v11_[2]);
+}
+
+TYPED_TEST_P(ScenarioTest, NewerAndLocallyModifiedFiles) {
+  this->Product();
+  Bytes newer = MakeProgram(this->kV12, 0, 31000, 30);
+  this->Install(this->Path(0), newer);
+  Bytes modified = this->v10_[1];
+  modified[0] ^= 0x20;  // inside the first sample: the fingerprint refuses it
+  this->Install(this->Path(1), modified);
+  RunOutcome check = this->Check();
+  EXPECT_EQ(check.lines,
+            this->Lines(" is newer than the upd",
+                        " error [Cannot Update. Previous Version not Compatible]", " will be updated"));
+  EXPECT_EQ(check.closing, "Demo can not be succesfully updated");
+  RunOutcome update = this->Update();
+  EXPECT_EQ(update.lines, std::vector<std::string>{this->Path(1) +
+                                                   " error [Cannot Update. Previous Version not "
+                                                   "Compatible]"});
+  EXPECT_EQ(update.closing, "Demo could not be updated.");
+  this->ExpectInstalled({newer, modified, this->v10_[2]});
+}
+
+TYPED_TEST_P(ScenarioTest, DeselectedComponentAndMissingFile) {
+  this->Product();
+  RunRequest request;
+  request.doUpdate = true;
+  request.leaveOut = {"B.DLL"};
+  std::filesystem::remove(this->Native(this->Path(1)));  // left out: missing is no error
+  RunOutcome update = this->RunWith(request);
+  EXPECT_EQ(update.lines,
+            (std::vector<std::string>{"Updated File " + this->Path(0),
+                                      this->Path(1) + " was not updated (User Selection)",
+                                      "Updated File " + this->Path(2)}));
+  EXPECT_EQ(update.closing, "Demo was sucessfully updated");
+  EXPECT_FALSE(this->Exists(this->Path(1)));
+  // Selected and missing: nothing is replaced.
+  this->Install(this->Path(0), this->v10_[0]);
+  update = this->Update();
+  EXPECT_EQ(update.lines, std::vector<std::string>{this->Path(1) + " error [File Not Found]"});
+  EXPECT_EQ(update.closing, "Demo could not be updated.");
+  EXPECT_EQ(this->Installed(this->Path(0)), this->v10_[0]);
+}
+
+TYPED_TEST_P(ScenarioTest, DamagedPayloadChangesNothing) {
+  this->Product();
+  this->BuildFor(5, {this->v10_}, this->v11_, [](DocumentPlan& plan) {
+    std::vector<uint8_t>& stored = plan.items[0].payload;
+    for (size_t i = 0; i < stored.size(); i += 7) stored[i] ^= 0x5A;
+  });
+  RunOutcome check = this->Check();  // a check does not read the stored contents
+  EXPECT_EQ(check.closing, "Demo can be sucessfully updated");
+  RunOutcome update = this->Update();
+  EXPECT_EQ(update.lines, std::vector<std::string>{this->Path(0) +
+                                                   " error [Cannot Decompress. UPD may be "
+                                                   "corrupted]"});
+  EXPECT_EQ(update.closing, "Demo could not be updated.");
+  this->ExpectInstalled(this->v10_);
+}
+
+TYPED_TEST_P(ScenarioTest, AbsoluteTargetAndTheProposedDirectory) {
+  this->Product();
+  Bytes oldTool = MakeProgram(this->kV10, 0, 5000, 40);
+  Bytes newTool = MakeProgram(this->kV11, 0, 5200, 41);
+  this->Install(this->Win("TOOLS\\T.EXE"), oldTool);
+  EntryPlan a(this->names_[0]);
+  a.newBytes = this->v11_[0];
+  a.previous = {this->v10_[0]};
+  EntryPlan tool("T.EXE", 3, this->Win("TOOLS"));
+  tool.newBytes = newTool;
+  tool.previous = {oldTool};
+  this->Build({a, tool}, [&](DocumentPlan& plan) {
+    plan.formatVersion = 5;
+    plan.productName = "Demo";
+    plan.failureMessage = "Demo could not be updated.";
+    plan.defaultDirectory = this->Win("APP");
+  });
+  this->app_.updateFile.reset();
+  RunRequest request;
+  request.doUpdate = true;
+#ifdef _WIN32
+  request.proposedDirectory = true;  // format 5: the default directory, which has a drive
+#endif
+  RunOutcome update = this->RunWith(request);
+  EXPECT_EQ(update.lines, (std::vector<std::string>{"Updated File " + this->Path(0),
+                                                    "Updated File " + this->Win("TOOLS\\T.EXE")}));
+  EXPECT_EQ(update.closing, "Demo was sucessfully updated");
+  EXPECT_EQ(this->Installed(this->Win("TOOLS\\T.EXE")), newTool);
+}
+
+TYPED_TEST_P(ScenarioTest, FormatSixProposesTheRegistryPath) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the registry path is read on Windows only";
+#else
+  this->Product(6);
+  this->BuildFor(6, {this->v10_}, this->v11_,
+                 [&](DocumentPlan& plan) { plan.defaultDirectory = this->Win("ELSEWHERE"); });
+  HKEY key;
+  const char* subkey = "Software\\Scenario Maker\\Demo\\1.0";
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  std::string installDir = this->Win("APP");
+  RegSetValueExA(key, "PathName", 0, REG_SZ, reinterpret_cast<const BYTE*>(installDir.c_str()),
+                 static_cast<DWORD>(installDir.size() + 1));
+  RegCloseKey(key);
+  RunRequest request;
+  request.proposedDirectory = true;
+  RunOutcome check = this->RunWith(request);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, subkey);
+  EXPECT_EQ(check.lines, this->Lines(" will be updated", " will be updated", " will be updated"));
+  EXPECT_EQ(check.closing, "Demo can be sucessfully updated");
+#endif
+}
+
+REGISTER_TYPED_TEST_SUITE_P(ScenarioTest, UpdateThenASecondUpdateOverTheFirst,
+                            NewerAndLocallyModifiedFiles, DeselectedComponentAndMissingFile,
+                            DamagedPayloadChangesNothing, AbsoluteTargetAndTheProposedDirectory,
+                            FormatSixProposesTheRegistryPath);
