@@ -52,11 +52,11 @@ fuzz: bootstrap
 bench: bootstrap
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j$(JOBS)
-	build/bench/bench/load_bench
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j$(JOBS) --target lz32_bench
-	bench/codec_bench.sh build/bench build/win32
-	build/bench/bench/update_bench
+	set -o pipefail; { build/bench/bench/load_bench && \
+	  bench/codec_bench.sh build/bench build/win32 && \
+	  build/bench/bench/update_bench; } | bench/table.sh
 
 demo:
 	@JOBS=$(JOBS) bash scripts/demo.sh

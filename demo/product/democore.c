@@ -1,6 +1,6 @@
 /* DEMOCORE.DLL, the core library of the demo product (installed in C:\DEMO). Built twice
    from this source: DEMO_MINOR is 0 (1.0) or 1 (1.1). */
-#define DEMO_EXPORT __declspec(dllexport)
+#define DEMO_EXPORT __attribute__((dllexport))
 
 DEMO_EXPORT int DemoCoreVersion(void) { return 0x0100 + DEMO_MINOR; }
 

@@ -1,7 +1,7 @@
 /* DEMOFX.DLL, the optional "Sample Extras" component of the demo product (installed in
    C:\DEMO\EXTRAS, left out of an update unless the user selects it). Built twice from this
    source: DEMO_MINOR is 0 (1.0) or 1 (1.1). */
-#define DEMO_EXPORT __declspec(dllexport)
+#define DEMO_EXPORT __attribute__((dllexport))
 
 DEMO_EXPORT int DemoFxVersion(void) { return 0x0100 + DEMO_MINOR; }
 

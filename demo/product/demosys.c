@@ -1,6 +1,6 @@
 /* DEMOSYS.DLL, the demo product's shared library in the Windows system directory
    (C:\windows\system32). Built twice from this source: DEMO_MINOR is 0 (1.0) or 1 (1.1). */
-#define DEMO_EXPORT __declspec(dllexport)
+#define DEMO_EXPORT __attribute__((dllexport))
 
 DEMO_EXPORT int DemoSysVersion(void) { return 0x0100 + DEMO_MINOR; }
 

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Reads the benchmark lines (load:, expand:, compress:, update:) on standard input, passes
+# them through, and ends with one table: each figure, the reference measured beside it in
+# the same run, and their ratio (higher is better for rates, lower for times).
+set -euo pipefail
+tee /dev/stderr | awk '
+  /^load:/     { load = $2 + 0 }
+  /^expand:/   { expand = $2 + 0; match($0, /lz32 [0-9.]+/); lz = substr($0, RSTART + 5, RLENGTH - 5) + 0
+                 match($0, /cp [0-9.]+/); cp = substr($0, RSTART + 3, RLENGTH - 3) + 0 }
+  /^compress:/ { compress = $2 + 0; match($0, /ratio [0-9.]+/); ours = substr($0, RSTART + 6, RLENGTH - 6) + 0
+                 match($0, /mscompress [0-9.]+/); ms = substr($0, RSTART + 11, RLENGTH - 11) + 0
+                 match($0, /ratio [0-9.]+\)/); theirs = substr($0, RSTART + 6, RLENGTH - 7) + 0 }
+  /^update:/   { update = $2 + 0; match($0, /cp [0-9.]+/); ucp = substr($0, RSTART + 3, RLENGTH - 3) + 0
+                 match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0 }
+  function row(name, value, unit, refname, ref, goal) {
+    printf "%-28s %12s %-8s %-22s %12s %8s   %s\n", name, value, unit, refname, ref,
+           (ref + 0 > 0 ? sprintf("%.2f", value / ref) : "-"), goal
+  }
+  END {
+    print ""
+    printf "%-28s %12s %-8s %-22s %12s %8s   %s\n", "figure", "value", "unit", "reference", "value", "ratio", "goal"
+    if (load)     row("document load", load, "rec/s", "goal", 250000, ">= 1")
+    if (expand)   row("SZDD expand", expand, "MB/s", "lz32 under Wine", lz, ">= 1.5")
+    if (expand)   row("SZDD expand", expand, "MB/s", "cp", cp, ">= 0.33")
+    if (compress) row("SZDD compress", compress, "MB/s", "mscompress", ms, ">= 10")
+    if (compress) row("SZDD compressed size", ours, "of input", "mscompress", theirs, "<= 1")
+    if (update)   row("update run (200 files)", update, "s", "cp of the same bytes", ucp, "<= 3")
+    if (update)   row("update peak memory", rss, "MB", "limit", 16, "< 1")
+  }'
