@@ -13,7 +13,7 @@
 struct AppState {
   VEzorazEdo document;
   std::unique_ptr<CFile> updateFile;  // open for reading, no sharing, until exit
-  char updateFilePath[260] = {};  // at most 259 characters
+  char updateFilePath[260] = {};      // at most 259 characters
   void* instanceHandle = nullptr;
   char windowsDir[256] = {};
   char systemDir[256] = {};
@@ -23,6 +23,6 @@ struct AppState {
   bool runOk = true;
   bool updateNeeded = false;
 
-  UpdateLog* log = nullptr;     // the main window's log list
+  UpdateLog* log = nullptr;    // the main window's log list
   Env* env = &Env::Default();  // the OS, or a wrapper around it in tests
 };

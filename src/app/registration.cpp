@@ -25,7 +25,8 @@ void RegisterFileType() {
   // " %1" or ",0" is not registered at all rather than registered cut.
   char command[260];
   char icon[260];
-  if (std::snprintf(command, sizeof command, "%s %%1", program) >= static_cast<int>(sizeof command) ||
+  if (std::snprintf(command, sizeof command, "%s %%1", program) >=
+          static_cast<int>(sizeof command) ||
       std::snprintf(icon, sizeof icon, "%s,0", program) >= static_cast<int>(sizeof icon)) {
     return;
   }
@@ -37,8 +38,8 @@ void RegisterFileType() {
   SetClassesValue(key, icon);
   char existing[520];
   LONG size = sizeof existing;
-  if (::RegQueryValueA(HKEY_CLASSES_ROOT, ".upd", existing, &size) != ERROR_SUCCESS ||
-      size <= 1 || existing[0] == '\0') {
+  if (::RegQueryValueA(HKEY_CLASSES_ROOT, ".upd", existing, &size) != ERROR_SUCCESS || size <= 1 ||
+      existing[0] == '\0') {
     SetClassesValue(".upd", kFileType);
   }
 }

@@ -1,6 +1,6 @@
 // UpdateApp: the program's entry. One run is one modal main window over one update file.
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <cstring>
 

@@ -170,8 +170,8 @@ const ClassInfo* ArchiveReader::ReadClassRecord() {
   std::string shown(name, length);
   cur_ += length;
   if (info == nullptr) {
-    Fail(ArchiveCause::unknownClass, "Unknown class \"" + shown + "\" at offset " +
-                                         std::to_string(at) + ".");
+    Fail(ArchiveCause::unknownClass,
+         "Unknown class \"" + shown + "\" at offset " + std::to_string(at) + ".");
   }
   if (schema != info->schema) {
     Fail(ArchiveCause::schemaMismatch, "Class \"" + shown + "\" has schema " +
@@ -238,9 +238,8 @@ std::unique_ptr<CObject> ArchiveReader::ReadListElement(const ClassInfo& expecte
                 at));
   }
   if (info != &expected) {
-    Fail(ArchiveCause::badReference, "The list element at offset " + std::to_string(at) +
-                                         " is a " + info->name + ", not a " + expected.name +
-                                         ".");
+    Fail(ArchiveCause::badReference, "The list element at offset " + std::to_string(at) + " is a " +
+                                         info->name + ", not a " + expected.name + ".");
   }
   return CreateObject(info);
 }
@@ -250,8 +249,7 @@ PayloadRecord ArchiveReader::SkipPayload() {
   uint32_t length = ReadDword();
   if (length >= 0x80000000u) {
     Fail(ArchiveCause::truncated,
-         Format("A payload of %llu bytes at offset %llu cannot be in an update file.", length,
-                at));
+         Format("A payload of %llu bytes at offset %llu cannot be in an update file.", length, at));
   }
   // Give back the read-ahead and step over the raw bytes in one move.
   int64_t unconsumed = static_cast<int64_t>(end_ - cur_);

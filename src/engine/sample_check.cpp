@@ -49,7 +49,8 @@ UpdateError SampleCheck(CFile& installed, CFile& updateFile, uint32_t offset, ui
     for (size_t k = 0; k < sampleLength; ++k) sum += sample[k];
     uint8_t word[4];
     if (ReadFully(updateFile, word, 4) != 4) return previousVersionNotCompatible;
-    uint32_t want = word[0] | (word[1] << 8) | (word[2] << 16) | (static_cast<uint32_t>(word[3]) << 24);
+    uint32_t want =
+        word[0] | (word[1] << 8) | (word[2] << 16) | (static_cast<uint32_t>(word[3]) << 24);
     if (sum != want) return previousVersionNotCompatible;
     pos += step;
   }

@@ -38,8 +38,7 @@ int ComponentListBox::Selection() const {
   return static_cast<int>(::SendMessageA(list_, LB_GETCURSEL, 0, 0));
 }
 
-LRESULT CALLBACK ComponentListBox::ListProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+LRESULT CALLBACK ComponentListBox::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = static_cast<ComponentListBox*>(::GetPropA(hwnd, kSelfProperty));
   if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
   WNDPROC previous = self->previous_;
@@ -103,9 +102,8 @@ void ComponentListBox::DrawRow(const DRAWITEMSTRUCT& draw) {
   CUpdateItem* item = ItemAt(static_cast<int>(draw.itemID));
   if (item) {
     ::SetBkMode(draw.hDC, TRANSPARENT);
-    ::ExtTextOutA(draw.hDC, text.left + 1, row.top, ETO_CLIPPED, &text,
-                  item->componentName.c_str(), static_cast<UINT>(item->componentName.size()),
-                  nullptr);
+    ::ExtTextOutA(draw.hDC, text.left + 1, row.top, ETO_CLIPPED, &text, item->componentName.c_str(),
+                  static_cast<UINT>(item->componentName.size()), nullptr);
   }
   ::SetTextColor(draw.hDC, previousText);
   if (item) DrawCheckBox(draw.hDC, row, item->pendingSelected);

@@ -110,10 +110,8 @@ TEST(ArchiveReader, PayloadPastTheEndIsSkippedAndTheNextReadFails) {
     EXPECT_EQ(e.cause(), ArchiveCause::truncated);
   }
   // A length that one relative move cannot cover is refused outright.
-  EXPECT_EQ(ArchiveCauseOf({0x00, 0x00, 0x00, 0x80}, [](ArchiveReader& r) { r.SkipPayload(); }),
-            3);
-  EXPECT_EQ(ArchiveCauseOf({0xFF, 0xFF, 0xFF, 0x7F}, [](ArchiveReader& r) { r.SkipPayload(); }),
-            0);
+  EXPECT_EQ(ArchiveCauseOf({0x00, 0x00, 0x00, 0x80}, [](ArchiveReader& r) { r.SkipPayload(); }), 3);
+  EXPECT_EQ(ArchiveCauseOf({0xFF, 0xFF, 0xFF, 0x7F}, [](ArchiveReader& r) { r.SkipPayload(); }), 0);
 }
 
 TEST(ReferenceTable, RefusesEntriesBeyondTheHighestIndex) {

@@ -62,8 +62,8 @@ TEST(ArchiveString, WriterPicksTheFormTheLengthNeeds) {
 }
 
 TEST(ArchiveString, RoundTripsAroundEveryFormBoundaryAndBufferSize) {
-  for (size_t length : {0, 1, 127, 128, 254, 255, 256, 4095, 4096, 4097, 9000, 65533, 65534,
-                        65535, 70000}) {
+  for (size_t length :
+       {0, 1, 127, 128, 254, 255, 256, 4095, 4096, 4097, 9000, 65533, 65534, 65535, 70000}) {
     std::string text(length, '\0');
     for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>('A' + (i * 7) % 26);
     for (StringForm form :

@@ -141,10 +141,11 @@ TEST(TaggedObject, BadTagsFailWithTheirCause) {
   Word(classThenRef, 7);
   Bytes refToClass = classThenRef;
   Word(refToClass, 0x0001);  // index 1 is the class, not an object
-  EXPECT_EQ(ArchiveCauseOf(refToClass, [](ArchiveReader& r) {
-              r.ReadTaggedObject();
-              r.ReadTaggedObject();
-            }),
+  EXPECT_EQ(ArchiveCauseOf(refToClass,
+                           [](ArchiveReader& r) {
+                             r.ReadTaggedObject();
+                             r.ReadTaggedObject();
+                           }),
             5);
   Bytes classRefToObject = classThenRef;
   Word(classRefToObject, 0x8002);  // index 2 is the leaf, not a class

@@ -55,7 +55,8 @@ void EngineTest::Install(const std::string& windowsPath, const Bytes& bytes) {
   std::string native = Native(windowsPath);
   fs::create_directories(fs::path(native).parent_path());
   std::ofstream out(native, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << native;
 }
 

@@ -29,9 +29,9 @@ struct EntryPlan {
   uint16_t kind = 2;
   std::string directory;
   uint16_t selected = 1;
-  Bytes newBytes;               // the new version
+  Bytes newBytes;                         // the new version
   uint32_t versionMS = 0, versionLS = 0;  // the new version's version
-  std::vector<Bytes> previous;  // accepted previous versions (their versions are read)
+  std::vector<Bytes> previous;            // accepted previous versions (their versions are read)
 };
 
 class EngineTest : public ::testing::Test {

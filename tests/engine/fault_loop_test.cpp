@@ -96,9 +96,8 @@ TEST_F(FaultLoopTest, EveryFailingCallLeavesWholeFiles) {
         bool fired = env_.fired;
         env_.Heal();
         app_.updateFile.reset();
-        CheckInstallation("rename " + std::to_string(rename) + " sticky " +
-                          std::to_string(sticky) + " call " + std::to_string(n) + " (" +
-                          env_.faultedOn + "): ");
+        CheckInstallation("rename " + std::to_string(rename) + " sticky " + std::to_string(sticky) +
+                          " call " + std::to_string(n) + " (" + env_.faultedOn + "): ");
         if (HasFailure()) return;
         if (!fired) break;
         ++trials;
@@ -135,8 +134,9 @@ TEST_F(FaultLoopTest, DiskFullWhileExpandingLeavesTheTargetAlone) {
   Run(true);
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\BIG.DLL") +
-                                                 " error [Cannot Decompress. UPD may be corrupted]"});
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{Win("APP\\BIG.DLL") +
+                                     " error [Cannot Decompress. UPD may be corrupted]"});
   EXPECT_EQ(Installed(Win("APP\\BIG.DLL")), old_[0]);
   EXPECT_TRUE(Leftovers().empty());
 }

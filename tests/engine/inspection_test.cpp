@@ -65,12 +65,9 @@ TEST_F(InspectionTest, FormPathByKind) {
     const char* directory;
     std::string want;
   } cases[] = {
-      {0, "IGNORED", Win("WIN\\A.DLL")},
-      {1, "", Win("WIN\\SYSTEM\\A.DLL")},
-      {2, "BIN", Win("APP\\BIN\\A.DLL")},
-      {2, "", Win("APP\\A.DLL")},
-      {3, "E:\\TOOLS", "E:\\TOOLS\\A.DLL"},
-      {7, "X", "A.DLL"},
+      {0, "IGNORED", Win("WIN\\A.DLL")},    {1, "", Win("WIN\\SYSTEM\\A.DLL")},
+      {2, "BIN", Win("APP\\BIN\\A.DLL")},   {2, "", Win("APP\\A.DLL")},
+      {3, "E:\\TOOLS", "E:\\TOOLS\\A.DLL"}, {7, "X", "A.DLL"},
   };
   for (const auto& c : cases) {
     item.directoryKind = c.kind;
@@ -164,7 +161,8 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
                                    std::filesystem::perms::others_read);
   if (env_.OpenExclusive(Win("WIN\\SYSTEM\\R.DLL"), true)) {
     // Root under Wine ignores the attribute; readonly_as_user.sh runs this test unprivileged.
-    ASSERT_EQ(std::getenv("VARERI_EXPECT_READONLY"), nullptr) << "a read-only file opened for writing";
+    ASSERT_EQ(std::getenv("VARERI_EXPECT_READONLY"), nullptr)
+        << "a read-only file opened for writing";
     GTEST_SKIP() << "this user may write read-only files (root under Wine)";
   }
   EntryPlan r{"R.DLL", 1};
@@ -172,9 +170,10 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
   r.previous = {old};
   Build({r});
   Run(false);
-  EXPECT_EQ(log_.lines, std::vector<std::string>{
-                            Win("WIN\\SYSTEM\\R.DLL") +
-                            " error [Cannot Write, Check Read-Only Attribute or File Permissions]"});
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{
+                Win("WIN\\SYSTEM\\R.DLL") +
+                " error [Cannot Write, Check Read-Only Attribute or File Permissions]"});
   EXPECT_FALSE(app_.runOk);
 }
 

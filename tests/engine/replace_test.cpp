@@ -1,10 +1,11 @@
 // Replacing files: the stored block order, the temporary files, and every way a
 // replacement can fail without leaving a half-written or lost installed file.
+#include "engine/replace.h"
+
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
 #include "engine/payload_order.h"
-#include "engine/replace.h"
 
 namespace {
 
@@ -55,8 +56,9 @@ TEST_F(ReplaceTest, EmptyPayloadCannotBeDecompressed) {
   OneEntry();
   Build({entry_}, [](DocumentPlan& plan) { plan.items[0].payload.clear(); });
   Run(true);
-  EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\A.DLL") +
-                                                 " error [Cannot Decompress. UPD may be corrupted]"});
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{Win("APP\\A.DLL") +
+                                     " error [Cannot Decompress. UPD may be corrupted]"});
   EXPECT_FALSE(app_.runOk);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
   EXPECT_TRUE(Leftovers().empty());

@@ -150,8 +150,7 @@ TEST_F(RunTest, SystemEntryFallsBackToTheInstallationsSystemFolder) {
   Run(false);
   EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\system\\S.DLL") + " will be updated"});
   Run(true);
-  EXPECT_EQ(log_.lines,
-            std::vector<std::string>{"Updated File " + Win("APP\\system\\S.DLL")});
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win("APP\\system\\S.DLL")});
   EXPECT_EQ(Installed(Win("APP\\system\\S.DLL")), fresh);
   EXPECT_FALSE(Exists(Win("WIN\\SYSTEM\\S.DLL")));
 }

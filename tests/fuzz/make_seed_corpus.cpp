@@ -8,7 +8,8 @@
 static void Save(const std::string& dir, const std::string& name, const DocumentPlan& plan) {
   std::vector<uint8_t> bytes = WriteDocument(plan);
   std::ofstream out(dir + "/" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 int main(int argc, char** argv) {

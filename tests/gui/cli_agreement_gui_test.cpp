@@ -42,7 +42,7 @@ TEST_F(CliAgreementTest, WindowAndCliGiveTheSameLinesAndFiles) {
 
   std::string dir = Win("CLI");
   std::string systemDir = app_.systemDir;
-  std::vector<std::string> args = {"vareri-cli", "update",   updatePath_, "--dir",
+  std::vector<std::string> args = {"vareri-cli", "update",       updatePath_, "--dir",
                                    dir,          "--system-dir", systemDir};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);

@@ -1,9 +1,10 @@
+#include "platform/file.h"
+
 #include <gtest/gtest.h>
 
 #include "model/document.h"
 #include "model/document_writer.h"
 #include "platform/exceptions.h"
-#include "platform/file.h"
 #include "support/temp_dir.h"
 
 namespace {

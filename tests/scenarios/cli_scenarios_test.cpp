@@ -11,9 +11,12 @@ class CliRunner {
   explicit CliRunner(const EngineTest& test) : test_(test) {}
 
   RunOutcome Run(const RunRequest& request, const std::string& updatePath) {
-    std::vector<std::string> args = {"vareri-cli", request.doUpdate ? "update" : "check",
-                                     updatePath,   "--system-dir",
-                                     test_.app().systemDir, "--windows-dir",
+    std::vector<std::string> args = {"vareri-cli",
+                                     request.doUpdate ? "update" : "check",
+                                     updatePath,
+                                     "--system-dir",
+                                     test_.app().systemDir,
+                                     "--windows-dir",
                                      test_.app().windowsDir};
     if (!request.proposedDirectory) {
       args.push_back("--dir");

@@ -133,14 +133,14 @@ TYPED_TEST_P(ScenarioTest, NewerAndLocallyModifiedFiles) {
   modified[0] ^= 0x20;  // inside the first sample: the fingerprint refuses it
   this->Install(this->Path(1), modified);
   RunOutcome check = this->Check();
-  EXPECT_EQ(check.lines,
-            this->Lines(" is newer than the upd",
-                        " error [Cannot Update. Previous Version not Compatible]", " will be updated"));
+  EXPECT_EQ(check.lines, this->Lines(" is newer than the upd",
+                                     " error [Cannot Update. Previous Version not Compatible]",
+                                     " will be updated"));
   EXPECT_EQ(check.closing, "Demo can not be succesfully updated");
   RunOutcome update = this->Update();
-  EXPECT_EQ(update.lines, std::vector<std::string>{this->Path(1) +
-                                                   " error [Cannot Update. Previous Version not "
-                                                   "Compatible]"});
+  EXPECT_EQ(update.lines,
+            std::vector<std::string>{this->Path(1) + " error [Cannot Update. Previous Version not "
+                                                     "Compatible]"});
   EXPECT_EQ(update.closing, "Demo could not be updated.");
   this->ExpectInstalled({newer, modified, this->v10_[2]});
 }
@@ -175,9 +175,9 @@ TYPED_TEST_P(ScenarioTest, DamagedPayloadChangesNothing) {
   RunOutcome check = this->Check();  // a check does not read the stored contents
   EXPECT_EQ(check.closing, "Demo can be sucessfully updated");
   RunOutcome update = this->Update();
-  EXPECT_EQ(update.lines, std::vector<std::string>{this->Path(0) +
-                                                   " error [Cannot Decompress. UPD may be "
-                                                   "corrupted]"});
+  EXPECT_EQ(update.lines,
+            std::vector<std::string>{this->Path(0) + " error [Cannot Decompress. UPD may be "
+                                                     "corrupted]"});
   EXPECT_EQ(update.closing, "Demo could not be updated.");
   this->ExpectInstalled(this->v10_);
 }
@@ -221,9 +221,9 @@ TYPED_TEST_P(ScenarioTest, FormatSixProposesTheRegistryPath) {
                  [&](DocumentPlan& plan) { plan.defaultDirectory = this->Win("ELSEWHERE"); });
   HKEY key;
   const char* subkey = "Software\\Scenario Maker\\Demo\\1.0";
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   std::string installDir = this->Win("APP");
   RegSetValueExA(key, "PathName", 0, REG_SZ, reinterpret_cast<const BYTE*>(installDir.c_str()),
                  static_cast<DWORD>(installDir.size() + 1));

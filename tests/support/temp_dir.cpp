@@ -10,9 +10,9 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   std::random_device device;
-  std::mt19937_64 random(device() ^
-                         static_cast<uint64_t>(
-                             std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::mt19937_64 random(
+      device() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0; attempt < 100; ++attempt) {
     fs::path candidate = fs::temp_directory_path() / ("vareri-test-" + std::to_string(random()));
     if (fs::create_directory(candidate)) {
@@ -31,7 +31,8 @@ TempDir::~TempDir() {
 std::string TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   std::string full = (fs::path(path_) / name).string();
   std::ofstream out(full, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + full);
   return full;
 }

@@ -22,8 +22,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Compressible(size_t size, uint32_t seed) {
   std::mt19937 random(seed);
-  static const char* const kWords[] = {"update ", "version ", "file ", "product ",
-                                      "installed ", "previous ", "the ", "new "};
+  static const char* const kWords[] = {"update ",    "version ",  "file ", "product ",
+                                       "installed ", "previous ", "the ",  "new "};
   Bytes data;
   while (data.size() < size) {
     const char* word = kWords[random() % 8];
@@ -80,8 +80,9 @@ TEST(Manifest, ErrorsNameTheField) {
   EXPECT_EQ(ManifestError(head + R"("files": [{"name": "A.DLL", "directoryKind": 2}]})")
                 .rfind("files[0].new:", 0),
             0u);
-  EXPECT_EQ(ManifestError(head + R"("description": "\u4e2d", "files": []})").rfind("description:", 0),
-            0u);
+  EXPECT_EQ(
+      ManifestError(head + R"("description": "\u4e2d", "files": []})").rfind("description:", 0),
+      0u);
   EXPECT_EQ(ManifestError(head + R"("description": "caf\u00e9 \u20ac", "files": []})"), "");
 }
 
@@ -256,8 +257,7 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   std::string isDir = dir_.path() + "/v1";
   EXPECT_THROW(BuildUpdate(manifest_, isDir, PackReport()), PackError);
   for (const auto& entry : fs::directory_iterator(dir_.path())) {
-    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-        << entry.path();
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
   }
   // An earlier good output survives a failed rebuild.
   BuildUpdate(manifest_, output_, PackReport());
@@ -282,7 +282,8 @@ TEST(DocumentedExample, BuildsListsAndVerifies) {
   const struct {
     const char* release;
     uint32_t ms, ls;
-  } releases[] = {{"2.0", 0x00020000, 0}, {"2.0.1", 0x00020000, 0x00010000}, {"2.1", 0x00020001, 0}};
+  } releases[] = {
+      {"2.0", 0x00020000, 0}, {"2.0.1", 0x00020000, 0x00010000}, {"2.1", 0x00020001, 0}};
   uint32_t seed = 1;
   for (const auto& release : releases) {
     fs::create_directories(fs::path(dir.path()) / release.release);

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/update_header.h"
 #include "console_log.h"
 #include "engine/paths.h"
 #include "entry_report.h"
 #include "host.h"
 #include "json_text.h"
 #include "platform/exceptions.h"
-#include "app/update_header.h"
 
 namespace {
 

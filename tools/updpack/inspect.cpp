@@ -88,15 +88,15 @@ void ListUpdate(const std::string& path, std::ostream& out) {
   out << "Samples:           " << doc.sampleCount << " x " << doc.sampleLength << " bytes\n";
   out << "Files:             " << doc.items.size() << "\n";
   char line[512];
-  std::snprintf(line, sizeof line, "  %-3s %-12s %-16s %-14s %-15s %10s %10s %4s %s\n", "#",
-                "kind", "directory", "file", "version", "size", "stored", "prev", "component");
+  std::snprintf(line, sizeof line, "  %-3s %-12s %-16s %-14s %-15s %10s %10s %4s %s\n", "#", "kind",
+                "directory", "file", "version", "size", "stored", "prev", "component");
   out << line;
   for (size_t i = 0; i < doc.items.size(); ++i) {
     const CUpdateItem& item = *doc.items[i];
     std::snprintf(line, sizeof line, "  %-3zu %-12s %-16s %-14s %-15s %10u %10u %4zu %s%s\n", i + 1,
                   KindName(item.directoryKind), item.directory.c_str(), item.fileName.c_str(),
-                  Version(item.expectedStamp).c_str(), item.expectedStamp.size,
-                  item.payloadLength, item.previousVersions.size(), item.componentName.c_str(),
+                  Version(item.expectedStamp).c_str(), item.expectedStamp.size, item.payloadLength,
+                  item.previousVersions.size(), item.componentName.c_str(),
                   item.selected ? "" : " (not selected)");
     out << line;
   }

@@ -49,7 +49,8 @@ uint16_t Number(const json& object, const std::string& key, const std::string& w
   if (!object.contains(key)) return fallback;
   const json& value = object.at(key);
   if (!value.is_number_integer() || value.get<long long>() < low || value.get<long long>() > high) {
-    Fail(field, "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+    Fail(field,
+         "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
   }
   return static_cast<uint16_t>(value.get<long long>());
 }

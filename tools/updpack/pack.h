@@ -28,5 +28,4 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report);
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // PlanUpdate, then WriteDocument, then WriteFileAtomically.
-void BuildUpdate(const Manifest& manifest, const std::string& outputPath,
-                 const PackReport& report);
+void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const PackReport& report);

@@ -12,15 +12,15 @@ class Win32Env : public Env {
  public:
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting) override {
     DWORD access = forWriting ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-    HANDLE h = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32File>(h, path);
   }
 
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32File>(h, path);
   }

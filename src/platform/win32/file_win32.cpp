@@ -42,8 +42,7 @@ uint64_t Win32File::Length() {
 uint64_t Win32File::Move(int64_t distance, DWORD method, const char* what) {
   LONG high = static_cast<LONG>(distance >> 32);
   SetLastError(NO_ERROR);
-  DWORD low =
-      ::SetFilePointer(handle_, static_cast<LONG>(distance & 0xFFFFFFFF), &high, method);
+  DWORD low = ::SetFilePointer(handle_, static_cast<LONG>(distance & 0xFFFFFFFF), &high, method);
   if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) ThrowWin32Error(what + path_);
   return (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
 }
