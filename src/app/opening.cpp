@@ -1,7 +1,8 @@
 // Opening an update file: the main window's initialisation reads the header with a
 // short-lived reader, refuses what is not a supported update file, and fills the window.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include "app/app_message_box.h"
 #include "app/app_state.h"

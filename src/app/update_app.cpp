@@ -1,6 +1,7 @@
 // UpdateApp: the program's entry. One run is one modal main window over one update file.
-#include <commdlg.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commdlg.h>
 
 #include <cstring>
 

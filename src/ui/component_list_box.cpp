@@ -87,6 +87,11 @@ void ComponentListBox::DrawRow(const DRAWITEMSTRUCT& draw) {
     return;
   }
   if (draw.itemAction != ODA_DRAWENTIRE && draw.itemAction != ODA_SELECT) return;
+  if (static_cast<int>(draw.itemID) < 0) {
+    // An empty list asks only to place its focus rectangle.
+    if (draw.itemState & ODS_FOCUS) ::DrawFocusRect(draw.hDC, &text);
+    return;
+  }
   bool selected = (draw.itemState & ODS_SELECTED) != 0;
   COLORREF background = ::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
   COLORREF foreground = ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
@@ -95,10 +100,6 @@ void ComponentListBox::DrawRow(const DRAWITEMSTRUCT& draw) {
   ::DeleteObject(brush);
   COLORREF previousText = ::SetTextColor(draw.hDC, foreground);
   if (draw.itemState & ODS_FOCUS) ::DrawFocusRect(draw.hDC, &text);
-  if (static_cast<int>(draw.itemID) < 0) {
-    ::SetTextColor(draw.hDC, previousText);
-    return;
-  }
   CUpdateItem* item = ItemAt(static_cast<int>(draw.itemID));
   if (item) {
     ::SetBkMode(draw.hDC, TRANSPARENT);

@@ -23,6 +23,8 @@ BOOL OptionsDialog::OnInitDialog() {
     componentList_.AddRow(item.get());
   }
   ::SendMessageA(componentList_.hwnd(), LB_SETCURSEL, 0, 0);
+  // With no rows there is no description to show; the template's placeholder goes.
+  if (document_.items.empty()) ::SetWindowTextA(descriptionLabel_, "");
   UpdateDescription();
   return TRUE;
 }

@@ -213,6 +213,20 @@ TEST_F(MainWindowTest, BrowseFillsThePathOnOkOnly) {
   Close(main);
 }
 
+TEST_F(MainWindowTest, OptionsOfAnEmptyDocument) {
+  HWND main = OpenMain({});
+  HWND options = OpenOptions(main);
+  HWND list = gui::Control(options, IDC_COMPONENTS);
+  EXPECT_EQ(gui::ListBoxCount(list), 0);
+  EXPECT_EQ(gui::ListBoxSelection(list), -1);
+  EXPECT_EQ(gui::ControlText(options, IDC_COMPONENT_DESCRIPTION), "");
+  gui::PostClick(list, POINT{3, 5});  // no row: nothing to flip, nothing fails
+  gui::ClickButton(options, IDOK);
+  ASSERT_TRUE(gui::WaitForWindowGone(options));
+  ExpectBox(ClickForBox(main, IDC_CHECK), "Demo is up to date", BoxIcon::exclamation);
+  Close(main);
+}
+
 TEST_F(MainWindowTest, OptionsOnADamagedDocumentReportsAndGoesOn) {
   Install(Win("APP\\A.DLL"), MakeProgram(kV10, 0, 3000, 1));
   EntryPlan a("A.DLL");
