@@ -7,7 +7,7 @@
 
 #include "engine/payload_order.h"
 #include "fingerprint.h"
-#include "inspect.h"
+#include "read_back.h"
 #include "lz/szdd.h"
 #include "manifest.h"
 #include "model/document.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "inspect.h"
+#include "read_back.h"
 #include "manifest.h"
 #include "pack.h"
 #include "platform/exceptions.h"

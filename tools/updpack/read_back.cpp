@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "read_back.h"
 
 #include <cstdio>
 
