@@ -17,6 +17,7 @@
 
 #include "gui_driver.h"
 #include "resources/resource.h"
+#include "vareri_windows.h"
 
 namespace {
 
@@ -34,11 +35,6 @@ struct Options {
   std::string vareri, update, product, registryKey, installDir, screenshots;
   bool watch = false;
 };
-
-gui::WindowMatch IsMainWindow() {
-  return gui::WindowMatch{"the main window",
-                          [](HWND w) { return ::GetDlgItem(w, IDC_LOG) != nullptr; }};
-}
 
 void Say(const std::string& line) { std::printf("%s\n", line.c_str()); }
 
@@ -129,17 +125,6 @@ class Demo {
     return text;
   }
 
-  // Whether row `row` of the component list shows its cross: the centre of the square
-  // the list draws at the row's left is dark.
-  static bool Crossed(HWND list, int row) {
-    RECT r = gui::ListBoxItemRect(list, row);
-    int side = (r.bottom - r.top) - 3;
-    POINT centre = {r.left + 2 + side / 2, r.top + 1 + side / 2};
-    ::Sleep(150);  // let the list repaint
-    COLORREF c = gui::PixelAt(list, centre);
-    return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
-  }
-
   // In the options dialog: crosses every row left out by default (a press in the row's left
   // strip selects and flips it) and turns renaming on.
   void SelectEverything(HWND main) {
@@ -148,10 +133,9 @@ class Demo {
     HWND list = gui::WaitForControl(options, IDC_COMPONENTS);
     int rows = gui::ListBoxCount(list);
     for (int row = 0; row < rows; ++row) {
-      if (Crossed(list, row)) continue;
-      RECT r = gui::ListBoxItemRect(list, row);
-      gui::PostClick(list, POINT{r.left + 3, (r.top + r.bottom) / 2});
-      if (!gui::WaitUntil([&] { return Crossed(list, row); })) {
+      if (RowCrossed(options, row)) continue;
+      gui::PostClick(list, RowStrip(options, row));
+      if (!gui::WaitUntil([&] { return RowCrossed(options, row); })) {
         throw gui::DriverError("row " + std::to_string(row + 1) + " of the options never crossed");
       }
       Say("  selected row " + std::to_string(row + 1) + ": " +

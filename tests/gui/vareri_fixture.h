@@ -7,6 +7,7 @@
 #include "engine/engine_fixture.h"
 #include "gui_driver.h"
 #include "resources/resource.h"
+#include "vareri_windows.h"
 
 class VareriGuiTest : public EngineTest {
  protected:
@@ -32,12 +33,3 @@ class VareriGuiTest : public EngineTest {
 
   gui::Process process_;
 };
-
-// A window that has the main window's log list.
-gui::WindowMatch IsMainWindow();
-
-// The options dialog's rows: whether a row shows a cross (the centre of its square), and
-// points in its left strip (a press there flips it) and on its text (a press only selects).
-bool RowCrossed(HWND options, int row);
-POINT RowStrip(HWND options, int row);
-POINT RowText(HWND options, int row);
