@@ -84,7 +84,8 @@ int64_t ExpandFile(const std::string& source, const std::string& target) {
     struct stat outStat;
     if (::fstat(out.get(), &outStat) != 0) return -1;
     if (outStat.st_dev == inStat.st_dev && outStat.st_ino == inStat.st_ino) return -1;
-    if (::ftruncate(out.get(), 0) != 0) return -1;
+    // Only a file with contents is emptied: truncating can cost a flush at close.
+    if (outStat.st_size != 0 && ::ftruncate(out.get(), 0) != 0) return -1;
     FdSource reader(in.get());
     FdSink writer(out.get());
     SzddResult result = SzddExpand(reader, writer);
