@@ -6,6 +6,7 @@
 #include "engine/payload_order.h"
 #include "fingerprint.h"
 #include "lz/szdd.h"
+#include "pack.h"
 #include "platform/pe_version.h"
 #include "support/pe_builder.h"
 
@@ -99,8 +100,7 @@ void EngineTest::Build(const std::vector<EntryPlan>& entries,
       item.expectedStamp.versionLS = entry.versionLS;
     }
     if (!entry.newBytes.empty()) {
-      item.payload = SzddCompress(entry.newBytes.data(), entry.newBytes.size(), entry.name.back());
-      ReverseBlocks(item.payload);
+      item.payload = StoredContents(entry.newBytes, entry.name.back());
     }
     for (const Bytes& previous : entry.previous) {
       OrderPlan order;

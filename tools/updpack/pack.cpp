@@ -60,6 +60,12 @@ std::string VersionText(const CFileStamp& s) {
 
 }  // namespace
 
+std::vector<uint8_t> StoredContents(const std::vector<uint8_t>& data, char lastNameChar) {
+  std::vector<uint8_t> stored = SzddCompress(data.data(), data.size(), lastNameChar);
+  ReverseBlocks(stored);
+  return stored;
+}
+
 DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
   DocumentPlan plan;
   plan.formatVersion = manifest.format;
@@ -88,11 +94,10 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
       throw PackError(field + ".new: " + file.newPath + " is empty; it cannot be shipped");
     }
     item.expectedStamp = StampOf(file.newPath, data, field + ".new", report);
-    item.payload = SzddCompress(data.data(), data.size(), file.name.back());
+    item.payload = StoredContents(data, file.name.back());
     if (item.payload.size() > kMaxStored) {
       throw PackError(field + ".new: " + file.newPath + " is too large for an update file");
     }
-    ReverseBlocks(item.payload);
     for (size_t k = 0; k < file.previousPaths.size(); ++k) {
       std::string where = field + ".previous[" + std::to_string(k) + "]";
       std::vector<uint8_t> previous = ReadWholeFile(file.previousPaths[k], where);

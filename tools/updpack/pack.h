@@ -19,6 +19,10 @@ struct PackReport {
   std::function<void(const std::string&)> warning;
 };
 
+// The stored form of a new file: compressed (recording the name's last character), then
+// every 1024-byte block reversed.
+std::vector<uint8_t> StoredContents(const std::vector<uint8_t>& data, char lastNameChar);
+
 // Reads every input named by `manifest` and returns the document to write.
 // Raises PackError for an input that cannot be read or does not fit the format.
 DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report);

@@ -15,47 +15,9 @@
 #include "platform/file_info.h"
 #include "platform/pe_version.h"
 #include "platform/posix/posix_error.h"
+#include "platform/posix/posix_file.h"
 
 namespace {
-
-// A read-only CFile over a descriptor it owns; unlike OpenForReading's file it takes no lock.
-class UnlockedFile : public CFile {
- public:
-  UnlockedFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  ~UnlockedFile() override { ::close(fd_); }
-  UnlockedFile(const UnlockedFile&) = delete;
-  UnlockedFile& operator=(const UnlockedFile&) = delete;
-
-  size_t Read(void* buffer, size_t count) override {
-    for (;;) {
-      ssize_t n = ::read(fd_, buffer, count);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) ThrowPosixError("Reading " + path_, errno);
-    }
-  }
-  uint64_t Tell() override { return Move(0, SEEK_CUR); }
-  uint64_t SeekRelative(int64_t delta) override { return Move(delta, SEEK_CUR); }
-  uint64_t SeekAbsolute(uint64_t offset) override {
-    if (offset > static_cast<uint64_t>(INT64_MAX)) ThrowPosixError("Moving in " + path_, EINVAL);
-    return Move(static_cast<int64_t>(offset), SEEK_SET);
-  }
-  uint64_t Length() override {
-    struct stat st;
-    if (::fstat(fd_, &st) != 0) ThrowPosixError("Querying the size of " + path_, errno);
-    return static_cast<uint64_t>(st.st_size);
-  }
-  const std::string& FullPath() const override { return path_; }
-
- private:
-  uint64_t Move(int64_t offset, int whence) {
-    off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
-    if (r < 0) ThrowPosixError("Moving in " + path_, errno);
-    return static_cast<uint64_t>(r);
-  }
-
-  int fd_;
-  std::string path_;
-};
 
 uint32_t ClampSeconds(time_t seconds) {
   if (seconds < 0) return 0;
@@ -67,7 +29,7 @@ void ReadVersion(const std::string& native, FileIdentity* identity) {
   // O_NONBLOCK: should the name have become a FIFO since stat(), open must not wait.
   int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
-  UnlockedFile file(fd, native);
+  PosixFile file(fd, native);  // no flock: we only look
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
   uint32_t ms = 0;
