@@ -1,5 +1,7 @@
 #include "app/app_message_box.h"
 
+#include <new>
+
 #include "platform/exceptions.h"
 
 std::string ApplicationTitle() {
@@ -13,19 +15,24 @@ std::string ApplicationTitle() {
   return name;
 }
 
-int AppMessageBox(const std::string& text, UINT type) {
+UINT AppMessageBoxType(UINT type) {
   UINT buttons = type & MB_TYPEMASK;
   if ((type & MB_ICONMASK) == 0 && (buttons == MB_OK || buttons == MB_OKCANCEL ||
                                     buttons == MB_YESNO || buttons == MB_YESNOCANCEL)) {
     type |= MB_ICONEXCLAMATION;
   }
-  return ::MessageBoxA(::GetActiveWindow(), text.c_str(), ApplicationTitle().c_str(), type);
+  return type;
+}
+
+int AppMessageBox(const std::string& text, UINT type) {
+  return ::MessageBoxA(::GetActiveWindow(), text.c_str(), ApplicationTitle().c_str(),
+                       AppMessageBoxType(type));
 }
 
 void ReportError(const std::exception* error, bool fromCommand) {
   if (dynamic_cast<const CUserException*>(error)) return;
-  if (dynamic_cast<const CMemoryException*>(error)) {
-    AppMessageBox(error->what(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+  if (dynamic_cast<const CMemoryException*>(error) || dynamic_cast<const std::bad_alloc*>(error)) {
+    AppMessageBox(CMemoryException().what(), MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     return;
   }
   std::string text = error ? error->what() : "";

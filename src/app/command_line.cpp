@@ -8,8 +8,9 @@ std::string PathFromCommandLine(const char* commandLine) {
     while (*p && *p != '"') ++p;
     if (*p == '"') ++p;
   } else {
-    while (*p > ' ') ++p;
+    while (*p > ' ' && *p != 0x7F) ++p;
   }
-  while (*p && *p <= ' ') ++p;
+  // Blanks and control characters, DEL among them.
+  while (*p && (*p <= ' ' || *p == 0x7F)) ++p;
   return std::string(reinterpret_cast<const char*>(p));
 }

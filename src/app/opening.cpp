@@ -15,16 +15,18 @@ const char kHomePage[] = "http://www.velloran.com/";
 const char kUtilitiesPage[] = "http://www.velloran.com/utilities/";
 
 // Shows the refusal, offers the page for an unsupported format, and ends the window.
-void Refuse(UpdateDialog& dialog, const UpdateHeader& header, const std::string& message) {
-  AppMessageBox(message, MB_OK | MB_ICONSTOP);
+void Refuse(UpdateDialog& dialog, HeaderRefusal refusal) {
+  AppMessageBox(RefusalMessage(refusal), MB_OK | MB_ICONSTOP);
   const char* question = nullptr;
   const char* page = nullptr;
-  if (header.signature == "VLR.UPD" && header.fileType == 1) {
-    bool tooOld = header.formatVersion < 5;
-    question = tooOld ? "Do you want to browse the WEB to Velloran Home Page"
-                      : "Do you want to browse the WEB to get a new version of\nVelloran Update "
-                        "Application (VARERI or RERUDE32)";
-    page = tooOld ? kHomePage : kUtilitiesPage;
+  if (refusal == HeaderRefusal::formatTooOld) {
+    question = "Do you want to browse the WEB to Velloran Home Page";
+    page = kHomePage;
+  } else if (refusal == HeaderRefusal::formatTooNew) {
+    question =
+        "Do you want to browse the WEB to get a new version of\nVelloran Update "
+        "Application (VARERI or RERUDE32)";
+    page = kUtilitiesPage;
   }
   if (question && AppMessageBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES) {
     ::ShellExecuteA(dialog.hwnd(), nullptr, page, nullptr, nullptr, SW_SHOWNORMAL);
@@ -37,9 +39,9 @@ void Refuse(UpdateDialog& dialog, const UpdateHeader& header, const std::string&
 
 void OpenUpdateFile(UpdateDialog& dialog, AppState& app) {
   UpdateHeader header;
-  std::string refusal = ReadUpdateHeader(*app.updateFile, &header);
-  if (!refusal.empty()) {
-    Refuse(dialog, header, refusal);
+  HeaderRefusal refusal = ReadUpdateHeader(*app.updateFile, &header);
+  if (refusal != HeaderRefusal::none) {
+    Refuse(dialog, refusal);
     return;
   }
   dialog.descriptionText = header.description;

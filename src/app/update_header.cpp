@@ -4,24 +4,35 @@
 #include "archive/archive_reader.h"
 #include "model/document.h"
 
-std::string ReadUpdateHeader(CFile& file, UpdateHeader* header) {
+const char* RefusalMessage(HeaderRefusal refusal) {
+  // The window's texts, the maker's name in them included.
+  switch (refusal) {
+    case HeaderRefusal::notUpdateFile:
+      return "Selected file is not an Update File";
+    case HeaderRefusal::formatTooOld:
+      return "Update file version not supported.\nYou may need a new update file from "
+             "Velloran, Inc.";
+    case HeaderRefusal::formatTooNew:
+      return "Update file version not supported.\nYou may need a new version of this "
+             "application";
+    case HeaderRefusal::none:
+      break;
+  }
+  return "";
+}
+
+HeaderRefusal ReadUpdateHeader(CFile& file, UpdateHeader* header) {
   file.SeekAbsolute(0);
   ArchiveReader reader(file, UpdateClassRegistry(), ArchiveReader::kBufferSize);
   header->fileType = reader.ReadWord();
   header->formatVersion = reader.ReadWord();
   reader.ReadWord();
   header->signature = reader.ReadArchiveString();
-  // The window's texts, including the maker's name in them.
-  if (header->signature != "VLR.UPD" || header->fileType != 1) {
-    return "Selected file is not an Update File";
+  if (header->signature != kUpdateSignature || header->fileType != kUpdateFileType) {
+    return HeaderRefusal::notUpdateFile;
   }
-  if (header->formatVersion < 5) {
-    return "Update file version not supported.\nYou may need a new update file from Velloran, "
-           "Inc.";
-  }
-  if (header->formatVersion > 6) {
-    return "Update file version not supported.\nYou may need a new version of this application";
-  }
+  if (header->formatVersion < 5) return HeaderRefusal::formatTooOld;
+  if (header->formatVersion > 6) return HeaderRefusal::formatTooNew;
   header->description = reader.ReadArchiveString();
   header->productName = reader.ReadArchiveString();
   header->failureMessage = reader.ReadArchiveString();
@@ -31,7 +42,7 @@ std::string ReadUpdateHeader(CFile& file, UpdateHeader* header) {
   }
   reader.ReadWord();
   reader.Close();
-  return std::string();
+  return HeaderRefusal::none;
 }
 
 std::string ProposeInstallDir(const UpdateHeader& header) {

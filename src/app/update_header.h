@@ -19,12 +19,22 @@ struct UpdateHeader {
   std::string registryPath[3];  // format 6 only
 };
 
+// Why opening refuses a file.
+enum class HeaderRefusal {
+  none,
+  notUpdateFile,  // wrong signature or file type
+  formatTooOld,   // below 5: the user needs a new update file
+  formatTooNew,   // above 6: the user needs a new version of this program
+};
+
+// The window's message for `refusal` ("" for none).
+const char* RefusalMessage(HeaderRefusal refusal);
+
 // Reads the header from the first byte of `file` with a short-lived reader, as the window
-// does: file type, format and signature first. Returns the window's refusal text (format
-// too old, too new, or not an update file), leaving the rest unread, or "" with every field
-// read. Raises CArchiveException when the file ends inside the header, CFileException when
-// the OS refuses a read.
-std::string ReadUpdateHeader(CFile& file, UpdateHeader* header);
+// does: file type, format and signature first. Returns why the file is refused, leaving
+// the rest unread, or none with every field read. Raises CArchiveException when the file
+// ends inside the header, CFileException when the OS refuses a read.
+HeaderRefusal ReadUpdateHeader(CFile& file, UpdateHeader* header);
 
 // The installation directory the window proposes: for format 6, the "PathName" value under
 // HKLM\Software\<p1>\<p2>\<p3> when ReadInstallPath finds it (never on the POSIX build),

@@ -35,5 +35,4 @@ CArchiveException::CArchiveException(ArchiveCause cause, const std::string& path
                                      const std::string& detail)
     : CException(ArchiveMessage(cause, path, detail)),
       cause_(cause),
-      path_(CarriesPath(cause) ? path : std::string()),
-      detail_(detail) {}
+      path_(CarriesPath(cause) ? path : std::string()) {}

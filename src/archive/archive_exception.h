@@ -24,10 +24,8 @@ class CArchiveException : public CException {
   CArchiveException(ArchiveCause cause, const std::string& path, const std::string& detail);
   ArchiveCause cause() const { return cause_; }
   const std::string& path() const { return path_; }
-  const std::string& detail() const { return detail_; }
 
  private:
   ArchiveCause cause_;
   std::string path_;
-  std::string detail_;
 };

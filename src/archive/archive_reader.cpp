@@ -103,19 +103,22 @@ std::string ArchiveReader::ReadArchiveString() {
                   Offset()));
     }
   }
-  std::vector<uint8_t> text;
+  // The text is read straight into the string the caller gets: a long string is never
+  // held twice.
   try {
-    text.resize(static_cast<size_t>(bytes));
+    std::string text(static_cast<size_t>(bytes), '\0');
+    ReadText(reinterpret_cast<uint8_t*>(&text[0]), text.size());
+    if (!wide) return text;
+    std::vector<uint16_t> units(length);
+    for (size_t i = 0; i < length; ++i) {
+      units[i] = static_cast<uint8_t>(text[2 * i]) | (static_cast<uint8_t>(text[2 * i + 1]) << 8);
+    }
+    return WideToAnsi(units.data(), units.size());
   } catch (const std::bad_alloc&) {
     throw CMemoryException();
   } catch (const std::length_error&) {
     throw CMemoryException();
   }
-  ReadText(text.data(), text.size());
-  if (!wide) return std::string(text.begin(), text.end());
-  std::vector<uint16_t> units(length);
-  for (size_t i = 0; i < length; ++i) units[i] = text[2 * i] | (text[2 * i + 1] << 8);
-  return WideToAnsi(units.data(), units.size());
 }
 
 void ArchiveReader::ReadText(uint8_t* text, size_t length) {

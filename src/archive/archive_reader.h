@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -68,10 +69,13 @@ class ArchiveReader {
   void ReadList(ObjectList<T>& list) {
     uint32_t count = ReadListCount();
     for (uint32_t i = 0; i < count; ++i) {
-      std::unique_ptr<CObject> element = ReadListElement(T::kClass);
+      std::unique_ptr<T> element(static_cast<T*>(ReadListElement(T::kClass).release()));
       try {
-        list.emplace_back(static_cast<T*>(element.release()));
+        // A list that cannot grow leaves `element` its owner, which frees it.
+        list.push_back(std::move(element));
       } catch (const std::bad_alloc&) {
+        throw CMemoryException();
+      } catch (const std::length_error&) {
         throw CMemoryException();
       }
     }

@@ -29,9 +29,6 @@ class ArchiveWriter {
   // An ObjectList count: a WORD below 0xFFFF, else 0xFFFF and a DWORD (always when `longForm`).
   void WriteCount(uint32_t count, bool longForm = false);
 
-  // The null reference.
-  void WriteNull() { WriteWord(0); }
-
   // A reference to the object numbered `index` (long tag from 0x7FFF on, or when asked).
   void WriteReference(uint32_t index, bool longTag = false);
 
@@ -42,7 +39,6 @@ class ArchiveWriter {
   // A PayloadRecord: the length, then the raw bytes. Returns the offset of the first raw byte.
   uint32_t WritePayload(const void* data, size_t count);
 
-  size_t Position() const { return out_.size(); }
   // The number the next class or object will take.
   uint32_t NextIndex() const { return nextIndex_; }
 

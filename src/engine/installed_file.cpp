@@ -2,11 +2,12 @@
 // stamps, and whether one is a known previous version of the update's file.
 #include <cstring>
 
-#include "app/app_state.h"
 #include "engine/paths.h"
 #include "engine/payload_order.h"
+#include "engine/run_context.h"
 #include "engine/sample_check.h"
-#include "model/update_item.h"
+#include "engine/update_error.h"
+#include "model/document.h"
 
 void CFileStamp::ReadFromFile(Env& env, const std::string& path) {
   FileIdentity identity = env.ReadFileIdentity(path);
@@ -28,24 +29,17 @@ int CFileStamp::CompareVersion(const CFileStamp& expected) const {
   return 1;
 }
 
-// JoinPath on text of any length, so an overlong path can still be shown whole.
-static std::string Joined(const std::string& path, const std::string& name) {
-  if (name.empty()) return path;
-  if (path.empty() || path.back() == '\\') return path + name;
-  return path + "\\" + name;
-}
-
-void CUpdateItem::FormPath(const AppState& app) {
+void CUpdateItem::FormPath(const RunContext& run) {
   std::string path;
   switch (directoryKind) {
     case kindWindows:
-      path = app.windowsDir;
+      path = run.windowsDir;
       break;
     case kindSystem:
-      path = app.systemDir;
+      path = run.systemDir;
       break;
     case kindInstallation:
-      path = Joined(app.installDir, directory);
+      path = JoinedPath(run.installDir, directory);
       break;
     case kindAbsolute:
       path = directory;
@@ -58,7 +52,7 @@ void CUpdateItem::FormPath(const AppState& app) {
   }
   // Longer than 255 characters: the path is never cut to fit (a cut path could name
   // another file); a shortened copy only names the entry in the log.
-  pathOk = CopyPath(targetPath, Joined(path, fileName));
+  pathOk = CopyPath(targetPath, JoinedPath(path, fileName));
 }
 
 // Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath.
@@ -69,18 +63,18 @@ static UpdateError OpenExclusively(Env& env, const char* path, std::unique_ptr<C
   return fileNotFound;
 }
 
-UpdateError CUpdateItem::OpenInstalled(AppState& app, std::unique_ptr<CFile>& file) {
-  installedStamp.ReadFromFile(*app.env, targetPath);
-  UpdateError rc = OpenExclusively(*app.env, targetPath, file);
+UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file) {
+  installedStamp.ReadFromFile(*run.env, targetPath);
+  UpdateError rc = OpenExclusively(*run.env, targetPath, file);
   if (rc != fileNotFound || directoryKind != kindSystem) return rc;
   char fallback[kPathSize] = {};
-  if (!CopyPath(fallback, app.installDir) || !JoinPath(fallback, "system") ||
+  if (!CopyPath(fallback, run.installDir) || !JoinPath(fallback, "system") ||
       !JoinPath(fallback, fileName)) {
     return fileNotFound;
   }
   std::memcpy(targetPath, fallback, sizeof targetPath);
-  installedStamp.ReadFromFile(*app.env, targetPath);
-  return OpenExclusively(*app.env, targetPath, file);
+  installedStamp.ReadFromFile(*run.env, targetPath);
+  return OpenExclusively(*run.env, targetPath, file);
 }
 
 UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate) {

@@ -2,15 +2,16 @@
 
 #include <cstring>
 
+std::string JoinedPath(const std::string& path, const std::string& name) {
+  if (name.empty()) return path;
+  if (!path.empty() && path.back() == '\\') return path + name;
+  return path + "\\" + name;
+}
+
 bool JoinPath(char* path, const std::string& name) {
-  if (name.empty()) return true;
-  size_t length = std::strlen(path);
-  bool slash = length > 0 && path[length - 1] != '\\';
-  size_t total = length + (slash ? 1 : 0) + name.size();
-  if (total > kPathSize - 1) return false;
-  if (slash) path[length++] = '\\';
-  std::memcpy(path + length, name.data(), name.size());
-  path[total] = '\0';
+  std::string joined = JoinedPath(path, name);
+  if (joined.size() > kPathSize - 1) return false;
+  std::memcpy(path, joined.c_str(), joined.size() + 1);
   return true;
 }
 

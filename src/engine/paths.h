@@ -5,9 +5,12 @@
 
 constexpr size_t kPathSize = 256;
 
-// Appends `name` to `path` (a buffer of 256) with one backslash between, none when `path`
-// is empty or ends in one; an empty name changes nothing. Returns false, leaving `path`
-// unchanged, when the result would exceed 255 characters: a path is never cut to fit.
+// `path` and `name` with one backslash between, none when `path` already ends in one (an
+// empty path does not: "" and "A.DLL" give "\A.DLL"); an empty name changes nothing.
+std::string JoinedPath(const std::string& path, const std::string& name);
+
+// JoinedPath into `path`, a buffer of 256. Returns false, leaving `path` unchanged, when
+// the result would exceed 255 characters: a path is never cut to fit.
 bool JoinPath(char* path, const std::string& name);
 
 // Copies `text` into `path` (a buffer of 256). Returns false, leaving a shortened copy

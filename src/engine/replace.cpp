@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "app/app_state.h"
 #include "engine/paths.h"
 #include "engine/payload_order.h"
+#include "engine/run_context.h"
 #include "model/update_item.h"
 
 void TempFile::Remove() {
@@ -58,29 +58,39 @@ UpdateError ExpandFile(Env& env, const std::string& source, const std::string& t
   return none;
 }
 
-UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, AppState& app) {
-  Env& env = *app.env;
+UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, bool renamePrevious, RunContext& run) {
+  Env& env = *run.env;
+  EntryOutcome unrecorded;
+  EntryOutcome& outcome = run.current ? *run.current : unrecorded;
   TempFile payload(env);
   UpdateError rc = ExtractPayload(env, updateFile, payloadOffset, payloadLength, payload);
   if (rc != none) return rc;
   std::string target = targetPath;
   std::string backup;
-  if (app.document.renamePrevious) {
+  if (renamePrevious) {
     backup = BackupName(target);
     // A name ending in '_' is its own backup name: deleting "the old backup" would
     // delete the installed file.
     if (backup == target) return cannotRename;
     env.RemoveFile(backup);
     if (!env.RenameFile(target, backup)) return cannotRename;
-    app.log->AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
+    run.AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
+    outcome.backup = backup;
   }
   rc = ExpandFile(env, payload.path(), target, expectedStamp.size);
   payload.Remove();
   if (rc != none) {
     // Put the previous version back where it was.
-    if (!backup.empty()) env.RenameFile(backup, target);
+    if (!backup.empty()) {
+      if (env.RenameFile(backup, target)) {
+        outcome.backup.clear();
+      } else {
+        outcome.restoreFailed = true;
+      }
+    }
     return rc;
   }
-  app.log->AddLine("Updated File %s", targetPath);
+  outcome.replaced = true;
+  run.AddLine("Updated File %s", targetPath);
   return none;
 }

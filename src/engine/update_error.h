@@ -20,3 +20,7 @@ enum UpdateError : uint16_t {
 
 // The message of `code`; "" for none and for values outside the table.
 const char* UpdateErrorMessage(UpdateError code);
+
+// The code's name as the engine spells it ("fileNotFound"); "" for none and for values
+// outside the table.
+const char* UpdateErrorName(UpdateError code);

@@ -1,7 +1,8 @@
-// UpdateLog: the record of the current run, shown line by line while the run goes on.
-// The main window puts it on its list box; MemoryLog keeps the lines for tests and tools.
+// UpdateLog: the lines of the current run, shown one by one while the run goes on. The
+// main window puts them on its list box; MemoryLog keeps them for tests and tools.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,14 @@ class UpdateLog {
 #endif
       ;
 
+  // Appends a line formatted already (at most 255 characters).
+  void AddText(const char* line) { Append(line); }
+
   // Empties the log.
   virtual void Clear() = 0;
+
+  // The formatting of AddLine: `line` always ends up terminated, cut at 255 characters.
+  static void FormatLine(char (&line)[kLineSize], const char* format, va_list args);
 
  protected:
   virtual void Append(const char* line) = 0;

@@ -9,10 +9,15 @@
 #include "model/update_item.h"
 #include "platform/file.h"
 
+// What the header of every update file begins with: the file type WORD, then (after the
+// format version and a WORD not used) this signature, compared byte for byte.
+constexpr uint16_t kUpdateFileType = 1;
+constexpr char kUpdateSignature[] = "VLR.UPD";
+
 // The two classes an update file may contain.
 const ClassRegistry& UpdateClassRegistry();
 
-struct AppState;
+struct RunContext;
 
 class VEzorazEdo : public CObject {
  public:
@@ -28,9 +33,10 @@ class VEzorazEdo : public CObject {
   void EnsureLoaded(CFile& file);
 
   // A check (doUpdate false) or an update run over every entry, logging through
-  // app.log and clearing app.runOk / setting app.updateNeeded. Raises what the file
-  // layer and the load raise; the lines logged so far stay.
-  void Run(CFile& updateFile, bool doUpdate, AppState& app);
+  // run.log, clearing run.runOk / setting run.updateNeeded, and recording each entry's
+  // outcome in run.record. Raises what the file layer and the load raise; the lines
+  // logged and the outcomes recorded so far stay.
+  void Run(CFile& updateFile, bool doUpdate, RunContext& run);
 
   // Header, as the load read it.
   uint16_t fileType = 0;

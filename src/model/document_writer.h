@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive_writer.h"
+#include "model/document.h"
 #include "model/file_stamp.h"
 
 struct OrderPlan {
@@ -32,10 +33,10 @@ struct ItemPlan {
 };
 
 struct DocumentPlan {
-  uint16_t fileType = 1;
+  uint16_t fileType = kUpdateFileType;
   uint16_t formatVersion = 5;
   uint16_t unusedWord1 = 0;
-  std::string signature = "VLR.UPD";
+  std::string signature = kUpdateSignature;
   std::string description;
   std::string productName;
   std::string failureMessage;

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "archive/archive_reader.h"
-#include "engine/update_error.h"
 #include "model/file_stamp.h"
 #include "model/update_order.h"
 
@@ -25,7 +24,10 @@ enum Verdict : uint16_t {
   verdictNewer = 2,
 };
 
-struct AppState;
+// The engine's result code (engine/update_error.h) and its view of a run.
+enum UpdateError : uint16_t;
+struct RunContext;
+class VEzorazEdo;
 
 class CUpdateItem : public CObject {
  public:
@@ -36,29 +38,30 @@ class CUpdateItem : public CObject {
   // versions and locates the new contents.
   void ReadFields(ArchiveReader& reader) override;
 
-  // Sets `targetPath` from the directory kind, the directories of `app` and `fileName`.
+  // Sets `targetPath` from the directory kind, the directories of `run` and `fileName`.
   // A kind outside 0 to 3 or a path longer than 255 characters leaves `pathOk` false
   // (the entry then fails verification; `targetPath` only names it in the log).
-  void FormPath(const AppState& app);
+  void FormPath(const RunContext& run);
 
   // Fills `installedStamp` and opens the installed file exclusively for reading and
   // writing into `file`. Returns none, cannotWrite (opens for reading only) or
   // fileNotFound; a kind-1 entry falls back to installDir\system\fileName.
-  UpdateError OpenInstalled(AppState& app, std::unique_ptr<CFile>& file);
+  UpdateError OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file);
 
   // First pass of a run: forms the path and, for a selected entry, inspects the
-  // installed file and sets `verdict`. Raises what the file layer raises.
-  UpdateError Verify(CFile& updateFile, AppState& app);
+  // installed file and sets `verdict`; samples are compared by the parameters of `doc`.
+  // Raises what the file layer raises.
+  UpdateError Verify(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // Adds the verdict line of a check. Returns none.
-  UpdateError Report(AppState& app);
+  UpdateError Report(RunContext& run);
 
   // Second pass of an update: replaces the file if its verdict says so, else reports.
-  UpdateError Apply(CFile& updateFile, AppState& app);
+  UpdateError Apply(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // Lays the stored new contents onto `targetPath`, keeping the previous version under
-  // its backup name when the document asks for it. Never leaves a half-written target.
-  UpdateError ReplaceFile(CFile& updateFile, AppState& app);
+  // its backup name when `renamePrevious` is on. Never leaves a half-written target.
+  UpdateError ReplaceFile(CFile& updateFile, bool renamePrevious, RunContext& run);
 
   // Read from the file.
   std::string componentName;

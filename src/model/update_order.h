@@ -6,10 +6,10 @@
 #include <string>
 
 #include "archive/class_registry.h"
-#include "engine/update_error.h"
 #include "model/file_stamp.h"
 #include "platform/file.h"
 
+enum UpdateError : uint16_t;  // engine/update_error.h
 class CUpdateItem;
 class VEzorazEdo;
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/app_state.h"
+#include "app/closing_message.h"
 #include "resources/resource.h"
 #include "ui/directory_chooser.h"
 #include "ui/options_dialog.h"
@@ -35,6 +36,9 @@ BOOL UpdateDialog::OnInitDialog() {
 
 bool UpdateDialog::OnCommand(int id, int code, HWND) {
   if (code != BN_CLICKED) return false;
+  // After a successful update the hidden buttons are gone for good, also for the Enter
+  // key, which would still send the old default button's command.
+  if (updated_ && (id == IDC_CHECK || id == IDC_UPDATE || id == IDC_OPTIONS)) return true;
   switch (id) {
     case IDC_CHECK:
       RunAndReport(false);
@@ -67,37 +71,27 @@ void UpdateDialog::RunAndReport(bool doUpdate) {
   app_.updateNeeded = false;
   DoDataExchange(true);
   std::snprintf(app_.installDir, sizeof app_.installDir, "%s", pathText.c_str());
-  HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
-  struct RestoreCursor {
-    HCURSOR cursor;
-    ~RestoreCursor() { ::SetCursor(cursor); }
-  } restore{previous};
-  app_.document.Run(*app_.updateFile, doUpdate, app_);
-  ::SetCursor(previous);
-
-  std::string text;
-  UINT icon = MB_ICONEXCLAMATION;
-  bool updated = false;
-  if (app_.runOk) {
-    if (doUpdate) {
-      text = app_.productName + " was sucessfully updated";
-      updated = true;
-    } else if (app_.updateNeeded) {
-      text = app_.productName + " can be sucessfully updated";
-    } else {
-      text = app_.productName + " is up to date";
-    }
-  } else {
-    icon = MB_ICONSTOP;
-    text = doUpdate ? app_.failureMessage : app_.productName + " can not be succesfully updated";
+  {
+    // Restored when the run returns, and when it raises.
+    struct WaitCursor {
+      HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+      ~WaitCursor() { ::SetCursor(previous); }
+    } wait;
+    app_.document.Run(*app_.updateFile, doUpdate, app_);
   }
-  if (updated) {
+  ClosingMessage closing = MakeClosingMessage(app_.productName, app_.failureMessage, doUpdate,
+                                              app_.runOk, app_.updateNeeded);
+  if (closing.updated) {
+    updated_ = true;
     ::SetWindowTextA(cancelButton_, "Close");
     ::ShowWindow(checkButton_, SW_HIDE);
     ::ShowWindow(updateButton_, SW_HIDE);
     ::ShowWindow(optionsButton_, SW_HIDE);
+    // Enter now means Close: the default button moves there, and its look with it.
+    ::SendMessageA(hwnd(), DM_SETDEFID, IDCANCEL, 0);
   }
-  ::MessageBoxA(hwnd(), text.c_str(), "Velloran", MB_OK | icon);
+  ::MessageBoxA(hwnd(), closing.text.c_str(), "Velloran",
+                MB_OK | (closing.stop ? MB_ICONSTOP : MB_ICONEXCLAMATION));
 }
 
 void UpdateDialog::Browse() {

@@ -36,6 +36,7 @@ class UpdateDialog : public Dialog {
   HWND checkButton_ = nullptr;
   HWND optionsButton_ = nullptr;
   HWND logList_ = nullptr;
+  bool updated_ = false;  // a successful update: Check, Update and Options are gone
 
   friend void OpenUpdateFile(UpdateDialog& dialog, AppState& app);
 };

@@ -11,6 +11,8 @@ TEST(CommandLine, TheRestAfterTheProgramNameVerbatim) {
   EXPECT_EQ(PathFromCommandLine("\"C:\\Program Files\\vareri.exe\" D:\\a.upd  "), "D:\\a.upd  ");
   EXPECT_EQ(PathFromCommandLine("vareri \"D:\\My Files\\new.upd\""), "\"D:\\My Files\\new.upd\"");
   EXPECT_EQ(PathFromCommandLine("vareri\t \x01 x.upd"), "x.upd");
+  EXPECT_EQ(PathFromCommandLine("vareri\x7Fx.upd"), "x.upd");  // DEL is a control character
+  EXPECT_EQ(PathFromCommandLine("vareri \x7F x\x7F.upd"), "x\x7F.upd");
   EXPECT_EQ(PathFromCommandLine("vareri    "), "");
   EXPECT_EQ(PathFromCommandLine("vareri"), "");
   EXPECT_EQ(PathFromCommandLine("\"C:\\vareri.exe"), "");  // no closing quote: all name

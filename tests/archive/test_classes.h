@@ -5,6 +5,9 @@
 
 class Leaf : public CObject {
  public:
+  Leaf() { ++live; }
+  ~Leaf() override { --live; }
+  static inline int live = 0;  // leaves not yet destroyed
   static const ClassInfo kClass;
   const ClassInfo* GetRuntimeClass() const override { return &kClass; }
   void ReadFields(ArchiveReader& reader) override { value = reader.ReadWord(); }

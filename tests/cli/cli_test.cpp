@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "engine/engine_fixture.h"
-#include "entry_report.h"
 #include "json_text.h"
 #include "platform/exceptions.h"
 
@@ -581,28 +580,26 @@ TEST(CliJson, StringsAreEscapedAndConvertedToUtf8) {
   EXPECT_EQ(JsonString(""), "\"\"");
 }
 
-TEST(CliReport, LinesGoToTheirEntriesInOrder) {
-  VEzorazEdo doc;
-  for (const char* path : {"C:\\A.DLL", "C:\\B.DLL", "C:\\A.DLL"}) {
-    auto item = std::make_unique<CUpdateItem>();
-    std::snprintf(item->targetPath, sizeof item->targetPath, "%s", path);
-    item->selected = true;
-    item->verdict = verdictUpToDate;
-    doc.items.push_back(std::move(item));
-  }
-  std::vector<EntryResult> results =
-      AttributeLines(doc,
-                     {"C:\\A.DLL renamed to A.DL_", "Updated File C:\\A.DLL",
-                      "C:\\A.DLL error [Cannot Decompress. UPD may be corrupted]"},
-                     true);
-  ASSERT_EQ(results.size(), 3u);
-  EXPECT_TRUE(results[0].updated);
-  EXPECT_EQ(results[0].backup, "A.DL_");
-  EXPECT_EQ(results[1].verdict, EntryVerdict::upToDate);  // no line: its first-pass verdict
-  EXPECT_TRUE(results[2].failed);
-  EXPECT_EQ(results[2].error, cannotDecompress);
-  results = AttributeLines(doc, {}, false);
-  EXPECT_EQ(results[1].verdict, EntryVerdict::unknown);  // never reached
+// One entry's path is the start of the next one's: each keeps its own outcome.
+TEST_F(CliTest, EntriesWhosePathsShareAPrefixKeepTheirOwnOutcomes) {
+  Bytes a = MakeProgram(kV11, 0, 5000, 7);
+  Install(Win("APP\\A"), a);
+  EntryPlan current{"A"};
+  current.newBytes = a;
+  EntryPlan missing{"A.X"};
+  missing.newBytes = a;
+  Build({current, missing});
+  app_.updateFile.reset();
+  Outcome update = Cli(Args("update", {"--json"}));
+  EXPECT_EQ(update.status, kExitErrors);
+  ASSERT_EQ(update.out.size(), 3u);
+  EXPECT_NE(update.out[0].find("\"verdict\":\"upToDate\",\"updated\":false,\"lines\":[]"),
+            std::string::npos)
+      << update.out[0];
+  EXPECT_NE(update.out[1].find("\"verdict\":null,\"error\":\"fileNotFound\""), std::string::npos)
+      << update.out[1];
+  EXPECT_NE(update.out[2].find("\"errors\":1,\"updated\":0,"), std::string::npos) << update.out[2];
+  EXPECT_EQ(update.err, "vareri-cli: the update found 1 error; no file was changed\n");
 }
 
 // The real program, started as a script starts it.

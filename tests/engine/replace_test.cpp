@@ -27,7 +27,23 @@ class ReplaceTest : public EngineTest {
 };
 
 TEST_F(ReplaceTest, ExtractReversesEachBlockOnItsOwn) {
-  for (uint32_t size : {1u, 1023u, 1024u, 1025u, 2048u, 2049u}) {
+  // The stored order pinned by hand: 1,500 bytes c[0..1499] are stored as c[1023]..c[0],
+  // then c[1499]..c[1024]. The build tool's helper writes it, extraction undoes it.
+  Bytes c(1500);
+  for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 13 + i / 256);
+  Bytes pinned;
+  for (int i = 1023; i >= 0; --i) pinned.push_back(c[i]);
+  for (int i = 1499; i >= 1024; --i) pinned.push_back(c[i]);
+  Bytes written = c;
+  ReverseBlocks(written);
+  EXPECT_EQ(written, pinned);
+  MemoryFile pinnedUpdate(pinned);
+  TempFile pinnedTemp(env_);
+  ASSERT_EQ(ExtractPayload(env_, pinnedUpdate, 0, 1500, pinnedTemp), none);
+  EXPECT_EQ(Installed(pinnedTemp.path()), c);
+
+  // Sizes around the block and around the 64 KiB the extraction reads at a time.
+  for (uint32_t size : {1u, 1023u, 1024u, 1025u, 2048u, 2049u, 65536u, 70000u}) {
     Bytes stored(size + 7);
     for (size_t i = 0; i < stored.size(); ++i) stored[i] = static_cast<uint8_t>(i * 7 + i / 256);
     MemoryFile update(stored);
@@ -107,7 +123,8 @@ TEST_F(ReplaceTest, UpdateFileEndingInsideThePayload) {
   CUpdateItem& item = *app_.document.items[0];
   item.FormPath(app_);
   item.verdict = verdictUpdate;
-  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_), cannotDecompress);
+  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_.document.renamePrevious, app_),
+            cannotDecompress);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -147,14 +164,19 @@ TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
 TEST_F(ReplaceTest, UnusableTemporaryFolder) {
   OneEntry();
   Build({entry_});
+  app_.document.EnsureLoaded(*app_.updateFile);
   env_.tempOverride = Win("NO\\SUCH\\FOLDER\\");
-  Run(true);
-  EXPECT_EQ(log_.lines, std::vector<std::string>{
-                            Win("APP\\A.DLL") +
-                            " error [Cannot create temp file. Check Read-Only Attribute or File "
-                            "Permissions]"});
-  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
-  EXPECT_TRUE(Leftovers().empty());
+  for (bool rename : {false, true}) {
+    app_.document.renamePrevious = rename;
+    Run(true);
+    EXPECT_EQ(log_.lines, std::vector<std::string>{
+                              Win("APP\\A.DLL") +
+                              " error [Cannot create temp file. Check Read-Only Attribute or File "
+                              "Permissions]"});
+    EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+    EXPECT_FALSE(Exists(Win("APP\\A.DL_")));  // the previous version was not moved either
+    EXPECT_TRUE(Leftovers().empty());
+  }
 }
 
 TEST_F(ReplaceTest, UnknownKindAndOverlongPathsAreNotFound) {

@@ -109,11 +109,20 @@ TEST_F(RunTest, OlderFileMatchingNoPreviousVersionFails) {
   EntryPlan c{"C.DLL"};
   c.newBytes = MakeProgram(kV11, 0, 3000, 10);  // no previous versions at all
   Install(Win("APP\\C.DLL"), MakeProgram(kV10, 0, 3000, 11));
-  Build({a, c});
+  // A known previous version with bytes appended locally: its samples still match, only
+  // its size tells it apart.
+  EntryPlan l{"L.DLL"};
+  l.newBytes = MakeProgram(kV11, 0, 30000, 12);
+  l.previous = {MakeProgram(kV10, 0, 30000, 13)};
+  Bytes local = l.previous[0];
+  local.insert(local.end(), 100, 'x');
+  Install(Win("APP\\L.DLL"), local);
+  Build({a, c, l});
   Run(true);
   std::vector<std::string> want = {
       Win("APP\\A.DLL") + " error [Cannot Update. Previous Version not Compatible]",
       Win("APP\\C.DLL") + " error [Cannot Update. Previous Version not Compatible]",
+      Win("APP\\L.DLL") + " error [Cannot Update. Previous Version not Compatible]",
   };
   EXPECT_EQ(log_.lines, want);
   EXPECT_FALSE(app_.runOk);
@@ -149,10 +158,14 @@ TEST_F(RunTest, SystemEntryFallsBackToTheInstallationsSystemFolder) {
   Build({s});
   Run(false);
   EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\system\\S.DLL") + " will be updated"});
+  // A copy in the system directory that another program holds open is passed over too.
+  Install(Win("WIN\\SYSTEM\\S.DLL"), old);
+  std::unique_ptr<CFile> holder = OpenForReading(Native(Win("WIN\\SYSTEM\\S.DLL")));
   Run(true);
   EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win("APP\\system\\S.DLL")});
   EXPECT_EQ(Installed(Win("APP\\system\\S.DLL")), fresh);
-  EXPECT_FALSE(Exists(Win("WIN\\SYSTEM\\S.DLL")));
+  holder.reset();
+  EXPECT_EQ(Installed(Win("WIN\\SYSTEM\\S.DLL")), old);
 }
 
 TEST_F(RunTest, FileHeldOpenElsewhereIsNotFound) {

@@ -98,7 +98,12 @@ TEST_F(MainWindowTest, ThreeEntriesCheckOptionsThenUpdate) {
       Win("APP\\E.DLL") + " is up to date",
   };
   EXPECT_EQ(Log(main), update);
-  Close(main);
+  // The hidden buttons are gone for good: their commands do nothing, and Enter means Close.
+  ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_OPTIONS, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(gui::Control(main, IDC_OPTIONS)));
+  ASSERT_TRUE(gui::BringToFront(main));
+  gui::InputKey(VK_RETURN);
+  ASSERT_TRUE(process_.WaitForExit());
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
   EXPECT_EQ(Installed(Win("APP\\A.DL_")), oldA_);
   EXPECT_EQ(Installed(Win("APP\\E.DLL")), newE_);

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/closing_message.h"
 #include "app/update_header.h"
 #include "console_log.h"
 #include "engine/paths.h"
-#include "entry_report.h"
+#include "engine/update_error.h"
 #include "host.h"
 #include "json_text.h"
 #include "platform/exceptions.h"
@@ -180,14 +181,17 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
   return std::string();
 }
 
-// Closing texts of the main window, misspellings included.
-std::string ClosingText(const AppState& app, bool doUpdate) {
-  if (app.runOk) {
-    if (doUpdate) return app.productName + " was sucessfully updated";
-    if (app.updateNeeded) return app.productName + " can be sucessfully updated";
-    return app.productName + " is up to date";
+// The verdict of an entry without an error, as --json names it.
+const char* VerdictName(const EntryOutcome& outcome) {
+  if (!outcome.selected) return "notSelected";
+  switch (outcome.verdict) {
+    case verdictUpToDate:
+      return "upToDate";
+    case verdictNewer:
+      return "newer";
+    default:
+      return "update";
   }
-  return doUpdate ? app.failureMessage : app.productName + " can not be succesfully updated";
 }
 
 std::string Plural(size_t n, const char* one, const char* many) {
@@ -233,8 +237,10 @@ class Session {
         return Refuse(kExitUnreadable, std::string("Cannot open specified upd file: ") + e.what());
       }
       UpdateHeader header;
-      std::string refusal = ReadUpdateHeader(*app_.updateFile, &header);
-      if (!refusal.empty()) return Refuse(kExitUnreadable, options_.updatePath + ": " + refusal);
+      HeaderRefusal refusal = ReadUpdateHeader(*app_.updateFile, &header);
+      if (refusal != HeaderRefusal::none) {
+        return Refuse(kExitUnreadable, options_.updatePath + ": " + RefusalMessage(refusal));
+      }
       app_.productName = header.productName;
       app_.failureMessage = header.failureMessage;
       app_.document.EnsureLoaded(*app_.updateFile);
@@ -319,45 +325,32 @@ class Session {
       raised = CMemoryException().what();
     }
 
-    // Every line of a second pass names an entry without an error; the first pass of an
-    // update logs errors only.
-    bool secondPass = false;
-    for (const std::string& line : log_.lines) {
-      if (doUpdate && line.find(" error [") == std::string::npos) secondPass = true;
-    }
-    bool passOneComplete = raised.empty() || secondPass;
-    std::vector<EntryResult> results = AttributeLines(app_.document, log_.lines, passOneComplete);
-    size_t errors = 0;
-    size_t updated = 0;
-    bool changed = false;
+    const RunRecord& record = app_.record;
+    size_t errors = record.Errors();
+    size_t updated = record.Replaced();
     bool underInstallDir = false;  // an entry under the installation directory failed
-    for (size_t k = 0; k < results.size(); ++k) {
-      const EntryResult& result = results[k];
+    for (size_t k = 0; k < record.entries.size(); ++k) {
       uint16_t kind = app_.document.items[k]->directoryKind;
-      if (result.failed) ++errors;
-      if (result.failed && (kind == kindInstallation || kind == kindSystem)) {
+      if (record.entries[k].error != none && (kind == kindInstallation || kind == kindSystem)) {
         underInstallDir = true;
       }
-      if (result.updated) ++updated;
-      // A failed replacement puts the previous version back; if even that failed, the
-      // installed file is gone from its place.
-      if (result.failed && !result.backup.empty() &&
-          !env_.ReadFileIdentity(app_.document.items[k]->targetPath).found) {
-        changed = true;
-      }
     }
-    changed = changed || updated > 0;
 
     int status;
     if (!raised.empty() || !app_.runOk) {
-      status = doUpdate && changed ? kExitPartial : kExitErrors;
+      status = doUpdate && record.Changed() ? kExitPartial : kExitErrors;
     } else {
       status = !doUpdate && app_.updateNeeded ? kExitUpdatable : kExitUpToDate;
     }
 
-    std::string closing = raised.empty() ? ClosingText(app_, doUpdate) : std::string();
+    std::string closing;
+    if (raised.empty()) {
+      closing = MakeClosingMessage(app_.productName, app_.failureMessage, doUpdate, app_.runOk,
+                                   app_.updateNeeded)
+                    .text;
+    }
     if (options_.json) {
-      PrintJson(results, closing, raised, errors, updated, status);
+      PrintJson(closing, raised, status);
     } else if (raised.empty()) {
       out_ << closing << '\n' << std::flush;
     }
@@ -389,11 +382,11 @@ class Session {
     return status;
   }
 
-  void PrintJson(const std::vector<EntryResult>& results, const std::string& closing,
-                 const std::string& raised, size_t errors, size_t updated, int status) {
-    for (size_t k = 0; k < results.size(); ++k) {
+  void PrintJson(const std::string& closing, const std::string& raised, int status) {
+    const RunRecord& record = app_.record;
+    for (size_t k = 0; k < record.entries.size(); ++k) {
       const CUpdateItem& item = *app_.document.items[k];
-      const EntryResult& result = results[k];
+      const EntryOutcome& outcome = record.entries[k];
       JsonObject entry;
       entry.Add("type", "entry")
           .Add("index", static_cast<long>(k + 1))
@@ -401,23 +394,19 @@ class Session {
           .Add("file", item.fileName)
           .Add("path", std::string(item.targetPath))
           .Add("selected", item.selected);
-      if (result.failed) {
-        entry.AddNull("verdict");
-        if (result.error != none) {
-          entry.Add("error", UpdateErrorName(result.error))
-              .Add("code", static_cast<int>(result.error))
-              .Add("message", UpdateErrorMessage(result.error));
-        } else {
-          entry.Add("error", "").AddNull("code").Add("message", result.errorText);
-        }
-      } else if (result.verdict == EntryVerdict::unknown) {
+      if (outcome.error != none) {
+        entry.AddNull("verdict")
+            .Add("error", UpdateErrorName(outcome.error))
+            .Add("code", static_cast<int>(outcome.error))
+            .Add("message", UpdateErrorMessage(outcome.error));
+      } else if (!outcome.reached) {
         entry.AddNull("verdict");
       } else {
-        entry.Add("verdict", VerdictName(result.verdict));
+        entry.Add("verdict", VerdictName(outcome));
       }
-      if (options_.doUpdate) entry.Add("updated", result.updated);
-      if (!result.backup.empty()) entry.Add("backup", result.backup);
-      entry.AddRaw("lines", JsonStringArray(result.lines));
+      if (options_.doUpdate) entry.Add("updated", outcome.replaced);
+      if (!outcome.backup.empty()) entry.Add("backup", LastComponent(outcome.backup));
+      entry.AddRaw("lines", JsonStringArray(outcome.lines));
       out_ << entry.Text() << '\n';
     }
     JsonObject summary;
@@ -428,9 +417,9 @@ class Session {
         .Add("directory", installDir_)
         .Add("ok", raised.empty() && app_.runOk)
         .Add("updateNeeded", app_.updateNeeded)
-        .Add("entries", static_cast<long>(results.size()))
-        .Add("errors", static_cast<long>(errors));
-    if (options_.doUpdate) summary.Add("updated", static_cast<long>(updated));
+        .Add("entries", static_cast<long>(record.entries.size()))
+        .Add("errors", static_cast<long>(record.Errors()));
+    if (options_.doUpdate) summary.Add("updated", static_cast<long>(record.Replaced()));
     if (raised.empty()) {
       summary.Add("text", closing);
     } else {

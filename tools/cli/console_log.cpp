@@ -16,7 +16,6 @@ std::string LocalTimestamp() {
 }
 
 void ConsoleLog::Append(const char* line) {
-  lines.emplace_back(line);
   if (echo_) *echo_ << line << '\n' << std::flush;
   WriteToFile(line);
 }

@@ -1,6 +1,6 @@
-// The log of a vareri-cli run: every line the engine adds is kept for the report, printed
-// and flushed at once (unless the output is JSON), and appended with a timestamp to the
-// --log file when there is one. The streams belong to the caller and outlive the log.
+// The log of a vareri-cli run: every line the engine adds is printed and flushed at once
+// (unless the output is JSON), and appended with a timestamp to the --log file when there
+// is one. The streams belong to the caller and outlive the log.
 #pragma once
 
 #include <ostream>
@@ -14,15 +14,14 @@ class ConsoleLog : public UpdateLog {
   // `echo` receives each line as it comes (null: none); `file` each line timestamped.
   ConsoleLog(std::ostream* echo, std::ostream* file) : echo_(echo), file_(file) {}
 
-  void Clear() override { lines.clear(); }
+  // A console keeps what it printed.
+  void Clear() override {}
 
   // Appends `text` to the log file only, one timestamped line per line of text.
   void Note(const std::string& text);
 
   // Whether writing to the log file has failed (a full disk among others).
   bool fileFailed() const { return file_ && !*file_; }
-
-  std::vector<std::string> lines;  // since the last Clear
 
  protected:
   void Append(const char* line) override;

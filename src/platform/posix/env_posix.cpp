@@ -13,6 +13,7 @@
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
+#include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
 

@@ -14,6 +14,7 @@
 #include "platform/file.h"
 #include "platform/file_info.h"
 #include "platform/pe_version.h"
+#include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
 

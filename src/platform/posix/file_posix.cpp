@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/exceptions.h"
+#include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
 

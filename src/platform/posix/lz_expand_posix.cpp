@@ -9,6 +9,7 @@
 
 #include "lz/szdd.h"
 #include "platform/lz_expand.h"
+#include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 
 namespace {

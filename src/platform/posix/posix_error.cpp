@@ -42,11 +42,3 @@ static FileCause CauseOf(int error) {
 void ThrowPosixError(const std::string& context, int error) {
   throw CFileException(CauseOf(error), error, context);
 }
-
-std::string NativePath(const std::string& path) {
-  std::string native = path;
-  for (char& c : native) {
-    if (c == '\\') c = '/';
-  }
-  return native;
-}

@@ -5,6 +5,3 @@
 
 // Raises CFileException for `error` (an errno value) while doing `context`.
 [[noreturn]] void ThrowPosixError(const std::string& context, int error);
-
-// Turns an engine path (Windows style, backslash-separated) into a POSIX one.
-std::string NativePath(const std::string& path);

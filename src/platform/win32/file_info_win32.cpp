@@ -57,13 +57,14 @@ FileIdentity ReadFileIdentity(const std::string& path) {
   FileIdentity identity;
   // FindFirstFileA takes a pattern; a name with wildcards would report some other file.
   if (path.empty() || path.find_first_of("*?") != std::string::npos) return identity;
+  // The version first, then the directory entry: the order the updater has always asked.
+  ReadVersion(path, &identity);
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(path.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return identity;
+  if (find == INVALID_HANDLE_VALUE) return FileIdentity();
   ::FindClose(find);
   identity.found = true;
   identity.size = data.nFileSizeLow;
   identity.modified = UnixSeconds(data.ftLastWriteTime);
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ReadVersion(path, &identity);
   return identity;
 }

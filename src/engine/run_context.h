@@ -1,0 +1,31 @@
+// RunContext: the engine's view of a run. The window's AppState and vareri-cli extend it;
+// the engine needs nothing else of the program that drives it.
+#pragma once
+
+#include <cstddef>
+
+#include "engine/run_record.h"
+#include "engine/update_log.h"
+#include "platform/env.h"
+
+struct RunContext {
+  char windowsDir[256] = {};
+  char systemDir[256] = {};
+  char installDir[256] = {};  // taken from the Path box before every run
+  bool runOk = true;          // set to 1 before a run; cleared by any error line
+  bool updateNeeded = false;  // set to 0 before a run; set when a selected file is older
+
+  UpdateLog* log = nullptr;    // where the run's lines go
+  Env* env = &Env::Default();  // the OS, or a wrapper around it in tests
+  RunRecord record;            // what the last run did
+
+  // Formats one line as UpdateLog::AddLine does, adds it to the log and to the lines of
+  // the entry in hand.
+  void AddLine(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+
+  EntryOutcome* current = nullptr;  // the entry the run is at; null between entries
+};
