@@ -88,8 +88,6 @@ class Process {
   DWORD ExitCode() const;
   // Terminates the process with `exit_code` and waits until it is gone. No-op once exited.
   void Kill(UINT exit_code = 1);
-  // Waits until the program first waits for input (WaitForInputIdle).
-  bool WaitUntilIdle(DWORD timeout_ms = kDefaultTimeoutMs);
 
  private:
   ScopedHandle handle_;

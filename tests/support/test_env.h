@@ -41,10 +41,9 @@ class TestEnv : public Env {
 
   long calls = 0;
   bool fired = false;
-  bool removeFailed = false;
-  std::string faultedOn;     // the operation the first fault hit  // a fault hit a RemoveFile: a
-                             // temporary file may stay
-  std::string tempOverride;  // when set, TempDirectory returns it instead
+  bool removeFailed = false;  // a fault hit a RemoveFile: a temporary file may stay
+  std::string faultedOn;      // the operation the first fault hit
+  std::string tempOverride;   // when set, TempDirectory returns it instead
 
  private:
   Env& inner_;
