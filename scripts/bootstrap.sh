@@ -28,6 +28,7 @@ have_pkg wine64 || need+=(wine64)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_pkg nlohmann-json3-dev || need+=(nlohmann-json3-dev)
+have_pkg libssl-dev || need+=(libssl-dev)
 have_cmd mscompress || need+=(mscompress)
 have_pkg libmspack-dev || need+=(libmspack-dev)
 

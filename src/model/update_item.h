@@ -8,6 +8,7 @@
 #include "archive/archive_reader.h"
 #include "model/file_stamp.h"
 #include "model/update_order.h"
+#include "platform/sha256.h"
 
 // Base directory of a file entry's target path.
 enum DirectoryKind : uint16_t {
@@ -75,6 +76,11 @@ class CUpdateItem : public CObject {
   CFileStamp expectedStamp;
   uint32_t payloadOffset = 0;
   uint32_t payloadLength = 0;
+
+  // What the new contents must expand to, when the update file carries digests (an
+  // integrity record after the document); set by the load.
+  bool hasContentDigest = false;
+  Sha256Digest contentDigest;
 
   // Run-time state.
   bool selected = false;

@@ -1,0 +1,23 @@
+#include "platform/sha256.h"
+
+#include <cstring>
+
+bool Sha256Digest::operator==(const Sha256Digest& other) const {
+  return std::memcmp(bytes, other.bytes, sizeof bytes) == 0;
+}
+
+std::string Sha256Digest::Hex() const {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (uint8_t b : bytes) {
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  return hex;
+}
+
+Sha256Digest Sha256Of(const void* data, size_t count) {
+  Sha256 hash;
+  hash.Update(data, count);
+  return hash.Finish();
+}
