@@ -7,51 +7,45 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$1"
-gui_tests="$2"
-name="vareri-$(cat "$build/vareri-version.txt")"
-programs=(vareri.exe vareri-cli.exe updpack.exe)
+version="$(cat "$build/vareri-version.txt")"
+name="vareri-$version"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "dist_test: $*" >&2; exit 1; }
-
-# Packs into $tmp/$1 (with the environment given before the call) and unpacks the zip there.
-pack() {
+pack() { # into $tmp/$1, unpacked there, with the environment given before the call
   "$root/scripts/package.sh" "$build" "$tmp/$1" >/dev/null
   unzip -q "$tmp/$1/$name-win32.zip" -d "$tmp/$1"
   (cd "$tmp/$1/$name" && sha256sum --check --quiet SHA256SUMS) || fail "$1: the sums do not match"
 }
 
 pack plain
-expected="$({ printf '%s\n' SHA256SUMS "${programs[@]}"; git -C "$root" ls-files README.md docs; } |
-  sed "s|^|$name/|" | LC_ALL=C sort)"
+plain="$tmp/plain/$name"
+expected="$(printf '%s\n' SHA256SUMS vareri.exe vareri-cli.exe updpack.exe \
+  "$(git -C "$root" ls-files README.md docs)" | sed "s|^|$name/|" | LC_ALL=C sort)"
 [ "$(unzip -Z1 "$tmp/plain/$name-win32.zip")" = "$expected" ] || fail "unexpected entries"
-cmp "$build/vareri.exe" "$tmp/plain/$name/vareri.exe"
-cmp "$build/tools/cli/vareri-cli.exe" "$tmp/plain/$name/vareri-cli.exe"
-cmp "$build/tools/updpack/updpack.exe" "$tmp/plain/$name/updpack.exe"
+cmp "$build/vareri.exe" "$plain/vareri.exe"
+cmp "$build/tools/cli/vareri-cli.exe" "$plain/vareri-cli.exe"
+cmp "$build/tools/updpack/updpack.exe" "$plain/updpack.exe"
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Vareri test signer" \
   -addext extendedKeyUsage=codeSigning -keyout "$tmp/key.pem" -out "$tmp/cert.pem" 2>/dev/null
-SIGN_CERT="$tmp/cert.pem" SIGN_KEY="$tmp/key.pem" pack signed
+export SIGN_CERT="$tmp/cert.pem" SIGN_KEY="$tmp/key.pem"
+pack signed
 signed="$tmp/signed/$name"
-for program in "${programs[@]}"; do
-  osslsigncode verify -CAfile "$tmp/cert.pem" -in "$signed/$program" >/dev/null ||
-    fail "osslsigncode does not accept the signed $program"
-  if osslsigncode verify -CAfile "$tmp/cert.pem" -in "$tmp/plain/$name/$program" >/dev/null 2>&1; then
-    fail "the unsigned $program passes verification"
-  fi
+for program in vareri.exe vareri-cli.exe updpack.exe; do
+  osslsigncode verify -CAfile "$SIGN_CERT" -in "$signed/$program" >/dev/null || fail "$program"
+  ! osslsigncode verify -CAfile "$SIGN_CERT" -in "$plain/$program" >/dev/null 2>&1 || fail "$program"
 done
 for tool in vareri-cli updpack; do
   said="$("$root/scripts/wine-run.sh" "$signed/$tool.exe" --version | tr -d '\r')"
-  [ "$said" = "$tool ${name#vareri-}" ] || fail "the signed $tool.exe says '$said'"
+  [ "$said" = "$tool $version" ] || fail "the signed $tool.exe says '$said'"
 done
-VARERI_EXE="$signed/vareri.exe" "$root/scripts/xvfb-run-wine.sh" "$gui_tests" \
+VARERI_EXE="$signed/vareri.exe" "$root/scripts/xvfb-run-wine.sh" "$2" \
   --gtest_filter=StartUpTest.OpensTheFileFromTheCommandLineAndFillsTheWindow >"$tmp/gui.log" 2>&1 &&
-  grep -q '^\[  PASSED  \] 1 test' "$tmp/gui.log" ||
-  { cat "$tmp/gui.log" >&2; fail "the signed vareri.exe does not open an update file"; }
+  grep -q '^\[  PASSED  \] 1 test' "$tmp/gui.log" || { cat "$tmp/gui.log" >&2; fail "vareri.exe"; }
 
-if SIGN_TIMESTAMP=http://127.0.0.1:9/ SIGN_CERT="$tmp/cert.pem" SIGN_KEY="$tmp/key.pem" \
-  "$root/scripts/package.sh" "$build" "$tmp/stamped" >/dev/null 2>&1; then
+if SIGN_TIMESTAMP=http://127.0.0.1:9/ "$root/scripts/package.sh" "$build" "$tmp/stamped" \
+  >/dev/null 2>&1; then
   fail "packing succeeded although the timestamp server did not answer"
 fi
 [ -z "$(ls -A "$tmp/stamped")" ] || fail "a failed packing left files behind"
-echo "dist_test: ok"

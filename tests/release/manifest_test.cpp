@@ -1,6 +1,6 @@
-// Each built program's manifest (resource type 24, id 1) and version resource, read back
-// from the file. The system's own manifest reader turns the manifest into an activation
-// context, so what is checked is what Windows obeys, not what the text looks like.
+// Each built program's manifest (resource type 24, id 1) and version, read back from the
+// file. The system's own manifest reader makes an activation context of the manifest, so
+// what is checked is what Windows obeys.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -16,10 +16,8 @@ namespace {
 struct Program {
   const char* file;
   ACTCTX_REQUESTED_RUN_LEVEL level;
-  bool window;  // declares DPI awareness and Common Controls 6
-};
-
-const Program kPrograms[] = {
+  bool window;  // declares DPI awareness and depends on Common Controls 6
+} const kPrograms[] = {
     {VARERI_EXE, ACTCTX_RUN_LEVEL_HIGHEST_AVAILABLE, true},
     {VARERI_CLI_EXE, ACTCTX_RUN_LEVEL_AS_INVOKER, false},
     {UPDPACK_EXE, ACTCTX_RUN_LEVEL_AS_INVOKER, false},
@@ -34,137 +32,81 @@ const GUID kSupportedOS[] = {
     {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}},
 };
 
-class ScopedActCtx {
- public:
-  explicit ScopedActCtx(const std::string& file) {
+// One answer of the context; `index` picks an assembly (1 is the program's own).
+std::vector<BYTE> Query(HANDLE context, ULONG what, DWORD index = 0) {
+  std::vector<BYTE> answer(4096);
+  SIZE_T size = 0;
+  if (!::QueryActCtxW(0, context, index ? &index : nullptr, what, answer.data(), answer.size(),
+                      &size)) {
+    size = 0;
+  }
+  answer.resize(size);
+  return answer;
+}
+
+template <typename T>
+T At(const std::vector<BYTE>& answer) {
+  T value{};
+  if (answer.size() >= sizeof value) std::memcpy(&value, answer.data(), sizeof value);
+  return value;
+}
+
+TEST(ProgramResources, ManifestAndVersionOfEachProgram) {
+  for (const Program& program : kPrograms) {
+    std::string file = gui::ToWindowsPath(program.file);
+    SCOPED_TRACE(file);
     ACTCTXA request = {};
     request.cbSize = sizeof request;
     request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
     request.lpSource = file.c_str();
     request.lpResourceName = MAKEINTRESOURCEA(1);
-    handle_ = ::CreateActCtxA(&request);
-  }
-  ~ScopedActCtx() {
-    if (valid()) ::ReleaseActCtx(handle_);
-  }
-  ScopedActCtx(const ScopedActCtx&) = delete;
-  ScopedActCtx& operator=(const ScopedActCtx&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
+    HANDLE context = ::CreateActCtxA(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << ::GetLastError();
 
- private:
-  HANDLE handle_;
-};
-
-std::vector<BYTE> Query(HANDLE context, ULONG what) {
-  std::vector<BYTE> buffer(4096);
-  SIZE_T written = 0;
-  if (!::QueryActCtxW(0, context, nullptr, what, buffer.data(), buffer.size(), &written)) {
-    ADD_FAILURE() << "QueryActCtxW(" << what << ") failed: " << ::GetLastError();
-    return {};
-  }
-  buffer.resize(written);
-  return buffer;
-}
-
-// The supported-OS entries. Element layouts differ between SDKs (some add a tested
-// version after the type), so each expected GUID is looked for in the whole answer.
-void ExpectSupportedOS(HANDLE context) {
-  std::vector<BYTE> info = Query(context, CompatibilityInformationInActivationContext);
-  ASSERT_GE(info.size(), sizeof(DWORD));
-  DWORD count;
-  std::memcpy(&count, info.data(), sizeof count);
-  EXPECT_EQ(count, std::size(kSupportedOS));
-  for (const GUID& os : kSupportedOS) {
-    bool found = false;
-    for (size_t at = sizeof count; at + sizeof os <= info.size() && !found; ++at) {
-      found = std::memcmp(info.data() + at, &os, sizeof os) == 0;
+    auto level = At<ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION>(
+        Query(context, RunlevelInformationInActivationContext));
+    EXPECT_EQ(level.RunLevel, program.level);
+    EXPECT_EQ(level.UiAccess, 0u);
+    // Element layouts differ between SDKs: each GUID is looked for in the whole answer.
+    std::vector<BYTE> compatibility = Query(context, CompatibilityInformationInActivationContext);
+    EXPECT_EQ(At<DWORD>(compatibility), std::size(kSupportedOS));
+    std::string answer(compatibility.begin(), compatibility.end());
+    for (const GUID& os : kSupportedOS) {
+      EXPECT_NE(answer.find(std::string(reinterpret_cast<const char*>(&os), sizeof os)),
+                std::string::npos)
+          << std::hex << os.Data1;
     }
-    EXPECT_TRUE(found) << std::hex << os.Data1;
-  }
-}
 
-std::wstring DpiAware(HANDLE context) {
-  WCHAR value[64] = {};
-  SIZE_T written = 0;
-  if (!::QueryActCtxSettingsW(0, context, nullptr, L"dpiAware", value, 64, &written)) return L"";
-  return value;
-}
-
-// The identities of the assemblies the context holds after the program's own: the
-// dependencies as the system resolved them.
-std::vector<std::wstring> Dependencies(HANDLE context) {
-  std::vector<BYTE> info = Query(context, ActivationContextDetailedInformation);
-  if (info.size() < sizeof(ACTIVATION_CONTEXT_DETAILED_INFORMATION)) return {};
-  DWORD count = reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(info.data())
-                    ->ulAssemblyCount;
-  std::vector<std::wstring> identities;
-  for (DWORD index = 2; index <= count; ++index) {
-    std::vector<BYTE> assembly(4096);
-    SIZE_T written = 0;
-    if (!::QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext,
-                        assembly.data(), assembly.size(), &written)) {
-      ADD_FAILURE() << "no details of assembly " << index << ": " << ::GetLastError();
-      continue;
-    }
-    const auto* details =
-        reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(assembly.data());
-    identities.push_back(details->lpAssemblyEncodedAssemblyIdentity
-                             ? details->lpAssemblyEncodedAssemblyIdentity
-                             : L"");
-  }
-  return identities;
-}
-
-TEST(ProgramResources, ManifestDeclaresWhatEachProgramNeeds) {
-  for (const Program& program : kPrograms) {
-    std::string file = gui::ToWindowsPath(program.file);
-    SCOPED_TRACE(file);
-    HMODULE image = ::LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(image, nullptr);
-    EXPECT_NE(::FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr);
-    ::FreeLibrary(image);
-
-    ScopedActCtx context(file);
-    ASSERT_TRUE(context.valid()) << ::GetLastError();
-    std::vector<BYTE> level = Query(context.get(), RunlevelInformationInActivationContext);
-    ASSERT_EQ(level.size(), sizeof(ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION));
-    const auto* runLevel =
-        reinterpret_cast<const ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION*>(level.data());
-    EXPECT_EQ(runLevel->RunLevel, program.level);
-    EXPECT_EQ(runLevel->UiAccess, 0u);
-    ExpectSupportedOS(context.get());
+    WCHAR dpiAware[16] = {};
+    SIZE_T size = 0;
+    ::QueryActCtxSettingsW(0, context, nullptr, L"dpiAware", dpiAware, 16, &size);
+    EXPECT_EQ(std::wstring(dpiAware), program.window ? L"true" : L"");
+    auto details = At<ACTIVATION_CONTEXT_DETAILED_INFORMATION>(
+        Query(context, ActivationContextDetailedInformation));
+    EXPECT_EQ(details.ulAssemblyCount, program.window ? 2u : 1u);
     if (program.window) {
-      EXPECT_EQ(DpiAware(context.get()), L"true");
-      std::vector<std::wstring> dependencies = Dependencies(context.get());
-      ASSERT_EQ(dependencies.size(), 1u);
-      EXPECT_EQ(dependencies[0].rfind(L"Microsoft.Windows.Common-Controls,", 0), 0u);
-      EXPECT_NE(dependencies[0].find(L"version=\"6."), std::wstring::npos);
-    } else {
-      EXPECT_EQ(DpiAware(context.get()), L"");
-      EXPECT_TRUE(Dependencies(context.get()).empty());
+      // The dependency as the system resolved it.
+      std::vector<BYTE> controls =
+          Query(context, AssemblyDetailedInformationInActivationContext, 2);
+      const wchar_t* identity = At<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION>(controls)
+                                    .lpAssemblyEncodedAssemblyIdentity;
+      ASSERT_NE(identity, nullptr);
+      EXPECT_EQ(std::wstring(identity).rfind(L"Microsoft.Windows.Common-Controls,", 0), 0u);
+      EXPECT_NE(std::wstring(identity).find(L"version=\"6."), std::wstring::npos);
     }
-  }
-}
+    ::ReleaseActCtx(context);
 
-TEST(ProgramResources, VersionResourceIsTheProjectVersion) {
-  for (const Program& program : kPrograms) {
-    std::string file = gui::ToWindowsPath(program.file);
-    SCOPED_TRACE(file);
-    DWORD ignored = 0;
-    std::vector<BYTE> block(::GetFileVersionInfoSizeA(file.c_str(), &ignored));
-    ASSERT_FALSE(block.empty());
+    // The version resource carries the project version.
+    std::vector<BYTE> block(::GetFileVersionInfoSizeA(file.c_str(), nullptr));
     ASSERT_TRUE(::GetFileVersionInfoA(file.c_str(), 0, block.size(), block.data()));
     VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT size = 0;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    char* text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwFileVersionMS, DWORD(VARERI_VERSION_MAJOR << 16 | VARERI_VERSION_MINOR));
     EXPECT_EQ(fixed->dwFileVersionLS, DWORD(VARERI_VERSION_PATCH << 16));
-    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
-    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
-    char* text = nullptr;
     ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904E4\\ProductVersion",
-                                 reinterpret_cast<void**>(&text), &size));
+                                 reinterpret_cast<void**>(&text), &length));
     EXPECT_STREQ(text, VARERI_VERSION_QUAD);
   }
 }
