@@ -5,7 +5,7 @@
 set(VARERI_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 set(VARERI_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${VARERI_GENERATED_DIR}/vareri_version.h @ONLY)
-# scripts/dist.sh names the zip after it.
+# scripts/package.sh names the zip after it.
 file(WRITE ${PROJECT_BINARY_DIR}/vareri-version.txt "${PROJECT_VERSION}\n")
 
 if(WIN32)
@@ -25,17 +25,16 @@ endfunction()
 # The Windows resources of the program `target`: resources/<rc>, which embeds its version
 # and the manifest made here from resources/program.manifest.in. `level` is its
 # requestedExecutionLevel; WINDOW adds what a program with windows declares.
-function(vareri_program_resources target rc description level)
+function(vareri_program_resources target rc level)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(PARSE_ARGV 4 arg "WINDOW" "" "")
+  cmake_parse_arguments(PARSE_ARGV 3 arg "WINDOW" "" "")
   get_target_property(file ${target} OUTPUT_NAME)
   if(NOT file)
     set(file ${target})
   endif()
   set(MANIFEST_NAME ${file})
-  set(MANIFEST_DESCRIPTION ${description})
   set(MANIFEST_LEVEL ${level})
   set(MANIFEST_WINDOWS "")
   if(arg_WINDOW)
