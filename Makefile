@@ -1,12 +1,12 @@
-# The two everyday commands: `make test` and (with the main window) `make demo`.
-# Every target first installs what is missing (scripts/bootstrap.sh) and builds.
+# The two everyday commands: `make test` and (with the main window) `make demo`; `make dist`
+# for a release. Every target first installs what is missing (scripts/bootstrap.sh) and builds.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 export WINEDEBUG ?= -all
 
 .PHONY: all bootstrap native native-asan win32 wineprefix test test-native test-asan \
-        test-win32 fuzz bench demo format clean
+        test-win32 fuzz bench demo dist format clean
 
 all: native native-asan win32
 
@@ -60,6 +60,13 @@ bench: bootstrap
 
 demo:
 	@JOBS=$(JOBS) bash scripts/demo.sh
+
+# build/dist/vareri-<version>-win32.zip; signed when SIGN_CERT and SIGN_KEY name a PEM
+# certificate and key (SIGN_TIMESTAMP: a timestamp server's URL). See README, "Releases".
+dist: bootstrap
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j$(JOBS) --target vareri vareri-cli updpack
+	bash scripts/package.sh build/win32 build/dist
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -31,6 +31,11 @@ have_pkg nlohmann-json3-dev || need+=(nlohmann-json3-dev)
 have_pkg libssl-dev || need+=(libssl-dev)
 have_cmd mscompress || need+=(mscompress)
 have_pkg libmspack-dev || need+=(libmspack-dev)
+# make dist: the zip, and signing (tested with a certificate openssl makes).
+have_cmd zip || need+=(zip)
+have_cmd unzip || need+=(unzip)
+have_cmd osslsigncode || need+=(osslsigncode)
+have_cmd openssl || need+=(openssl)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

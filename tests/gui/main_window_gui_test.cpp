@@ -144,6 +144,16 @@ TEST_F(MainWindowTest, OptionsDialogRowsAndCommits) {
   EXPECT_TRUE(Crossed(options, 2));
   EXPECT_EQ(gui::ListBoxSelection(list), 0);
   EXPECT_EQ(::SendMessageA(gui::Control(options, IDC_RENAME), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  // The selected row's highlight covers its text area only: the check-box area, here the
+  // gap between the square and the text, keeps the list's background.
+  RECT row = gui::ListBoxItemRect(list, 0);
+  const int middle = (row.top + row.bottom) / 2;
+  const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+  EXPECT_TRUE(gui::WaitUntil([&] {
+    return gui::PixelAt(list, POINT{row.right - 3, middle}) == ::GetSysColor(COLOR_HIGHLIGHT);
+  }));
+  EXPECT_EQ(gui::PixelAt(list, POINT{row.left + (row.bottom - row.top), middle}), window);
+  EXPECT_EQ(gui::PixelAt(list, POINT{row.right - 3, middle + (row.bottom - row.top)}), window);
   // A press on the text only selects and shows the description.
   gui::PostClick(list, Text(options, 1));
   ASSERT_TRUE(gui::WaitUntil([&] { return gui::ListBoxSelection(list) == 1; }));

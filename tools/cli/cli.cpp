@@ -17,6 +17,7 @@
 #include "host.h"
 #include "json_text.h"
 #include "platform/exceptions.h"
+#include "vareri_version.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ const char kHelp[] =
     "                     object per file entry and a summary object, one per line\n"
     "  --log FILE         also append every line, timestamped, to FILE\n"
     "  -h, --help         show this help\n"
+    "  --version          print the version\n"
     "\n"
     "Components are named by their component name, exactly as the update file spells\n"
     "it; an unknown name is an error before anything runs.\n"
@@ -78,6 +80,7 @@ const char kHelp[] =
 
 struct Options {
   bool help = false;
+  bool version = false;
   bool doUpdate = false;
   std::string updatePath;
   std::string dir;
@@ -132,6 +135,10 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
     }
     if (arg == "-h" || arg == "--help") {
       options->help = true;
+      return std::string();
+    }
+    if (arg == "--version") {
+      options->version = true;
       return std::string();
     }
     std::string name = arg;
@@ -447,6 +454,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
   std::string problem = ParseArguments(argc, argv, &options);
   if (options.help) {
     out << kHelp << std::flush;
+    return kExitUpToDate;
+  }
+  if (options.version) {
+    out << kProgram << " " << VARERI_VERSION << "\n" << std::flush;
     return kExitUpToDate;
   }
   if (!problem.empty()) {

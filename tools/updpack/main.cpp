@@ -7,10 +7,11 @@
 #include <sstream>
 #include <string>
 
-#include "read_back.h"
 #include "manifest.h"
 #include "pack.h"
 #include "platform/exceptions.h"
+#include "read_back.h"
+#include "vareri_version.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -40,6 +41,7 @@ const char kUsage[] =
     "  -o, --output FILE   where build writes the update file\n"
     "  -q, --quiet         no progress lines\n"
     "  -h, --help          show this help\n"
+    "      --version       print the version\n"
     "\n"
     "Manifest (paths relative to the manifest's directory):\n"
     "  {\n"
@@ -105,6 +107,9 @@ int Run(int argc, char** argv) {
     std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("updpack %s\n", VARERI_VERSION);
       return 0;
     } else if (arg == "-o" || arg == "--output") {
       if (++i >= argc) return Usage(arg + " needs a file name");
