@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "engine/engine_fixture.h"
 #include "manifest.h"
@@ -23,21 +22,11 @@ class InitTest : public EngineTest {
   std::string Folder(const std::string& release) const {
     return dir_.path() + "/releases/" + release;
   }
-  void Release(const std::string& release, const std::map<std::string, Bytes>& files) const {
-    for (const auto& [name, bytes] : files) {
-      fs::path path = fs::path(Folder(release)) / name;
-      fs::create_directories(path.parent_path());
-      std::ofstream(path, std::ios::binary)
-          .write(reinterpret_cast<const char*>(bytes.data()),
-                 static_cast<std::streamsize>(bytes.size()));
-    }
+  void Release(const std::string& release, const std::map<std::string, Bytes>& files) {
+    for (const auto& [name, bytes] : files)
+      Install(Win("releases\\" + release + "\\" + name), bytes);
   }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  static json Read(const std::string& path) { return json::parse(std::ifstream(path)); }
   // Every placeholder replaced, as the vendor would.
   static void FillIn(json& value) {
     if (value.is_string() && value.get<std::string>().rfind(kPlaceholder, 0) == 0) {
@@ -83,7 +72,7 @@ TEST_F(InitTest, DraftsAManifestThatOnceFilledInUpdatesTheOldestRelease) {
   EXPECT_EQ(summary.samples.count, 8);
   EXPECT_EQ(summary.samples.length, 16);
 
-  json manifest = json::parse(Read(options.output));
+  json manifest = Read(options.output);
   ASSERT_EQ(manifest["files"].size(), 2u);
   const json& core = manifest["files"][1];
   EXPECT_EQ(core["name"], "CORE.DLL");
@@ -97,7 +86,7 @@ TEST_F(InitTest, DraftsAManifestThatOnceFilledInUpdatesTheOldestRelease) {
   // Unedited, it does not build; a second init does not overwrite the vendor's edits.
   EXPECT_THROW(ParseManifest(manifest.dump(), dir_.path()), ManifestError);
   EXPECT_THROW(InitManifest(options), PackError);
-  EXPECT_EQ(json::parse(Read(options.output)), manifest);
+  EXPECT_EQ(Read(options.output), manifest);
 
   FillIn(manifest);
   BuildUpdate(ParseManifest(manifest.dump(), dir_.path()), Native(Win("demo.upd")), PackReport());
@@ -110,14 +99,30 @@ TEST_F(InitTest, DraftsAManifestThatOnceFilledInUpdatesTheOldestRelease) {
   EXPECT_EQ(Installed(Win("APP\\BIN\\CORE.DLL")), core12);
 }
 
-TEST_F(InitTest, WritesNothingWhenNothingCanBeUpdated) {
+TEST_F(InitTest, WritesNothingWhenNothingChangedAndFitsTheSamplesToSmallFiles) {
   Release("1.0", {{"A.DLL", MakeProgram(0x00010000, 0, 4000, 1)}});
   Release("1.1", {{"A.DLL", MakeProgram(0x00010000, 0, 4000, 1)}});
-  InitOptions options{Folder("1.1"), {Folder("1.0")}, dir_.path() + "/manifest.json"};
+  InitOptions options{Folder("1.1"), {Folder("1.0")}, dir_.path() + "/drafts/manifest.json"};
   EXPECT_EQ(InitManifest(options).entries, 0u);
   EXPECT_FALSE(fs::exists(options.output));
   options.newDirectory = Folder("2.0");
   EXPECT_THROW(InitManifest(options), PackError);
+
+  // A 200-byte previous version holds 6 samples of 16 bytes apart; one of 1 byte none.
+  Release("2.0", {{"A.DLL", MakeProgram(0x00020000, 0, 4000, 2)},
+                  {"B.DLL", MakeProgram(0x00020000, 0, 4000, 3)}});
+  Release("1.0", {{"A.DLL", Bytes(200, 'a')}, {"B.DLL", Bytes(1, 'b')}});
+  fs::create_directories(dir_.path() + "/drafts");
+  InitSummary summary = InitManifest(options);
+  EXPECT_EQ(summary.entries, 1u);
+  EXPECT_EQ(summary.samples.count, 6);
+  EXPECT_EQ(summary.samples.length, 16);
+  ASSERT_EQ(summary.leftOut.size(), 1u);
+  EXPECT_NE(summary.leftOut[0].find("B.DLL in "), std::string::npos) << summary.leftOut[0];
+  // Releases outside the manifest's folder are named in full.
+  json manifest = Read(options.output);
+  EXPECT_EQ(manifest["files"][0]["new"],
+            fs::absolute(Folder("2.0") + "/A.DLL").lexically_normal().generic_u8string());
 }
 
 }  // namespace
