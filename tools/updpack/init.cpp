@@ -77,6 +77,62 @@ Json Header(SampleParameters samples) {
   return header;
 }
 
+// What the previous releases hold of one file of the new release.
+struct Pairing {
+  bool elsewhere = false;      // some previous release has the file
+  bool changed = false;        // and some copy of it differs
+  Json paths = Json::array();  // the differing copies the updater can replace, each once
+  uint32_t smallest = UINT32_MAX;
+};
+
+Pairing Pair(const std::string& key, const ReleaseFile& file, const std::vector<Release>& previous,
+             const InitOptions& options, const fs::path& manifestFolder,
+             std::vector<std::string>* leftOut) {
+  Pairing pairing;
+  std::vector<uint8_t> data = ReadWholeFile(file.path, "--new");
+  CFileStamp stamp = ReleaseStamp(file.path, data);
+  std::vector<std::vector<uint8_t>> listed;
+  for (size_t r = 0; r < previous.size(); ++r) {
+    auto copy = previous[r].find(key);
+    if (copy == previous[r].end()) continue;
+    pairing.elsewhere = true;
+    std::vector<uint8_t> old = ReadWholeFile(copy->second.path, "--previous");
+    if (old == data) continue;
+    pairing.changed = true;
+    if (std::find(listed.begin(), listed.end(), old) != listed.end()) continue;
+    std::string problem = NotOlderProblem(ReleaseStamp(copy->second.path, old), stamp);
+    if (problem.empty() &&
+        FittingSamples(static_cast<uint32_t>(old.size()), kDefaultSamples).count == 0) {
+      problem = "too small to be told apart by samples";
+    }
+    if (!problem.empty()) {
+      leftOut->push_back(file.relative.generic_u8string() + " in " +
+                         options.previousDirectories[r] + ": " + problem);
+      continue;
+    }
+    pairing.smallest = std::min(pairing.smallest, static_cast<uint32_t>(old.size()));
+    pairing.paths.push_back(ManifestPath(copy->second.path, manifestFolder));
+    listed.push_back(std::move(old));
+  }
+  return pairing;
+}
+
+Json Entry(const ReleaseFile& file, Json previous, const fs::path& manifestFolder) {
+  std::string directory;
+  for (const fs::path& part : file.relative.parent_path()) {
+    directory = directory.empty() ? part.u8string() : JoinedPath(directory, part.u8string());
+  }
+  Json entry;
+  entry["component"] = Placeholder("component name");
+  entry["description"] = Placeholder("what changed in this file");
+  entry["name"] = file.relative.filename().u8string();
+  entry["directoryKind"] = "installation";
+  entry["directory"] = directory;
+  entry["new"] = ManifestPath(file.path, manifestFolder);
+  entry["previous"] = std::move(previous);
+  return entry;
+}
+
 }  // namespace
 
 InitSummary InitManifest(const InitOptions& options) {
@@ -95,51 +151,14 @@ InitSummary InitManifest(const InitOptions& options) {
   Json files = Json::array();
   uint32_t smallest = UINT32_MAX;
   for (const auto& [key, file] : release) {
-    std::string shown = file.relative.generic_u8string();
-    std::vector<uint8_t> data = ReadWholeFile(file.path, "--new");
-    CFileStamp stamp = ReleaseStamp(file.path, data);
-    bool elsewhere = false;
-    bool changed = false;
-    std::vector<std::vector<uint8_t>> listed;
-    Json paths = Json::array();
-    for (size_t r = 0; r < previous.size(); ++r) {
-      auto copy = previous[r].find(key);
-      if (copy == previous[r].end()) continue;
-      elsewhere = true;
-      std::vector<uint8_t> old = ReadWholeFile(copy->second.path, "--previous");
-      if (old == data) continue;
-      changed = true;
-      if (std::find(listed.begin(), listed.end(), old) != listed.end()) continue;
-      std::string where = shown + " in " + options.previousDirectories[r];
-      std::string problem = NotOlderProblem(ReleaseStamp(copy->second.path, old), stamp);
-      if (problem.empty() &&
-          FittingSamples(static_cast<uint32_t>(old.size()), kDefaultSamples).count == 0) {
-        problem = "too small to be told apart by samples";
-      }
-      if (!problem.empty()) {
-        summary.leftOut.push_back(where + ": " + problem);
-        continue;
-      }
-      smallest = std::min(smallest, static_cast<uint32_t>(old.size()));
-      paths.push_back(ManifestPath(copy->second.path, manifestFolder));
-      listed.push_back(std::move(old));
+    Pairing pairing = Pair(key, file, previous, options, manifestFolder, &summary.leftOut);
+    if (!pairing.elsewhere) summary.added.push_back(file.relative.generic_u8string());
+    if (pairing.elsewhere && !pairing.changed) {
+      summary.unchanged.push_back(file.relative.generic_u8string());
     }
-    if (!elsewhere) summary.added.push_back(shown);
-    if (elsewhere && !changed) summary.unchanged.push_back(shown);
-    if (paths.empty()) continue;
-    std::string directory;
-    for (const fs::path& part : file.relative.parent_path()) {
-      directory = directory.empty() ? part.u8string() : JoinedPath(directory, part.u8string());
-    }
-    Json entry;
-    entry["component"] = Placeholder("component name");
-    entry["description"] = Placeholder("what changed in this file");
-    entry["name"] = file.relative.filename().u8string();
-    entry["directoryKind"] = "installation";
-    entry["directory"] = directory;
-    entry["new"] = ManifestPath(file.path, manifestFolder);
-    entry["previous"] = paths;
-    files.push_back(entry);
+    if (pairing.paths.empty()) continue;
+    smallest = std::min(smallest, pairing.smallest);
+    files.push_back(Entry(file, std::move(pairing.paths), manifestFolder));
   }
   std::map<std::string, std::string> removed;
   for (const Release& old : previous) {
@@ -154,7 +173,7 @@ InitSummary InitManifest(const InitOptions& options) {
       smallest == UINT32_MAX ? kDefaultSamples : FittingSamples(smallest, kDefaultSamples);
   if (summary.entries == 0) return summary;
   Json manifest = Header(summary.samples);
-  manifest["files"] = files;
+  manifest["files"] = std::move(files);
   std::string text;
   try {
     text = manifest.dump(2) + "\n";
