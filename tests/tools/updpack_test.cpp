@@ -2,16 +2,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
+#include "app/update_header.h"
 #include "engine/payload_order.h"
+#include "entry_checks.h"
 #include "fingerprint.h"
-#include "read_back.h"
 #include "lz/szdd.h"
 #include "manifest.h"
 #include "model/document.h"
 #include "pack.h"
+#include "read_back.h"
 #include "support/pe_builder.h"
 #include "support/temp_dir.h"
 
@@ -32,6 +35,17 @@ Bytes Compressible(size_t size, uint32_t seed) {
   return data;
 }
 
+// A program of `size` bytes with file version `versionMS`.0.0.
+Bytes Program(uint32_t versionMS, size_t size, uint32_t seed) {
+  PeImagePlan plan;
+  plan.versionMS = versionMS;
+  plan.versionLS = 0;
+  Bytes image = BuildPeImage(plan).bytes;
+  Bytes filler = Compressible(size - image.size(), seed);
+  image.insert(image.end(), filler.begin(), filler.end());
+  return image;
+}
+
 std::string ManifestError(const std::string& text) {
   try {
     ParseManifest(text, "");
@@ -39,6 +53,18 @@ std::string ManifestError(const std::string& text) {
     return e.what();
   }
   return "";
+}
+
+// A format 6 manifest with the file entries `files` and the header fields `more`.
+std::string WithFiles(const std::string& files, const std::string& more = "") {
+  return R"({"format": 6, "product": "P", "defaultDirectory": "C:\\P", "registry": ["a", "b", "c"], )" +
+         more + R"("files": [)" + files + "]}";
+}
+
+std::string Entry(const std::string& name, const std::string& kind = "installation",
+                  const std::string& directory = "") {
+  return R"({"name": ")" + name + R"(", "directoryKind": ")" + kind + R"(", "directory": ")" +
+         directory + R"(", "new": "n"})";
 }
 
 TEST(Manifest, ErrorsNameTheField) {
@@ -86,35 +112,239 @@ TEST(Manifest, ErrorsNameTheField) {
   EXPECT_EQ(ManifestError(head + R"("description": "caf\u00e9 \u20ac", "files": []})"), "");
 }
 
+TEST(Manifest, RefusesWhatWindowsCannotStoreOrRenamingWouldDestroy) {
+  const std::pair<std::vector<std::string>, const char*> names[] = {
+      {{".", ".."}, "step in a path"},
+      {{"CON", "nul.txt", "Com1.dll", "LPT9", "COM\\u00b9.TXT", "com\\u00b2", "LPT\\u00b3.DLL",
+        "AUX .txt", "CONOUT$", "CONIN$.TXT"},
+       "device name"},
+      {{"A.DLL.", "A.DLL "}, "ends in a dot or a space"},
+      {{"A<B", "A>B", "A:B", "A\\\"B", "A|B", "A?B", "A*B"}, "contains \""},
+      {{"A\\u0009B"}, "contains the control character 0x09"},
+      {{std::string(256, 'A')}, "longer than 255"},
+      {{"COM10", "CONSOLE.DLL", std::string(255, 'A')}, ""},
+  };
+  for (const auto& [list, says] : names) {
+    for (const std::string& name : list) {
+      std::string error = ManifestError(WithFiles(Entry(name)));
+      EXPECT_EQ(error.empty(), *says == 0) << name << ": " << error;
+      EXPECT_TRUE(!*says ||
+                  (error.rfind("files[0].name: ", 0) == 0 && error.find(says) != std::string::npos))
+          << error;
+    }
+  }
+  const std::string longDirectory = "C:\\\\" + std::string(250, 'D');
+  const struct {
+    std::string manifest;
+    const char* field;  // the message's start; "" for a manifest that parses
+    const char* says;
+  } rows[] = {
+      {WithFiles(Entry("A.DLL", "installation", "..\\\\X")), "files[0].directory:", "climbs out"},
+      {WithFiles(Entry("A.DLL", "installation", "BIN/../../X")),
+       "files[0].directory:", "climbs out"},
+      {WithFiles(Entry("A.DLL", "installation", "C:\\\\X")),
+       "files[0].directory:", "not a full path"},
+      {WithFiles(Entry("A.DLL", "installation", "BIN\\\\PRN")),
+       "files[0].directory:", "\"PRN\" is a device"},
+      {WithFiles(Entry("A.DLL", "installation", "BIN\\\\SUB\\\\")), "", ""},
+      {WithFiles(Entry("A.DLL", "absolute", "DATA")), "files[0].directory:", "full directory"},
+      {WithFiles(Entry("A.DLL", "absolute", "C:DATA")), "files[0].directory:", "full directory"},
+      {WithFiles(Entry("A.DLL", "absolute", "C:\\\\DATA:alt")), "files[0].directory:", "stream"},
+      {WithFiles(Entry("A.DLL", "absolute", "\\\\\\\\SRV\\\\S:x")),
+       "files[0].directory:", "stream"},
+      {WithFiles(Entry("A.DLL", "absolute", "C:\\\\A|B")), "files[0].directory:", "contains \"|\""},
+      {WithFiles(Entry("A.DLL", "absolute", longDirectory)),
+       "files[0].directory:", "longer than 255"},
+      {WithFiles(Entry("A.DLL", "absolute", "\\\\\\\\SRV\\\\SHARE")), "", ""},
+      {WithFiles(Entry("A.DLL", "absolute", "d:/DOCS")), "", ""},
+      {WithFiles(Entry("A.DLL") + "," + Entry("a.dll")), "files[1].name:", "files[0] too"},
+      {WithFiles(Entry("\\u0161\\u0153\\u017e\\u00ff\\u00e9") + "," +
+                 Entry("\\u0160\\u0152\\u017d\\u0178\\u00c9")),
+       "files[1].name:", "files[0] too"},
+      {WithFiles(Entry("A.DLL", "installation", "BIN") + "," +
+                 Entry("A.DLL", "installation", "bin/")),
+       "files[1].name:", "files[0] too"},
+      {WithFiles(Entry("A.TXT") + "," + Entry("a.tx_")),
+       "files[1].name:", "backup name of files[0]"},
+      {WithFiles(Entry("A.TX_") + "," + Entry("A.TXT")), "files[1].name:", "its backup name A.TX_"},
+      {WithFiles(Entry("A.DLL", "windows") + "," + Entry("A.DLL", "system")), "", ""},
+      {WithFiles(Entry("A.DLL", "windows", "X") + "," + Entry("A.DLL", "windows", "Y")),
+       "files[1].name:", "files[0] too"},
+      {WithFiles(Entry("\\u00f7") + "," + Entry("\\u00d7")), "", ""},
+      {WithFiles(Entry("A.TXT", "installation", "BIN") + "," + Entry("A.TX_")), "", ""},
+      {WithFiles(R"({"name": "A", "name": "B", "directoryKind": 2, "new": "n"})"),
+       "files[0].name:", "appears twice"},
+      {WithFiles(Entry("A") + R"(, {"name": "B", "directoryKind": 2, "new": "n", "new": "m"})"),
+       "files[1].new:", "appears twice"},
+      {WithFiles("", R"("product": "Q", )"), "product:", "appears twice"},
+      {WithFiles(R"(3, {"name": "A", "name": "B"})"), "files[1].name:", "appears twice"},
+      {R"({"format": 6, "product": "P", "defaultDirectory": "D", "registry": ["a", "b\u0000", "c"],
+          "files": []})",
+       "registry[1]:", "NUL"},
+      {WithFiles("", R"("description": "\u4e2d", )"), "description:", "\"\xE4\xB8\xAD\" (U+4E2D)"},
+      {WithFiles("", R"("failureMessage": "<fill in: text>", )"), "failureMessage:", "still holds"},
+      {R"({"format": 6, "product": "P", "defaultDirectory": "D", "registry": ["<fill in: a>", "b",
+          "c"], "files": []})",
+       "registry[0]:", "still holds"},
+      {WithFiles(R"({"name": "A", "component": "<fill in: c>", "directoryKind": 2, "new": "n"})"),
+       "files[0].component:", "still holds"},
+  };
+  for (const auto& row : rows) {
+    std::string error = ManifestError(row.manifest);
+    EXPECT_EQ(error.empty(), *row.field == 0) << row.manifest << "\n" << error;
+    EXPECT_EQ(error.rfind(row.field, 0), 0u) << row.manifest << "\n" << error;
+    EXPECT_NE(error.find(row.says), std::string::npos) << row.manifest << "\n" << error;
+  }
+}
+
+TEST(Manifest, TheDescriptionIsCrLfTextThatFitsTheWindow) {
+  Manifest m = ParseManifest(WithFiles("", R"("description": "a\nb\r\nc\rd", )"), "");
+  EXPECT_EQ(m.description, "a\r\nb\r\nc\r\nd");
+  auto lines = [](int count, size_t length) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += (i ? "\r\n" : "") + std::string(length, 'x');
+    return text;
+  };
+  const struct {
+    std::string description;
+    const char* warning;
+  } rows[] = {
+      {"", ""},
+      {lines(9, 60), ""},
+      {lines(10, 0), "description: about 10 lines"},
+      {lines(9, 61), "description: about 18 lines"},
+      {std::string(540, 'x'), ""},
+      {std::string(541, 'x'), "description: about 10 lines"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(DescriptionWarning(row.description).rfind(row.warning, 0), 0u) << row.description;
+    EXPECT_EQ(DescriptionWarning(row.description).empty(), *row.warning == 0) << row.description;
+  }
+}
+
+TEST(EntryChecks, PreviousVersionsTheUpdaterCanTellApartAndReplace) {
+  const uint32_t v10 = 0x00010000, v11 = 0x00010001, v20 = 0x00020000;
+  const struct {
+    uint32_t expected, previous, size;
+    uint16_t count, length;
+    const char* says;  // "" when accepted
+    int listed = 0;    // 1: already listed; 2: listed with the same stamp, other samples
+  } rows[] = {
+      {v11, v10, 46080, 8, 16, ""},
+      {v11, v10, 46080, 8, 16, "the same previous version as previous[0]", 1},
+      {v11, v10, 46080, 8, 16, "", 2},
+      {v11, v10, 256, 8, 16, ""},
+      {v11, v10, 46080, 65535, 1024,
+       "overlap and check less than they seem to; use sampleCount 22 or less"},
+      {v11, v10, 46080, 30000, 16, "use sampleCount 1440 or less"},
+      {v11, v10, 255, 8, 16, "use sampleCount 7 or less, or sampleLength 15 or less"},
+      {v11, v10, 20, 8, 16, "use sampleLength 1 or less"},
+      {v11, v10, 10, 8, 16, "use sampleCount 1 with sampleLength 5 or less"},
+      {v11, v10, 1, 1, 0, "too small to be sampled"},
+      {v11, v11, 46080, 8, 16, "its version 1.1.0.0 is not older than the new version 1.1.0.0"},
+      {v11, v20, 46080, 8, 16, "give the new file a higher version"},
+      {0, 0, 46080, 8, 16, "give the file a version resource, or leave the entry out"},
+  };
+  for (const auto& row : rows) {
+    ItemPlan item;
+    item.expectedStamp.versionMS = row.expected;
+    OrderPlan order;
+    order.stamp = {row.size, 1, row.previous, 0};
+    order.fingerprint = {1, 2, 3};
+    if (row.listed) item.previousVersions = {order};
+    if (row.listed == 2) item.previousVersions[0].fingerprint[2] = 4;
+    order.stamp.modified = 2;  // the time tells nothing apart
+    std::string error;
+    try {
+      CheckPrevious(item, order, {row.count, row.length}, "files[2].previous[1]");
+    } catch (const PackError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error.empty(), *row.says == 0) << row.says << "\n" << error;
+    if (*row.says) {
+      EXPECT_EQ(error.rfind("files[2].previous[1]: ", 0), 0u) << error;
+      EXPECT_NE(error.find(row.says), std::string::npos) << error;
+    }
+  }
+}
+
+TEST(EntryChecks, FittingSamplesStayApart) {
+  const struct {
+    uint32_t size;
+    SampleParameters wanted, fitting;
+  } rows[] = {
+      {46080, {8, 16}, {8, 16}}, {255, {8, 16}, {7, 16}}, {10, {8, 16}, {1, 5}},
+      {100, {8, 0}, {8, 0}},     {5, {8, 0}, {2, 0}},     {1, {8, 16}, {0, 0}},
+  };
+  for (const auto& row : rows) {
+    SampleParameters got = FittingSamples(row.size, row.wanted);
+    EXPECT_EQ(got.count, row.fitting.count) << row.size;
+    EXPECT_EQ(got.length, row.fitting.length) << row.size;
+    EXPECT_TRUE(got.count == 0 || SamplesFit(row.size, got)) << row.size;
+  }
+}
+
+// The 4 GiB guard counts what the writer writes: every fingerprint byte and the records.
+TEST(EntryChecks, SizesBoundWhatIsWritten) {
+  DocumentPlan plan;
+  plan.formatVersion = 6;
+  plan.description = std::string(300, 'd');
+  plan.registryPath[0] = "Maker";
+  const uint64_t header = WriteDocument(plan).size();
+  EXPECT_GE(HeaderBytes(plan), header);
+  EXPECT_LE(HeaderBytes(plan), header + 64);
+  ItemPlan item;
+  item.componentName = "C";
+  item.fileName = "A.DLL";
+  item.payload.resize(1000);
+  for (int k = 0; k < 3; ++k) {
+    OrderPlan order;
+    order.fingerprint.resize(20000);
+    item.previousVersions.push_back(order);
+  }
+  plan.items.push_back(item);
+  const uint64_t entry = WriteDocument(plan).size() - header;
+  EXPECT_GE(EntryBytes(item), entry);
+  EXPECT_LE(EntryBytes(item), entry + 256);
+}
+
 class UpdpackTest : public ::testing::Test {
  protected:
-  // Two files: A.DLL with two previous versions (one shorter than the samples need) and
-  // B.TXT, not selected by default, of kind absolute.
+  // Two files, in folders whose names are not ASCII (which the Windows build must open by
+  // their UTF-8 names): A.DLL, a program with two previous versions, and B.TXT, not
+  // selected by default, of kind absolute.
   void WriteProduct() {
-    newA_ = Compressible(70000, 1);
-    oldA1_ = Compressible(65000, 2);
-    oldA2_ = Compressible(40, 3);
+    newA_ = Program(0x00010001, 70000, 1);
+    oldA1_ = Program(0x00010000, 65000, 2);
+    oldA2_ = Program(0x00010000, 3000, 3);
     newB_ = Compressible(1025, 4);
-    fs::create_directories(fs::path(dir_.path()) / "v1");
-    fs::create_directories(fs::path(dir_.path()) / "v2");
-    dir_.Write("v2/A.DLL", newA_);
-    dir_.Write("v1/A.DLL", oldA1_);
-    dir_.Write("v1/A0.DLL", oldA2_);
-    dir_.Write("v2/B.TXT", newB_);
+    Put("donn\u00e9es/v2/A.DLL", newA_);
+    Put("donn\u00e9es/v1/A.DLL", oldA1_);
+    Put("donn\u00e9es/v1/A0.DLL", oldA2_);
+    Put("donn\u00e9es/v2/B.TXT", newB_);
     std::string manifest = R"({
       "format": 6, "product": "Demo", "description": "Demo 1.1 caf\u00e9",
       "failureMessage": "Ask the vendor.", "defaultDirectory": "C:\\DEMO",
       "registry": ["Maker", "Demo", "1.1"], "sampleCount": 4, "sampleLength": 16,
       "files": [
         {"component": "Library", "description": "The library", "name": "A.DLL",
-         "directoryKind": "installation", "directory": "BIN", "new": "v2/A.DLL",
-         "previous": ["v1/A.DLL", "v1/A0.DLL"]},
+         "directoryKind": "installation", "directory": "BIN", "new": "donn\u00e9es/v2/A.DLL",
+         "previous": ["donn\u00e9es/v1/A.DLL", "donn\u00e9es/v1/A0.DLL"]},
         {"name": "B.TXT", "selected": false, "directoryKind": "absolute",
-         "directory": "C:\\DOCS", "new": "v2/B.TXT"}
+         "directory": "C:\\DOCS", "new": "donn\u00e9es/v2/B.TXT"}
       ]})";
-    std::ofstream(fs::path(dir_.path()) / "demo.json") << manifest;
     manifest_ = ParseManifest(manifest, dir_.path());
     output_ = (fs::path(dir_.path()) / "demo.upd").string();
+  }
+
+  // Writes `bytes` under the UTF-8 name `relative` and returns the full name, UTF-8.
+  std::string Put(const std::string& relative, const Bytes& bytes) {
+    fs::path path = fs::u8path(dir_.path()) / fs::u8path(relative);
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.u8string();
   }
 
   Bytes Stored(const CUpdateItem& item) {
@@ -141,11 +371,17 @@ class UpdpackTest : public ::testing::Test {
 
 TEST_F(UpdpackTest, BuildWritesWhatTheReaderReadsBack) {
   WriteProduct();
-  std::vector<std::string> progress;
+  std::vector<std::string> progress, warnings;
   PackReport report;
   report.progress = [&](const std::string& line) { progress.push_back(line); };
+  report.warning = [&](const std::string& line) { warnings.push_back(line); };
   BuildUpdate(manifest_, output_, report);
   EXPECT_EQ(progress.size(), 2u);
+  EXPECT_TRUE(warnings.empty());
+  manifest_.description = std::string(600, 'x');
+  BuildUpdate(manifest_, output_, report);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("description: about 10 lines", 0), 0u) << warnings[0];
 
   VEzorazEdo doc;
   {
@@ -155,7 +391,7 @@ TEST_F(UpdpackTest, BuildWritesWhatTheReaderReadsBack) {
   EXPECT_EQ(doc.formatVersion, 6);
   EXPECT_EQ(doc.signature, "VLR.UPD");
   EXPECT_EQ(doc.productName, "Demo");
-  EXPECT_EQ(doc.description, "Demo 1.1 caf\xE9");
+  EXPECT_EQ(doc.description, std::string(600, 'x'));
   EXPECT_EQ(doc.defaultDirectory, "C:\\DEMO");
   EXPECT_EQ(doc.registryPath[2], "1.1");
   EXPECT_EQ(doc.sampleCount, 4);
@@ -169,7 +405,7 @@ TEST_F(UpdpackTest, BuildWritesWhatTheReaderReadsBack) {
   EXPECT_EQ(a.directory, "BIN");
   EXPECT_TRUE(a.selected);
   EXPECT_EQ(a.expectedStamp.size, newA_.size());
-  EXPECT_EQ(a.expectedStamp.versionMS, 0u);  // not a program: version 0.0
+  EXPECT_EQ(a.expectedStamp.versionMS, 0x00010001u);
   EXPECT_NE(a.expectedStamp.modified, 0u);
   // The stored contents are the compressed file in reversed 1024-byte blocks.
   Bytes stored = Stored(a);
@@ -246,15 +482,25 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   }
   EXPECT_FALSE(fs::exists(output_));
 
+  // A text file changed between releases: both are 0.0.0.0, so it would never be replaced.
+  Manifest textChanged = manifest_;
+  textChanged.files[1].previousPaths.push_back(Put("donn\u00e9es/v1/B.TXT", Compressible(900, 5)));
+  try {
+    BuildUpdate(textChanged, output_, PackReport());
+    FAIL() << "a change the updater cannot see must fail";
+  } catch (const PackError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("files[1].previous[0]: neither", 0), 0u) << e.what();
+  }
+
   Manifest empty = manifest_;
-  dir_.Write("v2/EMPTY.DLL", {});
-  empty.files[1].newPath = dir_.path() + "/v2/EMPTY.DLL";
+  empty.files[1].newPath = dir_.Write("EMPTY.DLL", {});
   EXPECT_THROW(BuildUpdate(empty, output_, PackReport()), PackError);
 
   // An output that cannot be written: no file, no temporary left behind.
   std::string noDir = dir_.path() + "/no/such/dir/out.upd";
   EXPECT_THROW(BuildUpdate(manifest_, noDir, PackReport()), PackError);
-  std::string isDir = dir_.path() + "/v1";
+  std::string isDir = dir_.path() + "/sub";
+  fs::create_directories(isDir);
   EXPECT_THROW(BuildUpdate(manifest_, isDir, PackReport()), PackError);
   for (const auto& entry : fs::directory_iterator(dir_.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
@@ -266,38 +512,46 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   EXPECT_EQ(fs::file_size(output_), size);
 }
 
+TEST_F(UpdpackTest, ListAndVerifyRefuseWhatTheUpdaterRefusesInItsWords) {
+  DocumentPlan tooNew, tooOld;
+  tooNew.formatVersion = 7;
+  tooOld.formatVersion = 4;
+  const std::pair<Bytes, HeaderRefusal> rows[] = {
+      {Compressible(800, 6), HeaderRefusal::notUpdateFile},
+      {WriteDocument(tooNew), HeaderRefusal::formatTooNew},
+      {WriteDocument(tooOld), HeaderRefusal::formatTooOld},
+  };
+  auto refusal = [](const std::function<void()>& read) -> std::string {
+    try {
+      read();
+    } catch (const PackError& e) {
+      return e.what();
+    }
+    return "";
+  };
+  for (const auto& [bytes, why] : rows) {
+    std::string path = dir_.Write("not.upd", bytes);
+    std::ostringstream out;
+    EXPECT_EQ(refusal([&] { ListUpdate(path, out); }), path + ": " + RefusalMessage(why));
+    EXPECT_EQ(refusal([&] { VerifyUpdate(path, out); }), path + ": " + RefusalMessage(why));
+  }
+}
+
 }  // namespace
 
 namespace {
 
-// The manifest the vendor documentation shows is a real one: it builds and verifies.
+// The manifest the vendor documentation shows is a real one: it builds from the release
+// files beside it, lists and verifies.
 TEST(DocumentedExample, BuildsListsAndVerifies) {
   TempDir dir;
-  std::ifstream in(std::string(VARERI_SOURCE_DIR) + "/docs/example/manifest.json");
+  const std::string example = std::string(VARERI_SOURCE_DIR) + "/docs/example";
+  std::ifstream in(example + "/manifest.json");
   ASSERT_TRUE(in.good());
   std::stringstream text;
   text << in.rdbuf();
-  Manifest manifest = ParseManifest(text.str(), dir.path());
+  Manifest manifest = ParseManifest(text.str(), example);
   ASSERT_EQ(manifest.files.size(), 3u);
-  const struct {
-    const char* release;
-    uint32_t ms, ls;
-  } releases[] = {
-      {"2.0", 0x00020000, 0}, {"2.0.1", 0x00020000, 0x00010000}, {"2.1", 0x00020001, 0}};
-  uint32_t seed = 1;
-  for (const auto& release : releases) {
-    fs::create_directories(fs::path(dir.path()) / release.release);
-    for (const char* name : {"TALLY.EXE", "TREPORT.DLL", "TCTRL32.DLL"}) {
-      PeImagePlan plan;
-      plan.versionMS = release.ms;
-      plan.versionLS = release.ls;
-      Bytes image = BuildPeImage(plan).bytes;
-      Bytes filler = Compressible(5000 + 100 * seed, seed);
-      ++seed;
-      image.insert(image.end(), filler.begin(), filler.end());
-      dir.Write(std::string(release.release) + "/" + name, image);
-    }
-  }
   std::string output = dir.path() + "/tally-2.1.upd";
   BuildUpdate(manifest, output, PackReport());
   std::ostringstream listing, verdicts;

@@ -1,4 +1,4 @@
-// updpack: builds, lists and verifies update files.
+// updpack: builds, lists and verifies update files, and drafts manifests from releases.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -6,7 +6,9 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "init.h"
 #include "manifest.h"
 #include "pack.h"
 #include "platform/exceptions.h"
@@ -15,6 +17,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #define isatty _isatty
 #define fileno _fileno
 #else
@@ -23,10 +26,13 @@
 
 namespace {
 
-const char kUsage[] =
+const char kSynopsis[] =
     "Usage: updpack build MANIFEST -o FILE.upd [--quiet]\n"
     "       updpack list FILE.upd\n"
     "       updpack verify FILE.upd\n"
+    "       updpack init --new FOLDER --previous FOLDER... -o MANIFEST\n";
+
+const char kDetails[] =
     "\n"
     "Builds update files and checks them.\n"
     "\n"
@@ -36,9 +42,14 @@ const char kUsage[] =
     "  list     print the header and one line per file entry\n"
     "  verify   expand every entry's stored contents and compare with its expected size;\n"
     "           exit status 0 only if all of them match\n"
+    "  init     compare the new release's folder with the folders of earlier releases and\n"
+    "           write a manifest of the files that changed, with \"<fill in: ...>\" texts\n"
+    "           to replace before it builds; reports files added and removed\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE   where build writes the update file\n"
+    "  -o, --output FILE   where build writes the update file, init the manifest\n"
+    "  --new FOLDER        init: the release the update brings\n"
+    "  --previous FOLDER   init: a release customers may have installed (repeat it)\n"
     "  -q, --quiet         no progress lines\n"
     "  -h, --help          show this help\n"
     "      --version       print the version\n"
@@ -61,19 +72,40 @@ const char kUsage[] =
     "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "updpack: %s\nTry 'updpack --help'.\n", problem.c_str());
+  std::fprintf(stderr, "updpack: %s\n%sTry 'updpack --help'.\n", problem.c_str(), kSynopsis);
   return 2;
 }
 
+#ifdef _WIN32
+std::string Narrow(const wchar_t* wide, UINT codePage) {
+  int bytes = ::WideCharToMultiByte(codePage, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string text(bytes > 0 ? bytes : 1, '\0');
+  ::WideCharToMultiByte(codePage, 0, wide, -1, &text[0], bytes, nullptr, nullptr);
+  return text.c_str();
+}
+
+// list and verify open the update file through the updater's own file layer, which takes
+// names in the ANSI code page as the updater does; updpack holds them in UTF-8.
+std::string NativeName(const std::string& utf8) {
+  int units = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(units > 0 ? units : 1, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], units);
+  return Narrow(wide.c_str(), CP_ACP);
+}
+#else
+std::string NativeName(const std::string& utf8) { return utf8; }
+#endif
+
 int Build(const std::string& manifestPath, const std::string& output, bool quiet) {
-  std::ifstream in(manifestPath, std::ios::binary);
+  std::filesystem::path manifestName = std::filesystem::u8path(manifestPath);
+  std::ifstream in(manifestName, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "updpack: cannot read manifest %s\n", manifestPath.c_str());
     return 1;
   }
   std::stringstream text;
   text << in.rdbuf();
-  std::string base = std::filesystem::path(manifestPath).parent_path().string();
+  std::string base = manifestName.parent_path().u8string();
   Manifest manifest;
   try {
     manifest = ParseManifest(text.str(), base);
@@ -100,20 +132,51 @@ int Build(const std::string& manifestPath, const std::string& output, bool quiet
   return 0;
 }
 
-int Run(int argc, char** argv) {
+int Init(const InitOptions& options) {
+  InitSummary summary = InitManifest(options);
+  auto report = [](const char* what, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+      std::fprintf(stderr, "updpack: %s: %s\n", what, path.c_str());
+  };
+  report("only in the new release, left out (an update replaces files, it cannot add them)",
+         summary.added);
+  report("removed since a previous release (an update cannot remove files)", summary.removed);
+  report("left out", summary.leftOut);
+  if (summary.entries == 0) {
+    std::fprintf(stderr,
+                 "updpack: no file changed in a way an update can deliver; %s not written\n",
+                 options.output.c_str());
+    return 1;
+  }
+  std::fprintf(stderr,
+               "updpack: wrote %s: %zu changed files (%zu unchanged left out), samples %u x %u "
+               "bytes.\nReplace every \"%s...>\" text, then: updpack build %s -o FILE.upd\n",
+               options.output.c_str(), summary.entries, summary.unchanged.size(),
+               summary.samples.count, summary.samples.length, kPlaceholder, options.output.c_str());
+  return 0;
+}
+
+int Run(const std::vector<std::string>& args) {
   std::string command, input, output;
+  InitOptions init;
   bool quiet = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    bool valued = arg == "-o" || arg == "--output" || arg == "--new" || arg == "--previous";
+    if (valued && i + 1 >= args.size()) return Usage(arg + " needs a name");
     if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
+      std::fputs(kSynopsis, stdout);
+      std::fputs(kDetails, stdout);
       return 0;
     } else if (arg == "--version") {
       std::printf("updpack %s\n", VARERI_VERSION);
       return 0;
     } else if (arg == "-o" || arg == "--output") {
-      if (++i >= argc) return Usage(arg + " needs a file name");
-      output = argv[i];
+      output = args[++i];
+    } else if (arg == "--new") {
+      init.newDirectory = args[++i];
+    } else if (arg == "--previous") {
+      init.previousDirectories.push_back(args[++i]);
     } else if (arg == "-q" || arg == "--quiet") {
       quiet = true;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -127,25 +190,35 @@ int Run(int argc, char** argv) {
     }
   }
   if (command.empty()) return Usage("no command given");
+  if (command != "build" && command != "list" && command != "verify" && command != "init") {
+    return Usage("\"" + command + "\" is not a command");
+  }
+  bool initOptions = !init.newDirectory.empty() || !init.previousDirectories.empty();
+  if (command == "init") {
+    if (!input.empty()) return Usage("unexpected argument " + input);
+    if (init.newDirectory.empty()) return Usage("init needs --new FOLDER");
+    if (init.previousDirectories.empty()) return Usage("init needs at least one --previous FOLDER");
+    if (output.empty()) return Usage("init needs -o MANIFEST");
+    init.output = output;
+    return Init(init);
+  }
+  if (initOptions) return Usage("--new and --previous are only for init");
   if (input.empty()) return Usage(command + " needs a file");
   if (command == "build") {
     if (output.empty()) return Usage("build needs -o FILE.upd");
     return Build(input, output, quiet);
   }
-  if (!output.empty()) return Usage("-o is only for build");
+  if (!output.empty()) return Usage("-o is only for build and init");
   if (command == "list") {
-    ListUpdate(input, std::cout);
+    ListUpdate(NativeName(input), std::cout);
     return 0;
   }
-  if (command == "verify") return VerifyUpdate(input, std::cout) ? 0 : 1;
-  return Usage("unknown command " + command);
+  return VerifyUpdate(NativeName(input), std::cout) ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(const std::vector<std::string>& args) {
   try {
-    return Run(argc, argv);
+    return Run(args);
   } catch (const PackError& e) {
     std::fprintf(stderr, "updpack: %s\n", e.what());
   } catch (const CException& e) {
@@ -157,3 +230,18 @@ int main(int argc, char** argv) {
   }
   return 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands the command line over in UTF-16; updpack keeps every name in UTF-8, so
+// "données" survives whatever the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+  ::SetConsoleOutputCP(CP_UTF8);
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Narrow(argv[i], CP_UTF8));
+  return Main(args);
+}
+#else
+int main(int argc, char** argv) { return Main(std::vector<std::string>(argv, argv + argc)); }
+#endif

@@ -1,10 +1,17 @@
 #include "manifest.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "engine/paths.h"
+#include "model/file_name.h"
+#include "model/update_item.h"
+
 using nlohmann::json;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -16,6 +23,168 @@ const uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x20
 
 [[noreturn]] void Fail(const std::string& field, const std::string& message) {
   throw ManifestError(field + ": " + message);
+}
+
+// Parses JSON text, refusing a key that appears twice in one object: JSON leaves its meaning
+// open, and the parser would quietly keep one of the values.
+json ParseJson(const std::string& text) {
+  struct Open {
+    std::string field;  // the object's or array's own name, "" for the root
+    bool isArray;
+    size_t count;     // elements so far (arrays)
+    std::string key;  // the last key (objects)
+    std::set<std::string> keys;
+  };
+  std::vector<Open> open;
+  auto nextField = [&open]() -> std::string {
+    if (open.empty()) return "";
+    const Open& top = open.back();
+    if (top.isArray) return top.field + "[" + std::to_string(top.count) + "]";
+    return top.field.empty() ? top.key : top.field + "." + top.key;
+  };
+  auto callback = [&](int, json::parse_event_t event, json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+      case json::parse_event_t::array_start:
+        open.push_back(Open{nextField(), event == json::parse_event_t::array_start, 0, "", {}});
+        break;
+      case json::parse_event_t::key:
+        open.back().key = parsed.get<std::string>();
+        if (!open.back().keys.insert(open.back().key).second) {
+          Fail(nextField(), "appears twice; give each field once");
+        }
+        break;
+      case json::parse_event_t::object_end:
+      case json::parse_event_t::array_end:
+        open.pop_back();
+        if (!open.empty()) ++open.back().count;
+        break;
+      case json::parse_event_t::value:
+        if (!open.empty()) ++open.back().count;
+        break;
+    }
+    return true;
+  };
+  try {
+    return json::parse(text, callback);
+  } catch (const json::parse_error& e) {
+    throw ManifestError(std::string("manifest is not valid JSON: ") + e.what());
+  }
+}
+
+void CheckFilledIn(const std::string& text, const std::string& field) {
+  if (text.find(kPlaceholder) != std::string::npos) {
+    Fail(field, "still holds a \"" + std::string(kPlaceholder) +
+                    "...>\" text from updpack init; write your own text there");
+  }
+}
+
+// Lone line feeds (and carriage returns) as CR LF: the main window's description box breaks
+// lines only there and shows anything else as a mark.
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    if (text[i] == '\r' || text[i] == '\n') {
+      out += "\r\n";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The components of a directory, whichever separator the vendor used.
+std::vector<std::string> Components(const std::string& directory) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : directory + "\\") {
+    if (c != '\\' && c != '/') {
+      part += c;
+    } else if (!part.empty()) {
+      parts.push_back(part);
+      part.clear();
+    }
+  }
+  return parts;
+}
+
+void CheckComponents(const std::vector<std::string>& parts, const std::string& field) {
+  for (const std::string& part : parts) {
+    std::string problem = FileNameProblem(part);
+    if (!problem.empty()) Fail(field, "\"" + part + "\" " + problem);
+  }
+}
+
+void CheckSubdirectory(const std::string& directory, const std::string& field) {
+  if (!directory.empty() &&
+      (directory[0] == '\\' || directory[0] == '/' || directory.find(':') != std::string::npos)) {
+    Fail(field, "must be a subdirectory of the installation directory, not a full path");
+  }
+  std::vector<std::string> parts = Components(directory);
+  for (const std::string& part : parts) {
+    if (part == "..") Fail(field, "climbs out of the installation directory with \"..\"");
+  }
+  CheckComponents(parts, field);
+}
+
+void CheckAbsolute(const std::string& directory, const std::string& name,
+                   const std::string& field) {
+  char drive = directory.empty() ? 0 : static_cast<char>(directory[0] & ~0x20);
+  bool onDrive = directory.size() >= 2 && drive >= 'A' && drive <= 'Z' && directory[1] == ':' &&
+                 (directory.size() == 2 || directory[2] == '\\' || directory[2] == '/');
+  bool onShare = directory.size() > 2 && directory[0] == '\\' && directory[1] == '\\';
+  if (!onDrive && !onShare) {
+    Fail(field, "must be a full directory such as C:\\DATA or \\\\SERVER\\SHARE");
+  }
+  if (directory.find(':', onDrive ? 2 : 0) != std::string::npos) {
+    Fail(field, "names a stream (a \":\" after the drive), not a directory");
+  }
+  CheckComponents(Components(directory.substr(2)), field);
+  if (JoinedPath(directory, name).size() > kPathSize - 1) {
+    Fail(field, "with the file name, the path is longer than 255 characters");
+  }
+}
+
+// The file an entry names, as Windows compares it: its kind, its directory (for the kinds
+// that have one) and `name`, letters folded.
+std::string TargetKey(const ManifestFile& file, const std::string& name) {
+  std::string path;
+  if (file.directoryKind == kindInstallation || file.directoryKind == kindAbsolute) {
+    for (const std::string& part : Components(file.directory)) path = JoinedPath(path, part);
+  }
+  return std::to_string(file.directoryKind) + "|" + FoldedName(JoinedPath(path, name));
+}
+
+// Two entries for one file, or one entry's file at another's backup name: with "Rename
+// previous versions" on, one replacement would destroy the other's file or backup.
+void CheckTargets(const std::vector<ManifestFile>& files) {
+  std::map<std::string, size_t> targets;
+  std::map<std::string, size_t> backups;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const ManifestFile& file = files[i];
+    std::string field = "files[" + std::to_string(i) + "].name";
+    std::string target = TargetKey(file, file.name);
+    std::string backup = TargetKey(file, BackupName(file.name));
+    auto other = targets.find(target);
+    if (other != targets.end()) {
+      Fail(field, file.name + " is the file of files[" + std::to_string(other->second) +
+                      "] too; list each file once");
+    }
+    other = backups.find(target);
+    if (other != backups.end()) {
+      Fail(field, file.name + " is the backup name of files[" + std::to_string(other->second) +
+                      "]: renaming previous versions would replace it");
+    }
+    other = targets.find(backup);
+    if (backup != target && other != targets.end()) {
+      Fail(field, "its backup name " + BackupName(file.name) + " is the file of files[" +
+                      std::to_string(other->second) +
+                      "]: renaming previous versions would replace it");
+    }
+    targets[target] = i;
+    backups[backup] = i;
+  }
 }
 
 void CheckKeys(const json& object, const std::string& where, const std::set<std::string>& known) {
@@ -36,10 +205,12 @@ std::string Text(const json& object, const std::string& key, const std::string& 
   const json& value = object.at(key);
   if (!value.is_string()) Fail(field, "must be a string");
   std::string converted;
-  if (!Utf8ToCodePage(value.get<std::string>(), &converted)) {
-    Fail(field, "contains a character that Windows-1252 cannot hold");
+  std::string problem;
+  if (!Utf8ToCodePage(value.get<std::string>(), &converted, &problem)) {
+    Fail(field, "contains " + problem + ", which Windows-1252 cannot hold");
   }
   if (converted.find('\0') != std::string::npos) Fail(field, "contains a NUL character");
+  CheckFilledIn(converted, field);
   return converted;
 }
 
@@ -55,10 +226,12 @@ uint16_t Number(const json& object, const std::string& key, const std::string& w
   return static_cast<uint16_t>(value.get<long long>());
 }
 
+// Paths stay UTF-8 from the manifest to the OS: on Windows the narrow forms of
+// std::filesystem would read them in the ANSI code page.
 std::string ResolvePath(const std::string& path, const std::string& base) {
-  std::filesystem::path p(path);
-  if (p.is_absolute() || base.empty()) return p.string();
-  return (std::filesystem::path(base) / p).string();
+  fs::path p = fs::u8path(path);
+  if (p.is_absolute() || base.empty()) return p.u8string();
+  return (fs::u8path(base) / p).u8string();
 }
 
 uint16_t DirectoryKind(const json& file, const std::string& where) {
@@ -84,9 +257,11 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
              "previous"});
   ManifestFile out;
   out.name = Text(file, "name", where, true);
-  if (out.name.empty() || out.name.find_first_of("\\/:") != std::string::npos) {
-    Fail(where + ".name", "must be a plain file name without directory");
+  if (out.name.find_first_of("\\/") != std::string::npos) {
+    Fail(where + ".name", "must be a plain file name; put its directory in \"directory\"");
   }
+  std::string problem = FileNameProblem(out.name);
+  if (!problem.empty()) Fail(where + ".name", problem);
   out.component = Text(file, "component", where, false, out.name);
   out.description = Text(file, "description", where, false);
   if (file.contains("selected")) {
@@ -99,8 +274,12 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
   }
   out.directoryKind = DirectoryKind(file, where);
   out.directory = Text(file, "directory", where, false);
-  if (out.directoryKind == 3 && out.directory.empty()) {
+  if (out.directoryKind == kindAbsolute && out.directory.empty()) {
     Fail(where + ".directory", "an absolute entry needs its directory");
+  }
+  if (out.directoryKind == kindInstallation) CheckSubdirectory(out.directory, where + ".directory");
+  if (out.directoryKind == kindAbsolute) {
+    CheckAbsolute(out.directory, out.name, where + ".directory");
   }
   if (!file.contains("new") || !file.at("new").is_string() ||
       file.at("new").get<std::string>().empty()) {
@@ -122,8 +301,9 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
 
 }  // namespace
 
-bool Utf8ToCodePage(const std::string& utf8, std::string* out) {
+bool Utf8ToCodePage(const std::string& utf8, std::string* out, std::string* problem) {
   out->clear();
+  if (problem) *problem = "a byte sequence that is not UTF-8";
   for (size_t i = 0; i < utf8.size();) {
     unsigned char lead = static_cast<unsigned char>(utf8[i]);
     uint32_t cp;
@@ -164,18 +344,38 @@ bool Utf8ToCodePage(const std::string& utf8, std::string* out) {
         break;
       }
     }
-    if (!found) return false;
+    if (!found) {
+      if (problem) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", cp);
+        *problem = "\"" + utf8.substr(i - extra - 1, extra + 1) + "\" (" + code + ")";
+      }
+      return false;
+    }
   }
   return true;
 }
 
-Manifest ParseManifest(const std::string& text, const std::string& baseDirectory) {
-  json root;
-  try {
-    root = json::parse(text);
-  } catch (const json::parse_error& e) {
-    throw ManifestError(std::string("manifest is not valid JSON: ") + e.what());
+std::string DescriptionWarning(const std::string& description) {
+  constexpr size_t kBoxLines = 9;
+  constexpr size_t kBoxColumns = 60;
+  size_t lines = 0;
+  for (size_t start = 0; !description.empty();) {
+    size_t end = description.find("\r\n", start);
+    if (end == std::string::npos) end = description.size();
+    size_t length = end - start;
+    lines += length == 0 ? 1 : (length + kBoxColumns - 1) / kBoxColumns;
+    if (end == description.size()) break;
+    start = end + 2;
   }
+  if (lines <= kBoxLines) return "";
+  return "description: about " + std::to_string(lines) +
+         " lines; the main window shows about 9 lines of about 60 characters and cannot "
+         "scroll: shorten it";
+}
+
+Manifest ParseManifest(const std::string& text, const std::string& baseDirectory) {
+  json root = ParseJson(text);
   if (!root.is_object()) Fail("manifest", "must be a JSON object");
   CheckKeys(root, "",
             {"format", "description", "product", "failureMessage", "defaultDirectory", "registry",
@@ -183,7 +383,7 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
   Manifest m;
   if (!root.contains("format")) Fail("format", "missing (5 or 6)");
   m.format = Number(root, "format", "", 5, 6, 6);
-  m.description = Text(root, "description", "", false);
+  m.description = WithCrLf(Text(root, "description", "", false));
   m.product = Text(root, "product", "", true);
   m.failureMessage = Text(root, "failureMessage", "", false);
   m.defaultDirectory = Text(root, "defaultDirectory", "", true);
@@ -196,9 +396,14 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
     for (size_t i = 0; i < 3; ++i) {
       std::string field = "registry[" + std::to_string(i) + "]";
       if (!registry[i].is_string()) Fail(field, "must be a string");
-      if (!Utf8ToCodePage(registry[i].get<std::string>(), &m.registry[i])) {
-        Fail(field, "contains a character that Windows-1252 cannot hold");
+      std::string problem;
+      if (!Utf8ToCodePage(registry[i].get<std::string>(), &m.registry[i], &problem)) {
+        Fail(field, "contains " + problem + ", which Windows-1252 cannot hold");
       }
+      if (m.registry[i].find('\0') != std::string::npos) {
+        Fail(field, "contains a NUL character, which ends a registry key's name");
+      }
+      CheckFilledIn(m.registry[i], field);
     }
   } else if (m.format == 6) {
     Fail("registry", "format 6 needs the three registry key parts");
@@ -212,5 +417,6 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
   for (size_t i = 0; i < files.size(); ++i) {
     m.files.push_back(ParseFile(files[i], "files[" + std::to_string(i) + "]", baseDirectory));
   }
+  CheckTargets(m.files);
   return m;
 }

@@ -36,9 +36,18 @@ class ManifestError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Parses manifest text. Raises ManifestError naming the first field that is wrong.
+// What `updpack init` writes where the vendor must put a text of his own. A manifest
+// holding it anywhere does not build.
+constexpr char kPlaceholder[] = "<fill in: ";
+
+// Parses manifest text (paths in it are UTF-8 and stay so; relative ones are joined to
+// `baseDirectory`, UTF-8 too). Raises ManifestError naming the first field that is wrong.
 Manifest ParseManifest(const std::string& text, const std::string& baseDirectory);
 
 // Converts UTF-8 text to the 8-bit code page update files carry (Windows-1252).
-// Returns false when a character has no place in it.
-bool Utf8ToCodePage(const std::string& utf8, std::string* out);
+// Returns false when a character has no place in it, and then names it in `problem`.
+bool Utf8ToCodePage(const std::string& utf8, std::string* out, std::string* problem = nullptr);
+
+// A warning when `description` needs more room than the main window's description box
+// shows (about 9 lines of about 60 characters, no scroll bar), else "".
+std::string DescriptionWarning(const std::string& description);

@@ -8,9 +8,10 @@
 #include <random>
 
 #include "engine/payload_order.h"
+#include "entry_checks.h"
 #include "fingerprint.h"
 #include "lz/szdd.h"
-#include "platform/file_info.h"
+#include "release_file.h"
 
 namespace fs = std::filesystem;
 
@@ -18,44 +19,15 @@ namespace {
 
 constexpr uint64_t kMaxStored = 0x7FFFFFFF;  // a payload the reader can skip in one move
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path, const std::string& field) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) {
-    throw PackError(field + ": cannot read " + path + ": no such file");
-  }
-  uint64_t size = fs::file_size(path, ec);
-  if (ec) throw PackError(field + ": cannot read " + path + ": " + ec.message());
-  if (size > 0xFFFFFFFFull) throw PackError(field + ": " + path + " is 4 GiB or larger");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> data(static_cast<size_t>(size));
-  if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
-    throw PackError(field + ": cannot read " + path + ": " + std::strerror(errno));
-  }
-  return data;
-}
-
 CFileStamp StampOf(const std::string& path, const std::vector<uint8_t>& data,
                    const std::string& field, const PackReport& report) {
-  FileIdentity identity = ReadFileIdentity(path);
-  if (!identity.found) throw PackError(field + ": cannot read " + path);
-  CFileStamp stamp;
-  stamp.size = static_cast<uint32_t>(data.size());
-  stamp.modified = identity.modified;
-  stamp.versionMS = identity.versionMS;
-  stamp.versionLS = identity.versionLS;
+  CFileStamp stamp = ReleaseStamp(path, data);
   bool looksLikeProgram = data.size() >= 2 && data[0] == 'M' && data[1] == 'Z';
   if (looksLikeProgram && stamp.versionMS == 0 && stamp.versionLS == 0 && report.warning) {
     report.warning(field + ": no version resource could be read from " + path +
                    "; version 0.0 is used");
   }
   return stamp;
-}
-
-std::string VersionText(const CFileStamp& s) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", s.versionMS >> 16, s.versionMS & 0xFFFF,
-                s.versionLS >> 16, s.versionLS & 0xFFFF);
-  return text;
 }
 
 }  // namespace
@@ -76,7 +48,9 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
   for (int i = 0; i < 3; ++i) plan.registryPath[i] = manifest.registry[i];
   plan.sampleCount = manifest.sampleCount;
   plan.sampleLength = manifest.sampleLength;
-  uint64_t total = 0;
+  std::string tooLong = DescriptionWarning(manifest.description);
+  if (!tooLong.empty() && report.warning) report.warning(tooLong);
+  uint64_t total = HeaderBytes(plan);
   for (size_t i = 0; i < manifest.files.size(); ++i) {
     const ManifestFile& file = manifest.files[i];
     std::string field = "files[" + std::to_string(i) + "]";
@@ -104,10 +78,11 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
       OrderPlan order;
       order.stamp = StampOf(file.previousPaths[k], previous, where, report);
       order.fingerprint = ComputeFingerprint(previous, manifest.sampleCount, manifest.sampleLength);
+      CheckPrevious(item, order, {manifest.sampleCount, manifest.sampleLength}, where);
       item.previousVersions.push_back(std::move(order));
     }
-    total += item.payload.size() + item.previousVersions.size() * 64;
-    if (total > 0xF0000000ull) throw PackError(field + ": the update file would exceed 4 GiB");
+    total += EntryBytes(item);
+    if (total > 0xFFFFFFFFull) throw PackError(field + ": the update file would exceed 4 GiB");
     if (report.progress) {
       report.progress(file.name + " " + VersionText(item.expectedStamp) + ", " +
                       std::to_string(data.size()) + " -> " + std::to_string(item.payload.size()) +
@@ -120,7 +95,7 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-  fs::path target(path);
+  fs::path target = fs::u8path(path);
   std::random_device random;
   fs::path temp = target;
   temp += ".tmp" + std::to_string(random() % 1000000);

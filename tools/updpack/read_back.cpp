@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "app/update_header.h"
 #include "engine/payload_order.h"
 #include "lz/szdd.h"
 #include "model/document.h"
+#include "pack.h"
 
 namespace {
 
@@ -68,10 +70,19 @@ class CountingSink : public ByteSink {
   uint64_t written = 0;
 };
 
+// Opens `path` and refuses, in the updater's words, a file the updater would refuse.
+std::unique_ptr<CFile> OpenUpdateFile(const std::string& path) {
+  std::unique_ptr<CFile> file = OpenForReading(path);
+  UpdateHeader header;
+  HeaderRefusal refusal = ReadUpdateHeader(*file, &header);
+  if (refusal != HeaderRefusal::none) throw PackError(path + ": " + RefusalMessage(refusal));
+  return file;
+}
+
 }  // namespace
 
 void ListUpdate(const std::string& path, std::ostream& out) {
-  std::unique_ptr<CFile> file = OpenForReading(path);
+  std::unique_ptr<CFile> file = OpenUpdateFile(path);
   VEzorazEdo doc;
   doc.EnsureLoaded(*file);
   out << "Update file:       " << file->FullPath() << "\n";
@@ -103,7 +114,7 @@ void ListUpdate(const std::string& path, std::ostream& out) {
 }
 
 bool VerifyUpdate(const std::string& path, std::ostream& out) {
-  std::unique_ptr<CFile> file = OpenForReading(path);
+  std::unique_ptr<CFile> file = OpenUpdateFile(path);
   VEzorazEdo doc;
   doc.EnsureLoaded(*file);
   uint64_t length = file->Length();

@@ -5,9 +5,11 @@
 #include <ostream>
 #include <string>
 
-// Prints the header and one line per file entry. Raises what the reader raises.
+// Prints the header and one line per file entry. Raises PackError with the updater's own
+// message for a file the updater refuses, and what the reader raises.
 void ListUpdate(const std::string& path, std::ostream& out);
 
 // Expands every payload in memory and prints one line per entry. Returns true only if
-// every payload lies inside the file, expands, and expands to the expected size.
+// every payload lies inside the file, expands, and expands to the expected size. Refuses
+// what ListUpdate refuses.
 bool VerifyUpdate(const std::string& path, std::ostream& out);

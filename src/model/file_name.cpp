@@ -1,0 +1,67 @@
+#include "model/file_name.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Windows-1252 lower-case letters outside ASCII whose upper case lies elsewhere than 0x20
+// below them: s, oe and z with caron or ligature, y with diaeresis.
+struct CasePair {
+  unsigned char lower, upper;
+};
+const CasePair kOddPairs[] = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+
+unsigned char UpperByte(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  for (const CasePair& pair : kOddPairs) {
+    if (c == pair.lower) return pair.upper;
+  }
+  return c;
+}
+
+}  // namespace
+
+std::string FoldedName(const std::string& text) {
+  std::string folded = text;
+  for (char& c : folded) c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+bool IsReservedDeviceName(const std::string& name) {
+  std::string base = FoldedName(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (base == device) return true;
+  }
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
+    return false;
+  }
+  // 1 to 9, and the superscripts 1, 2 and 3 of Windows-1252, which Windows reserves too.
+  unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+std::string FileNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty";
+  if (name == "." || name == "..")
+    return "is \"" + name + "\", which Windows reads as a step in a path";
+  if (name.size() > 255) return "is longer than 255 characters";
+  for (unsigned char c : name) {
+    if (c < 0x20) {
+      char text[80];
+      std::snprintf(text, sizeof text, "contains the control character 0x%02X", c);
+      return text;
+    }
+    if (std::strchr("<>:\"/\\|?*", c)) {
+      return std::string("contains \"") + static_cast<char>(c) +
+             "\", which Windows does not allow in names";
+    }
+  }
+  if (name.back() == '.' || name.back() == ' ') {
+    return "ends in a dot or a space, which Windows drops: it would name another file";
+  }
+  if (IsReservedDeviceName(name)) return "is a device name on Windows, not a file";
+  return "";
+}

@@ -1,0 +1,106 @@
+#include "entry_checks.h"
+
+#include <cstdio>
+
+#include "pack.h"
+
+namespace {
+
+// The most the encoding adds to a record's fields: a class record (three WORDs and the
+// class name) or a long tag, a string's longest length prefix, a long list count.
+constexpr uint64_t kObjectTag = 6 + 32;
+constexpr uint64_t kStringPrefix = 7;
+constexpr uint64_t kListCount = 6;
+constexpr uint64_t kStamp = 16;
+constexpr uint64_t kPayloadLength = 4;
+
+uint64_t StringBytes(const std::string& text) { return kStringPrefix + text.size(); }
+
+}  // namespace
+
+bool SamplesFit(uint32_t size, SampleParameters samples) {
+  uint32_t step = size / (2u * samples.count);
+  return step > 0 && step >= samples.length;
+}
+
+SampleParameters FittingSamples(uint32_t size, SampleParameters wanted) {
+  if (SamplesFit(size, wanted)) return wanted;
+  uint32_t count = wanted.length == 0 ? size / 2 : size / (2u * wanted.length);
+  if (count >= 1) return {static_cast<uint16_t>(count), wanted.length};
+  if (size >= 2) return {1, static_cast<uint16_t>(size / 2)};
+  return {};
+}
+
+std::string VersionText(const CFileStamp& s) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", s.versionMS >> 16, s.versionMS & 0xFFFF,
+                s.versionLS >> 16, s.versionLS & 0xFFFF);
+  return text;
+}
+
+std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expected) {
+  if (previous.CompareVersion(expected) == 0) return "";
+  if ((previous.versionMS | previous.versionLS | expected.versionMS | expected.versionLS) == 0) {
+    return "neither this file nor the new one has a version resource (both are 0.0.0.0), so "
+           "the updater would call an installed copy up to date and never replace it; give "
+           "the file a version resource, or leave the entry out";
+  }
+  return "its version " + VersionText(previous) + " is not older than the new version " +
+         VersionText(expected) +
+         ", so the updater would never replace it; give the new file a higher version, or "
+         "leave this previous version out";
+}
+
+void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
+                   const std::string& where) {
+  std::string problem = NotOlderProblem(order.stamp, item.expectedStamp);
+  if (!problem.empty()) throw PackError(where + ": " + problem);
+  for (size_t k = 0; k < item.previousVersions.size(); ++k) {
+    const OrderPlan& other = item.previousVersions[k];
+    if (other.stamp.versionMS == order.stamp.versionMS &&
+        other.stamp.versionLS == order.stamp.versionLS && other.stamp.size == order.stamp.size &&
+        other.fingerprint == order.fingerprint) {
+      throw PackError(where + ": the same previous version as previous[" + std::to_string(k) +
+                      "] (" + VersionText(order.stamp) + ", " + std::to_string(order.stamp.size) +
+                      " bytes, the same samples); list it once");
+    }
+  }
+  uint32_t size = order.stamp.size;
+  if (SamplesFit(size, samples)) return;
+  // Fewer samples of the same length, or as many shorter ones; for a tiny file, one short one.
+  std::string ways;
+  uint32_t count = samples.length ? size / (2u * samples.length) : size / 2;
+  uint32_t step = size / (2u * samples.count);
+  if (count >= 1) ways = "sampleCount " + std::to_string(count) + " or less";
+  if (step >= 1) {
+    ways += (ways.empty() ? "" : ", or ") + ("sampleLength " + std::to_string(step) + " or less");
+  }
+  if (ways.empty() && size >= 2) {
+    ways = "sampleCount 1 with sampleLength " + std::to_string(size / 2) + " or less";
+  }
+  throw PackError(where + ": with sampleCount " + std::to_string(samples.count) +
+                  " and sampleLength " + std::to_string(samples.length) + ", the samples of this " +
+                  std::to_string(size) +
+                  "-byte file would overlap and check less than they seem to; " +
+                  (ways.empty() ? "it is too small to be sampled: leave this previous version out"
+                                : "use " + ways));
+}
+
+uint64_t HeaderBytes(const DocumentPlan& plan) {
+  uint64_t bytes = 3 * 2 + StringBytes(plan.signature) + StringBytes(plan.description) +
+                   StringBytes(plan.productName) + StringBytes(plan.failureMessage) +
+                   StringBytes(plan.defaultDirectory) + 2 + kListCount + 2 * 2;
+  for (const std::string& part : plan.registryPath) bytes += StringBytes(part);
+  return bytes;
+}
+
+uint64_t EntryBytes(const ItemPlan& item) {
+  uint64_t bytes = kObjectTag + StringBytes(item.componentName) + StringBytes(item.description) +
+                   StringBytes(item.fileName) + StringBytes(item.directory) + 3 * 2 + kListCount +
+                   kStamp + kPayloadLength + item.payload.size();
+  for (const OrderPlan& order : item.previousVersions) {
+    bytes += kObjectTag + 2 + StringBytes(order.unusedText1) + StringBytes(order.unusedText2) +
+             kStamp + kPayloadLength + order.fingerprint.size();
+  }
+  return bytes;
+}

@@ -1,0 +1,44 @@
+// What updpack refuses in a file entry once its files are read, and what an entry adds to
+// the update file, so the 4 GiB limit of the format's offsets is checked on what is written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/document_writer.h"
+
+// A fingerprint's shape: `count` pairs of samples of `length` bytes.
+struct SampleParameters {
+  uint16_t count = 0;
+  uint16_t length = 0;
+};
+
+// Whether the samples of a previous version of `size` bytes stay apart: the step
+// size / (2 * count) is at least the sample length and not 0. Overlapping samples look at
+// fewer bytes than they seem to (at step 0 every one sits at offset 0), so a file changed
+// after them would pass for the previous version.
+bool SamplesFit(uint32_t size, SampleParameters samples);
+
+// `wanted` if it fits `size`, else the largest parameters below it that do: fewer samples
+// first, then shorter ones. {0, 0} when none fit (a file under 2 bytes).
+SampleParameters FittingSamples(uint32_t size, SampleParameters wanted);
+
+// "1.2.3.4" for a stamp's file version.
+std::string VersionText(const CFileStamp& stamp);
+
+// Why the updater would never lay a file of version `expected` over `previous`, or "" when
+// it would: only an installed file older by CFileStamp::CompareVersion is replaced.
+std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expected);
+
+// Raises PackError naming `where` (files[i].previous[k]) and saying what to do when `order`
+// cannot join `item`'s previous versions: it is not older than the new version, the updater
+// cannot tell it from one already in `item`, or its samples would overlap.
+void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
+                   const std::string& where);
+
+// At most how many bytes the header of `plan` takes in the update file.
+uint64_t HeaderBytes(const DocumentPlan& plan);
+
+// At most how many bytes `item` takes in the update file: its record, stored contents, and
+// every previous version's record with its fingerprint.
+uint64_t EntryBytes(const ItemPlan& item);

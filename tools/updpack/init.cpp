@@ -1,0 +1,185 @@
+#include "init.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "engine/paths.h"
+#include "manifest.h"
+#include "model/file_name.h"
+#include "pack.h"
+#include "release_file.h"
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+// The fingerprint that init chooses when every previous version is large enough for it.
+constexpr SampleParameters kDefaultSamples = {8, 16};
+
+struct ReleaseFile {
+  fs::path relative;
+  std::string path;  // UTF-8
+};
+
+// A release's files by relative path as Windows compares it: "bin/a.dll" and "BIN\A.DLL"
+// in two releases are one file.
+using Release = std::map<std::string, ReleaseFile>;
+
+std::string Key(const fs::path& relative) {
+  std::string text = relative.generic_u8string();
+  std::string converted;
+  // A name Windows-1252 cannot hold never builds; it is paired as it is spelled.
+  return Utf8ToCodePage(text, &converted) ? FoldedName(converted) : text;
+}
+
+Release Walk(const std::string& directory, const std::string& option) {
+  fs::path root = fs::u8path(directory);
+  std::error_code ec;
+  if (!fs::is_directory(root, ec)) {
+    throw PackError(option + ": " + directory + " is not a folder");
+  }
+  Release files;
+  fs::recursive_directory_iterator it(root, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    fs::path relative = it->path().lexically_relative(root);
+    files[Key(relative)] = {relative, it->path().u8string()};
+  }
+  if (ec) throw PackError(option + ": cannot read " + directory + ": " + ec.message());
+  return files;
+}
+
+// `file` as the manifest names it: relative to the manifest's folder when it lies inside it
+// (the manifest then moves with the releases), else in full.
+std::string ManifestPath(const std::string& file, const fs::path& manifestFolder) {
+  fs::path absolute = fs::absolute(fs::u8path(file)).lexically_normal();
+  fs::path relative = absolute.lexically_relative(manifestFolder);
+  bool inside = !relative.empty() && *relative.begin() != "..";
+  return (inside ? relative : absolute).generic_u8string();
+}
+
+std::string Placeholder(const std::string& what) { return kPlaceholder + what + ">"; }
+
+Json Header(SampleParameters samples) {
+  Json header;
+  header["format"] = 6;
+  header["product"] = Placeholder("product name");
+  header["description"] = Placeholder("what this update brings");
+  header["failureMessage"] = Placeholder("what to do when the update fails");
+  header["defaultDirectory"] =
+      Placeholder("installation directory, such as C:\\Program Files\\Product");
+  header["registry"] = {Placeholder("maker"), Placeholder("product"), Placeholder("version")};
+  header["sampleCount"] = samples.count;
+  header["sampleLength"] = samples.length;
+  return header;
+}
+
+// What the previous releases hold of one file of the new release.
+struct Pairing {
+  bool elsewhere = false;      // some previous release has the file
+  bool changed = false;        // and some copy of it differs
+  Json paths = Json::array();  // the differing copies the updater can replace, each once
+  uint32_t smallest = UINT32_MAX;
+};
+
+Pairing Pair(const std::string& key, const ReleaseFile& file, const std::vector<Release>& previous,
+             const InitOptions& options, const fs::path& manifestFolder,
+             std::vector<std::string>* leftOut) {
+  Pairing pairing;
+  std::vector<uint8_t> data = ReadWholeFile(file.path, "--new");
+  CFileStamp stamp = ReleaseStamp(file.path, data);
+  std::vector<std::vector<uint8_t>> listed;
+  for (size_t r = 0; r < previous.size(); ++r) {
+    auto copy = previous[r].find(key);
+    if (copy == previous[r].end()) continue;
+    pairing.elsewhere = true;
+    std::vector<uint8_t> old = ReadWholeFile(copy->second.path, "--previous");
+    if (old == data) continue;
+    pairing.changed = true;
+    if (std::find(listed.begin(), listed.end(), old) != listed.end()) continue;
+    std::string problem = NotOlderProblem(ReleaseStamp(copy->second.path, old), stamp);
+    if (problem.empty() &&
+        FittingSamples(static_cast<uint32_t>(old.size()), kDefaultSamples).count == 0) {
+      problem = "too small to be told apart by samples";
+    }
+    if (!problem.empty()) {
+      leftOut->push_back(file.relative.generic_u8string() + " in " +
+                         options.previousDirectories[r] + ": " + problem);
+      continue;
+    }
+    pairing.smallest = std::min(pairing.smallest, static_cast<uint32_t>(old.size()));
+    pairing.paths.push_back(ManifestPath(copy->second.path, manifestFolder));
+    listed.push_back(std::move(old));
+  }
+  return pairing;
+}
+
+Json Entry(const ReleaseFile& file, Json previous, const fs::path& manifestFolder) {
+  std::string directory;
+  for (const fs::path& part : file.relative.parent_path()) {
+    directory = directory.empty() ? part.u8string() : JoinedPath(directory, part.u8string());
+  }
+  Json entry;
+  entry["component"] = Placeholder("component name");
+  entry["description"] = Placeholder("what changed in this file");
+  entry["name"] = file.relative.filename().u8string();
+  entry["directoryKind"] = "installation";
+  entry["directory"] = directory;
+  entry["new"] = ManifestPath(file.path, manifestFolder);
+  entry["previous"] = std::move(previous);
+  return entry;
+}
+
+}  // namespace
+
+InitSummary InitManifest(const InitOptions& options) {
+  if (fs::exists(fs::u8path(options.output))) {
+    throw PackError(options.output + " exists already; remove it or choose another name");
+  }
+  fs::path manifestFolder =
+      fs::absolute(fs::u8path(options.output)).lexically_normal().parent_path();
+  Release release = Walk(options.newDirectory, "--new");
+  std::vector<Release> previous;
+  for (const std::string& directory : options.previousDirectories) {
+    previous.push_back(Walk(directory, "--previous"));
+  }
+
+  InitSummary summary;
+  Json files = Json::array();
+  uint32_t smallest = UINT32_MAX;
+  for (const auto& [key, file] : release) {
+    Pairing pairing = Pair(key, file, previous, options, manifestFolder, &summary.leftOut);
+    if (!pairing.elsewhere) summary.added.push_back(file.relative.generic_u8string());
+    if (pairing.elsewhere && !pairing.changed) {
+      summary.unchanged.push_back(file.relative.generic_u8string());
+    }
+    if (pairing.paths.empty()) continue;
+    smallest = std::min(smallest, pairing.smallest);
+    files.push_back(Entry(file, std::move(pairing.paths), manifestFolder));
+  }
+  std::map<std::string, std::string> removed;
+  for (const Release& old : previous) {
+    for (const auto& [key, file] : old) {
+      if (!release.count(key)) removed.emplace(key, file.relative.generic_u8string());
+    }
+  }
+  for (const auto& [key, shown] : removed) summary.removed.push_back(shown);
+
+  summary.entries = files.size();
+  summary.samples =
+      smallest == UINT32_MAX ? kDefaultSamples : FittingSamples(smallest, kDefaultSamples);
+  if (summary.entries == 0) return summary;
+  Json manifest = Header(summary.samples);
+  manifest["files"] = std::move(files);
+  std::string text;
+  try {
+    text = manifest.dump(2) + "\n";
+  } catch (const Json::type_error&) {
+    throw PackError("a file name in the release folders is not UTF-8 text");
+  }
+  WriteFileAtomically(options.output, std::vector<uint8_t>(text.begin(), text.end()));
+  return summary;
+}

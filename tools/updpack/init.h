@@ -1,0 +1,33 @@
+// updpack init: a first manifest drafted from release folders, for the vendor to complete.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "entry_checks.h"
+
+struct InitOptions {
+  std::string newDirectory;                      // the release the update brings (UTF-8)
+  std::vector<std::string> previousDirectories;  // releases customers may have installed
+  std::string output;                            // the manifest to write; must not exist
+};
+
+// What init found, for the vendor to read. Paths are relative to the release folders.
+struct InitSummary {
+  size_t entries = 0;
+  std::vector<std::string> unchanged;  // the same in every release that has them
+  std::vector<std::string> added;      // in the new release only: an update cannot install them
+  std::vector<std::string> removed;    // in previous releases only: an update cannot remove them
+  std::vector<std::string> leftOut;    // previous copies the updater could never replace, and why
+  SampleParameters samples;            // the fingerprint parameters chosen
+};
+
+// Walks the folders and pairs their files by relative path, ignoring case as Windows does.
+// Every file of the new release whose copy in some previous release differs becomes an
+// entry under the installation directory (its subdirectory as `directory`), listing each
+// differing copy the updater could replace once. Writes the manifest, with "<fill in: ...>"
+// placeholders for the texts only the vendor knows, when it has at least one entry; writes
+// nothing otherwise. Raises PackError when a folder cannot be read, or the output exists
+// already or cannot be written.
+InitSummary InitManifest(const InitOptions& options);

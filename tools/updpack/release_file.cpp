@@ -1,0 +1,89 @@
+#include "release_file.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "pack.h"
+#include "platform/exceptions.h"
+#include "platform/file.h"
+#include "platform/pe_version.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The version reader takes a CFile; this one reads the bytes already in memory, which may
+// be hundreds of megabytes, without copying them.
+class BytesView : public CFile {
+ public:
+  explicit BytesView(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  size_t Read(void* buffer, size_t count) override {
+    if (position_ >= bytes_.size()) return 0;
+    size_t n = std::min(count, static_cast<size_t>(bytes_.size() - position_));
+    std::memcpy(buffer, bytes_.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+  uint64_t Tell() override { return position_; }
+  uint64_t SeekRelative(int64_t delta) override {
+    if (delta < 0 && static_cast<uint64_t>(-delta) > position_) {
+      throw CFileException(FileCause::badSeek, 131, "Moving in " + path_);
+    }
+    return position_ += delta;
+  }
+  uint64_t SeekAbsolute(uint64_t offset) override { return position_ = offset; }
+  uint64_t Length() override { return bytes_.size(); }
+  const std::string& FullPath() const override { return path_; }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  const std::string path_ = "release file";
+  uint64_t position_ = 0;
+};
+
+// Seconds since 1970 of the file's last write, 0 when unknown. C++17's file clock has no
+// conversion to calendar time, so the C library's stat is asked, by the wide name on Windows.
+uint32_t LastWriteSeconds(const std::string& path) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (::_wstat64(fs::u8path(path).c_str(), &st) != 0) return 0;
+#else
+  struct stat st;
+  if (::stat(fs::u8path(path).c_str(), &st) != 0) return 0;
+#endif
+  if (st.st_mtime < 0) return 0;
+  return st.st_mtime > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(st.st_mtime);
+}
+
+}  // namespace
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path, const std::string& field) {
+  fs::path name = fs::u8path(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(name, ec)) {
+    throw PackError(field + ": cannot read " + path + ": no such file");
+  }
+  uint64_t size = fs::file_size(name, ec);
+  if (ec) throw PackError(field + ": cannot read " + path + ": " + ec.message());
+  if (size > 0xFFFFFFFFull) throw PackError(field + ": " + path + " is 4 GiB or larger");
+  std::ifstream in(name, std::ios::binary);
+  std::vector<uint8_t> data(static_cast<size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
+    throw PackError(field + ": cannot read " + path + ": " + std::strerror(errno));
+  }
+  return data;
+}
+
+CFileStamp ReleaseStamp(const std::string& path, const std::vector<uint8_t>& data) {
+  CFileStamp stamp;
+  stamp.size = static_cast<uint32_t>(data.size());
+  stamp.modified = LastWriteSeconds(path);
+  BytesView view(data);
+  ReadPeFileVersion(view, &stamp.versionMS, &stamp.versionLS);
+  return stamp;
+}
