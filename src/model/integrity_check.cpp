@@ -20,8 +20,7 @@ PublicKey RequiredKey(const TrustRequirement& trust) {
   PublicKey key;
   std::string problem = ParsePublicKey(trust.keyText, &key);
   if (!problem.empty()) {
-    throw CTrustException(Capitalized(trust.keyOrigin) + " is not a valid key: " + problem +
-                          ". Nothing was changed.");
+    throw CTrustException(Capitalized(trust.keyOrigin) + " is not a valid key: " + problem + ".");
   }
   return key;
 }
@@ -31,17 +30,17 @@ void CheckSignature(const IntegrityRecord* record, const PublicKey& key,
   std::string required = origin + " (" + key.Id().Hex() + ")";
   if (!record || !record->isSigned) {
     throw CTrustException("The update file is not signed, but " + required +
-                          " requires a signature. Nothing was changed.");
+                          " requires a signature: get the update file from its vendor.");
   }
   if (record->signature.signer != key.Id()) {
     throw CTrustException("The update file is signed by another key (" +
                           record->signature.signer.Hex() + "), not by " + required +
-                          ". Nothing was changed.");
+                          ": get the update file from its vendor.");
   }
   if (!VerifySignature(key, record->SignedDigest(), record->signature.value)) {
     throw CTrustException(
         "The update file's signature does not match its contents: the file was changed after "
-        "it was signed. Nothing was changed.");
+        "it was signed. Get the update file again.");
   }
 }
 
