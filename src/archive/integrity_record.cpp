@@ -14,10 +14,12 @@ namespace {
 // entries, each a DWORD size and a digest.
 constexpr size_t kSignedFixedSize = 4 + 4 + 32 + 4;
 constexpr size_t kEntrySize = 4 + 32;
+// After the signed part its SHA-256, so that damage to the record is found without a key too.
+constexpr size_t kDigestSize = 32;
 // The signature block: its length (0, or kSignatureBlockSize), then the signer's key id and
 // the signature.
 constexpr uint32_t kSignatureBlockSize = kKeyIdSize + kSignatureSize;
-constexpr uint32_t kSmallestRecord = kSignedFixedSize + 4 + kIntegrityFooterSize;
+constexpr uint32_t kSmallestRecord = kSignedFixedSize + kDigestSize + 4 + kIntegrityFooterSize;
 // Room for about 1.8 million entries: a record beyond it is damage, not an update.
 constexpr uint32_t kLargestRecord = 64u << 20;
 
@@ -47,16 +49,16 @@ void ReadExactly(CFile& file, uint8_t* buffer, size_t count) {
 // Decodes the record's bytes before the footer; the record starts at `start` in the file.
 void Decode(const std::vector<uint8_t>& bytes, uint64_t start, IntegrityRecord* record) {
   const uint8_t* b = bytes.data();
-  uint32_t signedLength = Get32(b);
-  if (signedLength < kSignedFixedSize || signedLength > bytes.size() - 4) {
-    Damaged("Its integrity record's signed part is said to have " + ByteCount(signedLength) +
-            ", which does not fit the record's " + ByteCount(bytes.size() + kIntegrityFooterSize) +
-            ".");
-  }
   record->bodyLength = Get32(b + 4);
   if (record->bodyLength != start) {
     Damaged("Its integrity record starts at byte " + std::to_string(start) +
             " but says the part before it has " + ByteCount(record->bodyLength) + ".");
+  }
+  uint32_t signedLength = Get32(b);
+  if (signedLength < kSignedFixedSize || signedLength > bytes.size() - kDigestSize - 4) {
+    Damaged("Its integrity record's signed part is said to have " + ByteCount(signedLength) +
+            ", which does not fit the record's " + ByteCount(bytes.size() + kIntegrityFooterSize) +
+            ".");
   }
   std::memcpy(record->bodyDigest.bytes, b + 8, 32);
   uint32_t count = Get32(b + 40);
@@ -71,21 +73,24 @@ void Decode(const std::vector<uint8_t>& bytes, uint64_t start, IntegrityRecord* 
     std::memcpy(record->entries[k].digest.bytes, entry + 4, 32);
   }
   record->signedPart.assign(b, b + signedLength);
-  uint32_t signatureLength = Get32(b + signedLength);
-  size_t rest = bytes.size() - signedLength - 4;
+  if (std::memcmp(record->SignedDigest().bytes, b + signedLength, kDigestSize) != 0) {
+    Damaged("Its integrity record does not match its own digest.");
+  }
+  const uint8_t* signatureBlock = b + signedLength + kDigestSize;
+  uint32_t signatureLength = Get32(signatureBlock);
+  size_t rest = bytes.size() - signedLength - kDigestSize - 4;
   if (signatureLength != 0 && signatureLength != kSignatureBlockSize) {
     Damaged("Its signature block is said to have " + ByteCount(signatureLength) +
             "; a signature has " + ByteCount(kSignatureBlockSize) + ".");
   }
   if (signatureLength != rest) {
-    Damaged("Its integrity record has " + ByteCount(rest) + " after the signed part where " +
+    Damaged("Its integrity record has " + ByteCount(rest) + " after the signature's length where " +
             ByteCount(signatureLength) + " belong.");
   }
   record->isSigned = signatureLength != 0;
   if (record->isSigned) {
-    const uint8_t* block = b + signedLength + 4;
-    std::memcpy(record->signature.signer.bytes, block, kKeyIdSize);
-    std::memcpy(record->signature.value, block + kKeyIdSize, kSignatureSize);
+    std::memcpy(record->signature.signer.bytes, signatureBlock + 4, kKeyIdSize);
+    std::memcpy(record->signature.value, signatureBlock + 4 + kKeyIdSize, kSignatureSize);
   }
 }
 
@@ -114,6 +119,7 @@ std::vector<uint8_t> EncodeIntegrityRecord(const std::vector<uint8_t>& signedPar
                                            const IntegritySignature* signature) {
   std::vector<uint8_t> out(signedPart);
   ArchiveWriter w(out);
+  w.WriteBytes(Sha256Of(signedPart.data(), signedPart.size()).bytes, kDigestSize);
   w.WriteDword(signature ? kSignatureBlockSize : 0);
   if (signature) {
     w.WriteBytes(signature->signer.bytes, kKeyIdSize);
