@@ -1,6 +1,6 @@
 // vareri-cli and signed updates: the experiment of a damaged download (every single-byte
-// change of a signed update is refused, and no installed file changes), what the summary says,
-// and, on Windows, the key the product recorded in the registry.
+// change of a signed update is refused, and no installed file changes), and what the summary
+// says. The key a product recorded is the window's test (tests/gui/trust_gui_test.cpp).
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,10 +8,6 @@
 #include "cli.h"
 #include "engine/engine_fixture.h"
 #include "support/trust_data.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -97,52 +93,5 @@ TEST_F(TrustCliTest, TheSummarySaysWhatWasChecked) {
   EXPECT_EQ(Cli("check", good, {"--key", Win("none.pub")}).status, kExitUsage);
   EXPECT_TRUE(InstalledAre("1.0"));
 }
-
-#ifdef _WIN32
-TEST_F(TrustCliTest, TheKeyTheProductRecordedIsRequired) {
-  const std::string key = "Software\\VareriCliTrust\\Product\\1.0";
-  EntryPlan program("TRUST.EXE");
-  program.newBytes = Data("1.1", "TRUST.EXE");
-  program.previous = {Data("1.0", "TRUST.EXE")};
-  Build({program}, [](DocumentPlan& plan) {
-    plan.registryPath[0] = "VareriCliTrust";
-    plan.registryPath[1] = "Product";
-    plan.registryPath[2] = "1.0";
-  });
-  app_.updateFile.reset();
-  Bytes unsigned_ = Installed(updatePath_);
-  const std::string vendor = TrustText("vendor.txt");
-  const struct {
-    const char* value;  // null: none recorded
-    int status;
-    const char* says;
-  } cases[] = {
-      {"not a key", kExitUnreadable,
-       "The update key this product recorded (UpdateKey under "
-       "HKLM\\Software\\VareriCliTrust\\Product\\1.0) is not a valid key: it does not begin"},
-      {"", kExitUnreadable, "is not a valid key: it is empty"},
-      {vendor.c_str(), kExitUnreadable, "The update file is not signed, but the update key"},
-      {nullptr, kExitUpdatable, ""},
-  };
-  for (const auto& c : cases) {
-    HKEY handle;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                &handle, nullptr),
-              ERROR_SUCCESS);
-    if (c.value) {
-      ::RegSetValueExA(handle, "UpdateKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.value),
-                       static_cast<DWORD>(strlen(c.value) + 1));
-    }
-    ::RegCloseKey(handle);
-    Outcome outcome = Cli("check", unsigned_);
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-    EXPECT_EQ(outcome.status, c.status) << outcome.err;
-    EXPECT_NE(outcome.err.find(c.says), std::string::npos) << outcome.err;
-  }
-  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VareriCliTrust\\Product");
-  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VareriCliTrust");
-  EXPECT_TRUE(InstalledAre("1.0"));
-}
-#endif
 
 }  // namespace

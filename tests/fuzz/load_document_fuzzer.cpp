@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.EnsureLoaded(file);
   } catch (const CException&) {
   }
-  static const std::string vendorKey = TrustText("vendor.txt");
+  static const TrustRequirement vendorKey = RequireKeyIn("vendor.txt");
   VEzorazEdo trusting;
-  trusting.trust = TrustRequirement{true, vendorKey, "the tests' vendor key"};
+  trusting.trust = vendorKey;
   try {
     trusting.EnsureLoaded(file);
   } catch (const CException&) {

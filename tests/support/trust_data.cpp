@@ -16,3 +16,7 @@ std::string TrustText(const std::string& name) {
   std::vector<uint8_t> bytes = TrustData(name);
   return std::string(bytes.begin(), bytes.end());
 }
+
+TrustRequirement RequireKeyIn(const std::string& name) {
+  return TrustRequirement{true, TrustText(name), "the key in " + name};
+}

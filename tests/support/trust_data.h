@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/integrity_check.h"
+
 // The path of tests/data/trust/<name>, as this build opens it.
 std::string TrustDataPath(const std::string& name);
 
@@ -15,3 +17,6 @@ std::vector<uint8_t> TrustData(const std::string& name);
 
 // The same bytes as text.
 std::string TrustText(const std::string& name);
+
+// What requires a signature by the key in tests/data/trust/<name>.
+TrustRequirement RequireKeyIn(const std::string& name);

@@ -24,10 +24,6 @@ Bytes ReadAll(const std::string& path) {
   return bytes;
 }
 
-TrustRequirement KeyIn(const std::string& name) {
-  return TrustRequirement{true, TrustText(name), "the key in " + name};
-}
-
 // Verifies `path` requiring `trust`; the report, and whether it passed.
 std::pair<std::string, bool> Verify(const std::string& path, const TrustRequirement& trust) {
   std::ostringstream report;
@@ -47,6 +43,19 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
   ASSERT_GT(after.size(), before.size());
   EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
   EXPECT_NE(Verify(path, TrustRequirement()).first.find("signature: none"), std::string::npos);
+  // A record whose digests are not the new files': verify expands and compares.
+  Bytes wrong = before;
+  Bytes record = EncodeIntegrityRecord(
+      EncodeSignedPart(static_cast<uint32_t>(before.size()), Sha256Of(before.data(), before.size()),
+                       {{5600, {}}, {3200, {}}}),
+      nullptr);
+  wrong.insert(wrong.end(), record.begin(), record.end());
+  std::string wrongPath = dir.Write("wrong.upd", wrong);
+  auto mismatch = Verify(wrongPath, TrustRequirement());
+  EXPECT_FALSE(mismatch.second);
+  EXPECT_NE(mismatch.first.find("1 TRUST.EXE: FAILED: expands to other contents"),
+            std::string::npos)
+      << mismatch.first;
 #ifdef _WIN32
   try {
     SigningKey::Load(TrustDataPath("vendor.key"));
@@ -55,19 +64,19 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
     EXPECT_NE(std::string(e.what()).find("cannot sign"), std::string::npos) << e.what();
   }
   // It verifies what the Linux build signed.
-  EXPECT_TRUE(Verify(TrustDataPath("signed.upd"), KeyIn("vendor.pub")).second);
+  EXPECT_TRUE(Verify(TrustDataPath("signed.upd"), RequireKeyIn("vendor.pub")).second);
 #else
   // A key the openssl command made, then the vendor's in its place.
   SignUpdate(path, *SigningKey::Load(TrustDataPath("other.key")));
-  EXPECT_TRUE(Verify(path, KeyIn("other.pub")).second);
+  EXPECT_TRUE(Verify(path, RequireKeyIn("other.pub")).second);
   SignUpdate(path, *SigningKey::Load(TrustDataPath("vendor.key")));
   EXPECT_EQ(ReadAll(path).size(), after.size() + 72);
-  auto other = Verify(path, KeyIn("other.pub"));
+  auto other = Verify(path, RequireKeyIn("other.pub"));
   EXPECT_FALSE(other.second);
   EXPECT_NE(other.first.find("signature: FAILED: The update file is signed by another key"),
             std::string::npos)
       << other.first;
-  EXPECT_TRUE(Verify(path, KeyIn("vendor.txt")).second);
+  EXPECT_TRUE(Verify(path, RequireKeyIn("vendor.txt")).second);
   EXPECT_THROW(SignUpdate(plainPath, *SigningKey::Load(TrustDataPath("vendor.key"))), PackError);
   EXPECT_THROW(SigningKey::Load(TrustDataPath("vendor.pub")), PackError);
 
