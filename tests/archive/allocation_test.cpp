@@ -25,6 +25,18 @@ void* Allocate(std::size_t size) {
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }
+// The reader asks for its buffer without exceptions; that allocation must fail in turn too,
+// and come from this allocator, since the delete below is this allocator's.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
