@@ -271,10 +271,10 @@ class Session {
       app_.document.trust = RecordedTrust(header);
       if (options_.keyGiven) {
         std::ifstream key(options_.keyPath, std::ios::binary);
+        if (!key) return Refuse(kExitUsage, "cannot read the key file " + options_.keyPath);
+        // An empty file is read as empty text, which the load refuses as no key.
         std::stringstream text;
-        if (!(key && text << key.rdbuf())) {
-          return Refuse(kExitUsage, "cannot read the key file " + options_.keyPath);
-        }
+        text << key.rdbuf();
         app_.document.trust.keyRequired = true;
         app_.document.trust.keyText = text.str();
         app_.document.trust.keyOrigin = "the key in " + options_.keyPath;
