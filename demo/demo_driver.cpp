@@ -1,11 +1,11 @@
 // demo_driver: opens the demo update in the real vareri.exe for `make demo` (scripts/demo.sh).
-// First it records the demo product's installation directory in the registry, where the
-// window looks for it. Then, on a virtual screen, it works the window as a user would:
-// Check, Options (every component selected, "Rename previous versions" on), Update, Close,
-// printing every log line and closing message and saving screenshots. With --watch it only
-// starts the window for the user at a real display and prints the same while they work it.
-// Exit status: 0 when every step went as a successful update goes, 1 otherwise, 2 for wrong
-// usage.
+// First it records the demo product's installation directory and its vendor's public key in
+// the registry, as the product's installer would, where the window looks for them. Then, on a
+// virtual screen, it works the window as a user would: Check, Options (every component selected,
+// "Rename previous versions" on), Update, Close, printing every log line and closing message and
+// saving screenshots. With --watch it only starts the window for the user at a real display and
+// prints the same while they work it. Exit status: 0 when every step went as a successful update
+// goes, 1 otherwise, 2 for wrong usage.
 #include <fcntl.h>
 #include <io.h>
 
@@ -23,7 +23,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: demo_driver --vareri EXE --update FILE.upd --product NAME --registry-key KEY\n"
-    "                   --install-dir DIR [--screenshots DIR] [--watch]\n"
+    "                   --install-dir DIR [--update-key TEXT] [--screenshots DIR] [--watch]\n"
     "  KEY is under HKEY_LOCAL_MACHINE (Software\\Maker\\Product\\Version); its PathName\n"
     "  is set to DIR before the window opens. Paths may be Unix or Windows paths.\n";
 
@@ -32,7 +32,7 @@ const DWORD kWindowTimeoutMs = 30000;
 const DWORD kRunTimeoutMs = 60000;
 
 struct Options {
-  std::string vareri, update, product, registryKey, installDir, screenshots;
+  std::string vareri, update, product, registryKey, installDir, updateKey, screenshots;
   bool watch = false;
 };
 
@@ -52,12 +52,19 @@ class Demo {
   HWND Open() {
     gui::WriteRegistryString(HKEY_LOCAL_MACHINE, options_.registryKey, "PathName",
                              options_.installDir);
+    if (!options_.updateKey.empty()) {
+      gui::WriteRegistryString(HKEY_LOCAL_MACHINE, options_.registryKey, "UpdateKey",
+                               options_.updateKey);
+    }
     std::string exe = gui::ToWindowsPath(options_.vareri);
     // The whole rest of the command line is the update file's path, without quotes.
     process_ = gui::Process::Start(exe, "\"" + exe + "\" " + gui::ToWindowsPath(options_.update));
     HWND main = gui::WaitForWindow(process_.Id(), IsMainWindow(), kWindowTimeoutMs);
     Say("vareri.exe " + gui::ToWindowsPath(options_.update));
     Say("Path: " + gui::ControlText(main, IDC_PATH) + " (from HKLM\\" + options_.registryKey + ")");
+    if (!options_.updateKey.empty()) {
+      Say("UpdateKey: " + options_.updateKey + " (the update must be signed with it)");
+    }
     return main;
   }
 
@@ -190,7 +197,8 @@ int main(int argc, char** argv) {
     std::string* value;
   } fields[] = {{"--vareri", &options.vareri},          {"--update", &options.update},
                 {"--product", &options.product},        {"--registry-key", &options.registryKey},
-                {"--install-dir", &options.installDir}, {"--screenshots", &options.screenshots}};
+                {"--install-dir", &options.installDir}, {"--update-key", &options.updateKey},
+                {"--screenshots", &options.screenshots}};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--watch") == 0) {
       options.watch = true;
@@ -211,7 +219,8 @@ int main(int argc, char** argv) {
     if (!known) return Usage(std::string("unknown argument ") + argv[i]);
   }
   for (const Field& field : fields) {
-    if (field.value->empty() && field.value != &options.screenshots) {
+    if (field.value->empty() && field.value != &options.screenshots &&
+        field.value != &options.updateKey) {
       return Usage(std::string(field.flag) + " is missing");
     }
   }

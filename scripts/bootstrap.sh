@@ -24,6 +24,8 @@ have_pkg libclang-rt-14-dev || have_pkg libclang-rt-dev || need+=(libclang-rt-de
 have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686)
 have_cmd wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
+# Wine's bcrypt.dll does ECDSA through GnuTLS, which wine32 only recommends.
+have_pkg libgnutls30:i386 || need+=(libgnutls30:i386)
 have_pkg wine64 || need+=(wine64)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)

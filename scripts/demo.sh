@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # make demo: installs what is missing, builds, installs the demo product (demo/) at version
-# 1.0 in the Wine prefix, packs version 1.1 into an update file with updpack and opens it in
-# vareri.exe. With a display the window is yours and this waits until it closes. Without one
+# 1.0 in the Wine prefix, packs version 1.1 into an update file with updpack, signed with the
+# demo vendor's key (made once, build/demo/vendor.key), and opens it in vareri.exe; the demo
+# installer records that key as the product's UpdateKey, so the window checks the signature. With a display the window is yours and this waits until it closes. Without one
 # (DISPLAY unset) demo_driver works the window on a virtual screen (Check, Options with every
 # component selected and renaming on, Update), prints every log line and closing message,
 # saves screenshots under build/demo/, and the demo succeeds only if every installed file is
@@ -63,12 +64,19 @@ say "installed $product 1.0 in the Wine prefix $WINEPREFIX:"
 say "  ${shown[*]}"
 
 rm -rf "$out/screenshots"
-"$native/tools/updpack/updpack" build "$win32/demo/demo.json" -o "$out/demo.upd" --quiet
-say "wrote $out/demo.upd ($product 1.1, from $win32/demo/demo.json)"
+updpack="$native/tools/updpack/updpack"
+if [ ! -f "$out/vendor.key" ]; then
+  rm -f "$out/vendor.pub"
+  "$updpack" keygen --private "$out/vendor.key" --public "$out/vendor.pub" >"$out/vendor.txt"
+fi
+update_key="$(cat "$out/vendor.txt")"
+"$updpack" build "$win32/demo/demo.json" -o "$out/demo.upd" --sign "$out/vendor.key" --quiet
+say "wrote $out/demo.upd ($product 1.1, from $win32/demo/demo.json), signed with $out/vendor.key"
 
 driver=("$win32/demo/demo_driver.exe" --vareri "$(realpath "$win32/vareri.exe")"
         --update "$root/$out/demo.upd"
-        --product "$product" --registry-key "$registry_key" --install-dir "$install_dir")
+        --product "$product" --registry-key "$registry_key" --install-dir "$install_dir"
+        --update-key "$update_key")
 if [ -n "${DISPLAY:-}" ]; then
   # As scripts/xvfb-run-wine.sh does: one GUI run at a time in the prefix, and a Wine
   # session of its own, on this display.

@@ -48,6 +48,8 @@ void OpenUpdateFile(UpdateDialog& dialog, AppState& app) {
   app.productName = header.productName;
   app.failureMessage = header.failureMessage;
   dialog.pathText = ProposeInstallDir(header);
+  // Checked when the document is loaded, before anything runs.
+  app.document.trust = RecordedTrust(header);
   ::SetWindowTextA(dialog.hwnd(), (app.productName + " Update").c_str());
   dialog.DoDataExchange(false);
   RECT client;

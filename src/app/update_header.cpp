@@ -53,3 +53,14 @@ std::string ProposeInstallDir(const UpdateHeader& header) {
   }
   return ApplyDriveRule(header.defaultDirectory);
 }
+
+TrustRequirement RecordedTrust(const UpdateHeader& header) {
+  TrustRequirement trust;
+  const std::string* path = header.registryPath;
+  if (header.formatVersion == 6 && ReadUpdateKey(path[0], path[1], path[2], &trust.keyText)) {
+    trust.keyRequired = true;
+    trust.keyOrigin = "the update key this product recorded (UpdateKey under HKLM\\Software\\" +
+                      path[0] + "\\" + path[1] + "\\" + path[2] + ")";
+  }
+  return trust;
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "model/integrity_check.h"
 #include "platform/file.h"
 
 struct UpdateHeader {
@@ -40,3 +41,7 @@ HeaderRefusal ReadUpdateHeader(CFile& file, UpdateHeader* header);
 // HKLM\Software\<p1>\<p2>\<p3> when ReadInstallPath finds it (never on the POSIX build),
 // else the default directory by the drive rule.
 std::string ProposeInstallDir(const UpdateHeader& header);
+
+// The key the product's updates must be signed by: for format 6, the "UpdateKey" value
+// beside "PathName" when ReadUpdateKey finds one (never on the POSIX build); none otherwise.
+TrustRequirement RecordedTrust(const UpdateHeader& header);

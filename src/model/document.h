@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "model/integrity_check.h"
 #include "model/update_item.h"
 #include "platform/file.h"
 
@@ -27,9 +28,13 @@ class VEzorazEdo : public CObject {
   // Reads the whole document: header, items (appended to `items`), fingerprint parameters.
   void ReadFields(ArchiveReader& reader) override;
 
-  // Reads the document from the first byte of `file` unless it is loaded already. On
-  // failure raises what the reader raised; `loaded` stays 0 and the items completed before
-  // the failure remain, so the next call reads again and appends.
+  // Reads the document from the first byte of `file` unless it is loaded already. A file
+  // with an integrity record is checked first (its signature by the key `trust` requires,
+  // then its body's digest), and its items get their contents digests; a file without one
+  // is refused only when `trust` requires a key. On failure raises what the reader raised,
+  // CArchiveException for a damaged or malformed file, CTrustException for a missing or bad
+  // signature or a required key that is not a key; `loaded` stays 0 and the items completed
+  // before a read failure remain, so the next call checks and reads again and appends.
   void EnsureLoaded(CFile& file);
 
   // A check (doUpdate false) or an update run over every entry, logging through
@@ -56,4 +61,7 @@ class VEzorazEdo : public CObject {
 
   bool loaded = false;
   bool renamePrevious = false;
+
+  TrustRequirement trust;      // set before the first load
+  IntegrityOutcome integrity;  // what the load found
 };

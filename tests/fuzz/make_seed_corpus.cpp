@@ -1,15 +1,37 @@
-// Writes a handful of valid update documents into the directory given as argument.
+// Writes a handful of valid update documents into the directory given as argument: plain,
+// with an integrity record, and the tests' signed update.
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "archive/integrity_record.h"
 #include "model/document_writer.h"
+#include "support/trust_data.h"
 
-static void Save(const std::string& dir, const std::string& name, const DocumentPlan& plan) {
-  std::vector<uint8_t> bytes = WriteDocument(plan);
+static void SaveBytes(const std::string& dir, const std::string& name,
+                      const std::vector<uint8_t>& bytes) {
   std::ofstream out(dir + "/" + name, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
+}
+
+static void Save(const std::string& dir, const std::string& name, const DocumentPlan& plan) {
+  SaveBytes(dir, name, WriteDocument(plan));
+}
+
+// The document of `plan` followed by an unsigned integrity record for it.
+static void SaveWithRecord(const std::string& dir, const std::string& name,
+                           const DocumentPlan& plan) {
+  std::vector<uint8_t> bytes = WriteDocument(plan);
+  std::vector<IntegrityEntry> entries;
+  for (const ItemPlan& item : plan.items)
+    entries.push_back({item.expectedStamp.size, Sha256Digest()});
+  std::vector<uint8_t> record =
+      EncodeIntegrityRecord(EncodeSignedPart(static_cast<uint32_t>(bytes.size()),
+                                             Sha256Of(bytes.data(), bytes.size()), entries),
+                            nullptr);
+  bytes.insert(bytes.end(), record.begin(), record.end());
+  SaveBytes(dir, name, bytes);
 }
 
 int main(int argc, char** argv) {
@@ -40,6 +62,8 @@ int main(int argc, char** argv) {
     plan.items.push_back(item);
   }
   Save(dir, "three_items.upd", plan);
+  SaveWithRecord(dir, "three_items_record.upd", plan);
+  SaveBytes(dir, "signed.upd", TrustData("signed.upd"));
   plan.stringForm = StringForm::wide;
   plan.longTags = true;
   plan.longCounts = true;

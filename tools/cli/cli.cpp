@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,19 @@ const char kHelp[] =
     "  --json             instead of the log lines and the closing text, print one JSON\n"
     "                     object per file entry and a summary object, one per line\n"
     "  --log FILE         also append every line, timestamped, to FILE\n"
+    "  --key FILE         require the update file to be signed by the public key in FILE\n"
+    "                     (a PEM public key, or the one-line text updpack keygen prints),\n"
+    "                     instead of the key the product recorded, if any\n"
     "  -h, --help         show this help\n"
     "  --version          print the version\n"
     "\n"
     "Components are named by their component name, exactly as the update file spells\n"
     "it; an unknown name is an error before anything runs.\n"
+    "\n"
+    "An update file with an integrity record is checked against its digests before\n"
+    "anything runs. When the product recorded its vendor's key (UpdateKey, beside\n"
+    "PathName) or --key gives one, the file must be signed by that key. What was checked\n"
+    "is said on standard error, and with --json in the summary's \"integrity\" object.\n"
     "\n" VARERI_CLI_DIRECTORY_HELP
     "\n"
     "Exit status:\n"
@@ -75,7 +84,8 @@ const char kHelp[] =
     "  1   check: files can be updated, and no error was found\n"
     "  2   errors were found; nothing was changed\n"
     "  3   the update stopped part-way: some files were replaced\n"
-    "  4   the update file could not be opened or read, or is not a supported update file\n"
+    "  4   the update file could not be opened or read, is damaged, is not a supported\n"
+    "      update file, or is not signed by the required key\n"
     "  64  wrong usage, an unknown component, or a log file that cannot be opened\n";
 
 struct Options {
@@ -87,10 +97,12 @@ struct Options {
   std::string windowsDir;
   std::string systemDir;
   std::string logPath;
+  std::string keyPath;
   bool dirGiven = false;
   bool windowsGiven = false;
   bool systemGiven = false;
   bool logGiven = false;
+  bool keyGiven = false;
   bool backup = false;
   bool json = false;
   std::vector<std::string> only;
@@ -113,6 +125,7 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
       {"--windows-dir", &options->windowsDir, &options->windowsGiven, nullptr},
       {"--system-dir", &options->systemDir, &options->systemGiven, nullptr},
       {"--log", &options->logPath, &options->logGiven, nullptr},
+      {"--key", &options->keyPath, &options->keyGiven, nullptr},
       {"--only", nullptr, nullptr, &options->only},
       {"--exclude", nullptr, nullptr, &options->exclude},
   };
@@ -181,7 +194,8 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
   // Paths of 256 characters and more are refused, never cut (a cut path names another
   // directory).
   for (const ValueOption& option : valueOptions) {
-    if (option.value && option.value != &options->logPath && option.value->size() >= kPathSize) {
+    if (option.value && option.value != &options->logPath && option.value != &options->keyPath &&
+        option.value->size() >= kPathSize) {
       return std::string(option.name) + " is longer than 255 characters";
     }
   }
@@ -199,6 +213,17 @@ const char* VerdictName(const EntryOutcome& outcome) {
     default:
       return "update";
   }
+}
+
+// What the load checked, for the summary on the error stream; "" for a file without an
+// integrity record, which runs as it always has.
+std::string IntegrityText(const IntegrityOutcome& integrity) {
+  if (!integrity.recordPresent) return std::string();
+  std::string text = "the update file matches the digests of its integrity record; ";
+  if (!integrity.isSigned) return text + "it is not signed";
+  text += "it is signed by key " + integrity.signer.Hex();
+  return text + (integrity.signatureVerified ? ", signature verified"
+                                             : ", not checked (no key recorded or given)");
 }
 
 std::string Plural(size_t n, const char* one, const char* many) {
@@ -250,6 +275,17 @@ class Session {
       }
       app_.productName = header.productName;
       app_.failureMessage = header.failureMessage;
+      app_.document.trust = RecordedTrust(header);
+      if (options_.keyGiven) {
+        std::ifstream key(options_.keyPath, std::ios::binary);
+        if (!key) return Refuse(kExitUsage, "cannot read the key file " + options_.keyPath);
+        // An empty file is read as empty text, which the load refuses as no key.
+        std::stringstream text;
+        text << key.rdbuf();
+        app_.document.trust.keyRequired = true;
+        app_.document.trust.keyText = text.str();
+        app_.document.trust.keyOrigin = "the key in " + options_.keyPath;
+      }
       app_.document.EnsureLoaded(*app_.updateFile);
 
       int status = Select();
@@ -380,6 +416,11 @@ class Session {
                            (options_.dirGiven ? "" : "; give it with --dir"));
       }
     }
+    std::string checked = IntegrityText(app_.document.integrity);
+    if (!checked.empty()) {
+      err_ << kProgram << ": " << checked << '\n';
+      log_.Note(checked);
+    }
     for (const std::string& problem : problems) {
       err_ << kProgram << ": " << problem << '\n';
       log_.Note("error: " + problem);
@@ -427,6 +468,18 @@ class Session {
         .Add("entries", static_cast<long>(record.entries.size()))
         .Add("errors", static_cast<long>(record.Errors()));
     if (options_.doUpdate) summary.Add("updated", static_cast<long>(record.Replaced()));
+    const IntegrityOutcome& integrity = app_.document.integrity;
+    if (integrity.recordPresent) {
+      JsonObject checked;
+      checked.Add("record", true).Add("digestsChecked", true).Add("signed", integrity.isSigned);
+      if (integrity.isSigned) {
+        checked.Add("keyId", integrity.signer.Hex());
+      } else {
+        checked.AddNull("keyId");
+      }
+      checked.Add("signatureVerified", integrity.signatureVerified);
+      summary.AddRaw("integrity", checked.Text());
+    }
     if (raised.empty()) {
       summary.Add("text", closing);
     } else {

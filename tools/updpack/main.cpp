@@ -13,6 +13,7 @@
 #include "pack.h"
 #include "platform/exceptions.h"
 #include "read_back.h"
+#include "signing.h"
 #include "vareri_version.h"
 
 #ifdef _WIN32
@@ -27,27 +28,40 @@
 namespace {
 
 const char kSynopsis[] =
-    "Usage: updpack build MANIFEST -o FILE.upd [--quiet]\n"
+    "Usage: updpack build MANIFEST -o FILE.upd [--sign KEY | --plain] [--quiet]\n"
     "       updpack list FILE.upd\n"
-    "       updpack verify FILE.upd\n"
+    "       updpack verify FILE.upd [--key PUBLIC]\n"
+    "       updpack sign FILE.upd --key KEY\n"
+    "       updpack keygen --private KEY --public PUBLIC\n"
     "       updpack init --new FOLDER --previous FOLDER... -o MANIFEST\n";
 
 const char kDetails[] =
     "\n"
-    "Builds update files and checks them.\n"
+    "Builds update files, signs them and checks them.\n"
     "\n"
     "Commands:\n"
     "  build    read the JSON manifest, stamp, compress and fingerprint every file it\n"
-    "           names, and write the update file (replaced only when complete)\n"
-    "  list     print the header and one line per file entry\n"
-    "  verify   expand every entry's stored contents and compare with its expected size;\n"
+    "           names, and write the update file (replaced only when complete) with an\n"
+    "           integrity record: SHA-256 digests of the file and of every new file\n"
+    "  list     print the header, the integrity record and one line per file entry\n"
+    "  verify   check the file against its digests, expand every entry's stored contents\n"
+    "           and compare with its expected size and digest, and check the signature;\n"
     "           exit status 0 only if all of them match\n"
+    "  sign     sign an update file (replacing an earlier signature), in place\n"
+    "  keygen   make a new ECDSA P-256 key pair and print the public key's one-line text,\n"
+    "           the text an installer records in the registry value UpdateKey\n"
     "  init     compare the new release's folder with the folders of earlier releases and\n"
     "           write a manifest of the files that changed, with \"<fill in: ...>\" texts\n"
     "           to replace before it builds; reports files added and removed\n"
     "\n"
     "Options:\n"
     "  -o, --output FILE   where build writes the update file, init the manifest\n"
+    "  --sign KEY          build: sign the update file with the private key KEY (PEM)\n"
+    "  --plain             build: no integrity record, the file as older tools wrote it\n"
+    "  --key KEY           sign: the private key (PEM); verify: the public key the file\n"
+    "                      must be signed by (PEM, or the one-line text)\n"
+    "  --private KEY       keygen: where the private key goes (keep it secret)\n"
+    "  --public PUBLIC     keygen: where the public key goes\n"
     "  --new FOLDER        init: the release the update brings\n"
     "  --previous FOLDER   init: a release customers may have installed (repeat it)\n"
     "  -q, --quiet         no progress lines\n"
@@ -96,7 +110,8 @@ std::string NativeName(const std::string& utf8) {
 std::string NativeName(const std::string& utf8) { return utf8; }
 #endif
 
-int Build(const std::string& manifestPath, const std::string& output, bool quiet) {
+int Build(const std::string& manifestPath, const std::string& output, bool quiet,
+          const std::string& signingKey, bool plain) {
   std::filesystem::path manifestName = std::filesystem::u8path(manifestPath);
   std::ifstream in(manifestName, std::ios::binary);
   if (!in) {
@@ -125,10 +140,38 @@ int Build(const std::string& manifestPath, const std::string& output, bool quiet
   report.warning = [](const std::string& line) {
     std::fprintf(stderr, "updpack: warning: %s\n", line.c_str());
   };
-  BuildUpdate(manifest, output, report);
+  BuildOptions options;
+  options.plain = plain;
+  std::unique_ptr<SigningKey> signer;
+  if (!signingKey.empty()) {
+    signer = SigningKey::Load(signingKey);
+    options.signer = signer.get();
+  }
+  BuildUpdate(manifest, output, report, options);
   if (!quiet) {
     std::fprintf(stderr, "updpack: wrote %s (%zu files)\n", output.c_str(), manifest.files.size());
   }
+  return 0;
+}
+
+// The public key a file must be signed by, from a file holding its PEM or one-line text.
+TrustRequirement KeyFromFile(const std::string& path) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  if (!in) throw PackError("cannot read the key " + path);
+  std::stringstream text;
+  text << in.rdbuf();
+  TrustRequirement trust;
+  trust.keyRequired = true;
+  trust.keyText = text.str();
+  trust.keyOrigin = "the key in " + path;
+  return trust;
+}
+
+int Keygen(const std::string& privatePath, const std::string& publicPath) {
+  PublicKey key = GenerateKeyPair(privatePath, publicPath);
+  std::printf("%s\n", key.Text().c_str());
+  std::fprintf(stderr, "updpack: wrote %s (keep it secret) and %s; key id %s\n",
+               privatePath.c_str(), publicPath.c_str(), key.Id().Hex().c_str());
   return 0;
 }
 
@@ -157,12 +200,34 @@ int Init(const InitOptions& options) {
 }
 
 int Run(const std::vector<std::string>& args) {
-  std::string command, input, output;
+  std::string command, input;
+  bool quiet = false, plain = false;
   InitOptions init;
-  bool quiet = false;
+  // The options that take a name, and the commands each belongs to.
+  struct NameOption {
+    const char* name;
+    const char* shortName;
+    const char* commands;
+    std::string value;
+  } options[] = {
+      {"--output", "-o", "build init", ""},  {"--sign", nullptr, "build", ""},
+      {"--key", nullptr, "sign verify", ""}, {"--private", nullptr, "keygen", ""},
+      {"--public", nullptr, "keygen", ""},
+  };
+  NameOption& output = options[0];
+  NameOption& sign = options[1];
+  NameOption& key = options[2];
+  NameOption& privateKey = options[3];
+  NameOption& publicKey = options[4];
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    bool valued = arg == "-o" || arg == "--output" || arg == "--new" || arg == "--previous";
+    NameOption* option = nullptr;
+    for (NameOption& candidate : options) {
+      if (arg == candidate.name || (candidate.shortName && arg == candidate.shortName)) {
+        option = &candidate;
+      }
+    }
+    bool valued = option || arg == "--new" || arg == "--previous";
     if (valued && i + 1 >= args.size()) return Usage(arg + " needs a name");
     if (arg == "-h" || arg == "--help") {
       std::fputs(kSynopsis, stdout);
@@ -171,14 +236,16 @@ int Run(const std::vector<std::string>& args) {
     } else if (arg == "--version") {
       std::printf("updpack %s\n", VARERI_VERSION);
       return 0;
-    } else if (arg == "-o" || arg == "--output") {
-      output = args[++i];
+    } else if (option) {
+      option->value = args[++i];
     } else if (arg == "--new") {
       init.newDirectory = args[++i];
     } else if (arg == "--previous") {
       init.previousDirectories.push_back(args[++i]);
     } else if (arg == "-q" || arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--plain") {
+      plain = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return Usage("unknown option " + arg);
     } else if (command.empty()) {
@@ -190,30 +257,52 @@ int Run(const std::vector<std::string>& args) {
     }
   }
   if (command.empty()) return Usage("no command given");
-  if (command != "build" && command != "list" && command != "verify" && command != "init") {
+  const std::string known = " build list verify sign keygen init ";
+  if (known.find(" " + command + " ") == std::string::npos) {
     return Usage("\"" + command + "\" is not a command");
   }
+  for (const NameOption& option : options) {
+    std::string commands = std::string(" ") + option.commands + " ";
+    if (!option.value.empty() && commands.find(" " + command + " ") == std::string::npos) {
+      return Usage(std::string(option.name) + " is only for " + option.commands);
+    }
+  }
+  if (plain && command != "build") return Usage("--plain is only for build");
   bool initOptions = !init.newDirectory.empty() || !init.previousDirectories.empty();
+  if (initOptions && command != "init") return Usage("--new and --previous are only for init");
   if (command == "init") {
     if (!input.empty()) return Usage("unexpected argument " + input);
     if (init.newDirectory.empty()) return Usage("init needs --new FOLDER");
     if (init.previousDirectories.empty()) return Usage("init needs at least one --previous FOLDER");
-    if (output.empty()) return Usage("init needs -o MANIFEST");
-    init.output = output;
+    if (output.value.empty()) return Usage("init needs -o MANIFEST");
+    init.output = output.value;
     return Init(init);
   }
-  if (initOptions) return Usage("--new and --previous are only for init");
+  if (command == "keygen") {
+    if (!input.empty()) return Usage("unexpected argument " + input);
+    if (privateKey.value.empty() || publicKey.value.empty()) {
+      return Usage("keygen needs --private KEY and --public PUBLIC");
+    }
+    return Keygen(privateKey.value, publicKey.value);
+  }
   if (input.empty()) return Usage(command + " needs a file");
   if (command == "build") {
-    if (output.empty()) return Usage("build needs -o FILE.upd");
-    return Build(input, output, quiet);
+    if (output.value.empty()) return Usage("build needs -o FILE.upd");
+    if (plain && !sign.value.empty()) return Usage("--plain leaves no record to sign");
+    return Build(input, output.value, quiet, sign.value, plain);
   }
-  if (!output.empty()) return Usage("-o is only for build and init");
   if (command == "list") {
     ListUpdate(NativeName(input), std::cout);
     return 0;
   }
-  return VerifyUpdate(NativeName(input), std::cout) ? 0 : 1;
+  if (command == "verify") {
+    TrustRequirement trust = key.value.empty() ? TrustRequirement() : KeyFromFile(key.value);
+    return VerifyUpdate(NativeName(input), std::cout, trust) ? 0 : 1;
+  }
+  if (key.value.empty()) return Usage("sign needs --key KEY");
+  SignUpdate(input, *SigningKey::Load(key.value));
+  if (!quiet) std::fprintf(stderr, "updpack: signed %s\n", input.c_str());
+  return 0;
 }
 
 int Main(const std::vector<std::string>& args) {

@@ -11,7 +11,9 @@
 #include "entry_checks.h"
 #include "fingerprint.h"
 #include "lz/szdd.h"
+#include "model/document.h"
 #include "release_file.h"
+#include "signing.h"
 
 namespace fs = std::filesystem;
 
@@ -38,7 +40,8 @@ std::vector<uint8_t> StoredContents(const std::vector<uint8_t>& data, char lastN
   return stored;
 }
 
-DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
+DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report,
+                        std::vector<IntegrityEntry>* contents) {
   DocumentPlan plan;
   plan.formatVersion = manifest.format;
   plan.description = manifest.description;
@@ -68,6 +71,8 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report) {
       throw PackError(field + ".new: " + file.newPath + " is empty; it cannot be shipped");
     }
     item.expectedStamp = StampOf(file.newPath, data, field + ".new", report);
+    if (contents)
+      contents->push_back({item.expectedStamp.size, Sha256Of(data.data(), data.size())});
     item.payload = StoredContents(data, file.name.back());
     if (item.payload.size() > kMaxStored) {
       throw PackError(field + ".new: " + file.newPath + " is too large for an update file");
@@ -120,8 +125,40 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
   }
 }
 
-void BuildUpdate(const Manifest& manifest, const std::string& outputPath,
-                 const PackReport& report) {
-  DocumentPlan plan = PlanUpdate(manifest, report);
-  WriteFileAtomically(outputPath, WriteDocument(plan));
+void AppendIntegrityRecord(std::vector<uint8_t>& document,
+                           const std::vector<IntegrityEntry>& contents, const SigningKey* signer) {
+  std::vector<uint8_t> signedPart = EncodeSignedPart(
+      static_cast<uint32_t>(document.size()), Sha256Of(document.data(), document.size()), contents);
+  IntegritySignature signature;
+  if (signer) signature = signer->Sign(Sha256Of(signedPart.data(), signedPart.size()));
+  std::vector<uint8_t> record = EncodeIntegrityRecord(signedPart, signer ? &signature : nullptr);
+  document.insert(document.end(), record.begin(), record.end());
+}
+
+void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const PackReport& report,
+                 const BuildOptions& options) {
+  std::vector<IntegrityEntry> contents;
+  DocumentPlan plan = PlanUpdate(manifest, report, &contents);
+  std::vector<uint8_t> bytes = WriteDocument(plan);
+  if (!options.plain) AppendIntegrityRecord(bytes, contents, options.signer);
+  WriteFileAtomically(outputPath, bytes);
+}
+
+void SignUpdate(const std::string& path, const SigningKey& signer) {
+  std::vector<uint8_t> bytes = ReadWholeFile(path, "sign");
+  IntegrityRecord record;
+  {
+    // The whole load's checks: a damaged file must not be blessed with a signature.
+    MemoryFile file(bytes, path);
+    if (!ReadIntegrityRecord(file, &record)) {
+      throw PackError(path + " has no integrity record to sign; build it again without --plain");
+    }
+    VEzorazEdo doc;
+    doc.EnsureLoaded(file);
+  }
+  IntegritySignature signature = signer.Sign(record.SignedDigest());
+  std::vector<uint8_t> signedRecord = EncodeIntegrityRecord(record.signedPart, &signature);
+  bytes.resize(record.bodyLength);
+  bytes.insert(bytes.end(), signedRecord.begin(), signedRecord.end());
+  WriteFileAtomically(path, bytes);
 }

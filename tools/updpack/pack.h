@@ -6,8 +6,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "archive/integrity_record.h"
 #include "manifest.h"
 #include "model/document_writer.h"
+
+class SigningKey;
 
 class PackError : public std::runtime_error {
  public:
@@ -23,13 +26,33 @@ struct PackReport {
 // every 1024-byte block reversed.
 std::vector<uint8_t> StoredContents(const std::vector<uint8_t>& data, char lastNameChar);
 
-// Reads every input named by `manifest` and returns the document to write.
+// Reads every input named by `manifest` and returns the document to write, and in `contents`
+// (when given) the size and digest of every entry's new file, in entry order.
 // Raises PackError for an input that cannot be read or does not fit the format.
-DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report);
+DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report,
+                        std::vector<IntegrityEntry>* contents = nullptr);
+
+// Appends the integrity record to `document` (the bytes of a whole update file without one):
+// the digest of everything before it and the entries' `contents`, signed by `signer` unless
+// it is null. Raises PackError.
+void AppendIntegrityRecord(std::vector<uint8_t>& document,
+                           const std::vector<IntegrityEntry>& contents, const SigningKey* signer);
 
 // Writes `bytes` to `path` through a temporary file in the same directory renamed into
 // place, so a failure never leaves a partial file under `path`. Raises PackError.
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// PlanUpdate, then WriteDocument, then WriteFileAtomically.
-void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const PackReport& report);
+struct BuildOptions {
+  bool plain = false;                  // no integrity record: the file as older tools wrote it
+  const SigningKey* signer = nullptr;  // sign the record with this key
+};
+
+// PlanUpdate, then WriteDocument and (unless `options.plain`) AppendIntegrityRecord, then
+// WriteFileAtomically.
+void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const PackReport& report,
+                 const BuildOptions& options = BuildOptions());
+
+// Signs the update file at `path` with `signer`, replacing any earlier signature, and rewrites
+// it through WriteFileAtomically. Refuses (PackError) a file without an integrity record;
+// raises what the load raises for a file that is damaged or malformed.
+void SignUpdate(const std::string& path, const SigningKey& signer);

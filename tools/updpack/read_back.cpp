@@ -64,10 +64,15 @@ class PayloadSource : public ByteSource {
   bool short_ = false;
 };
 
-class CountingSink : public ByteSink {
+// Counts and hashes what the expansion writes.
+class DigestSink : public ByteSink {
  public:
-  void Write(const uint8_t*, size_t count) override { written += count; }
+  void Write(const uint8_t* data, size_t count) override {
+    written += count;
+    hash.Update(data, count);
+  }
   uint64_t written = 0;
+  Sha256 hash;
 };
 
 // Opens `path` and refuses, in the updater's words, a file the updater would refuse.
@@ -97,6 +102,12 @@ void ListUpdate(const std::string& path, std::ostream& out) {
         << "\\" << doc.registryPath[2] << " (PathName)\n";
   }
   out << "Samples:           " << doc.sampleCount << " x " << doc.sampleLength << " bytes\n";
+  out << "Integrity record:  "
+      << (doc.integrity.recordPresent ? "yes (SHA-256 of the file and of every new file)" : "none")
+      << "\n";
+  out << "Signature:         "
+      << (doc.integrity.isSigned ? "by key " + doc.integrity.signer.Hex() : std::string("none"))
+      << "\n";
   out << "Files:             " << doc.items.size() << "\n";
   char line[512];
   std::snprintf(line, sizeof line, "  %-3s %-12s %-16s %-14s %-15s %10s %10s %4s %s\n", "#", "kind",
@@ -113,12 +124,46 @@ void ListUpdate(const std::string& path, std::ostream& out) {
   }
 }
 
-bool VerifyUpdate(const std::string& path, std::ostream& out) {
+bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequirement& trust) {
   std::unique_ptr<CFile> file = OpenUpdateFile(path);
+  // The document alone: the load's checks are made and reported one by one below.
+  file->SeekAbsolute(0);
   VEzorazEdo doc;
-  doc.EnsureLoaded(*file);
+  uint64_t documentLength;
+  {
+    ArchiveReader reader(*file, UpdateClassRegistry(), ArchiveReader::kBufferSize);
+    doc.ReadFields(reader);
+    documentLength = reader.Offset();
+    reader.Close();
+  }
   uint64_t length = file->Length();
   bool allGood = true;
+  auto failed = [&](const std::string& what, const CException& e) {
+    out << "  " << what << ": FAILED: " << e.what() << "\n";
+    allGood = false;
+  };
+
+  IntegrityRecord record;
+  bool present = false;
+  try {
+    present = ReadIntegrityRecord(*file, &record);
+    if (!present) {
+      CheckNoRecordCutShort(*file, documentLength);
+      out << "  integrity record: none, the file carries no checksums\n";
+    }
+  } catch (const CArchiveException& e) {
+    failed("integrity record", e);
+  }
+  if (present) {
+    try {
+      CheckBody(*file, record);
+      AttachContentDigests(record, documentLength, doc.items, 0);
+      out << "  integrity record: ok, the file matches its digest\n";
+    } catch (const CArchiveException& e) {
+      failed("integrity record", e);
+    }
+  }
+
   for (size_t i = 0; i < doc.items.size(); ++i) {
     const CUpdateItem& item = *doc.items[i];
     std::string verdict;
@@ -126,21 +171,39 @@ bool VerifyUpdate(const std::string& path, std::ostream& out) {
       verdict = "FAILED: the stored contents run past the end of the file";
     } else {
       PayloadSource source(*file, item.payloadOffset, item.payloadLength);
-      CountingSink sink;
+      DigestSink sink;
       SzddResult result = SzddExpand(source, sink);
       if (!result.ok || sink.written == 0) {
         verdict = "FAILED: the stored contents do not expand";
       } else if (sink.written != item.expectedStamp.size) {
         verdict = "FAILED: expands to " + std::to_string(sink.written) + " bytes, expected " +
                   std::to_string(item.expectedStamp.size);
+      } else if (item.hasContentDigest && sink.hash.Finish() != item.contentDigest) {
+        verdict = "FAILED: expands to other contents than the integrity record's digest";
       } else {
-        verdict = "ok, " + std::to_string(sink.written) + " bytes";
+        verdict = "ok, " + std::to_string(sink.written) + " bytes" +
+                  (item.hasContentDigest ? ", digest matches" : "");
       }
     }
     if (verdict.compare(0, 2, "ok") != 0) allGood = false;
     out << "  " << (i + 1) << " " << item.fileName << ": " << verdict << "\n";
   }
+
+  if (trust.keyRequired) {
+    try {
+      PublicKey key = RequiredKey(trust);
+      CheckSignature(present ? &record : nullptr, key, trust.keyOrigin);
+      out << "  signature: ok, by key " << key.Id().Hex() << "\n";
+    } catch (const CTrustException& e) {
+      failed("signature", e);
+    }
+  } else if (present && record.isSigned) {
+    out << "  signature: by key " << record.signature.signer.Hex()
+        << ", not checked (give the key with --key)\n";
+  } else {
+    out << "  signature: none\n";
+  }
   out << (allGood ? "All " + std::to_string(doc.items.size()) + " entries expand as expected.\n"
-                  : std::string("Some entries are damaged.\n"));
+                  : std::string("The update file failed verification.\n"));
   return allGood;
 }

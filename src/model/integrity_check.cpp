@@ -1,0 +1,95 @@
+#include "model/integrity_check.h"
+
+#include "archive/archive_exception.h"
+#include "platform/file_digest.h"
+
+namespace {
+
+[[noreturn]] void Damaged(const std::string& detail) {
+  throw CArchiveException(ArchiveCause::generic, std::string(), detail);
+}
+
+std::string Capitalized(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+  return text;
+}
+
+}  // namespace
+
+PublicKey RequiredKey(const TrustRequirement& trust) {
+  PublicKey key;
+  std::string problem = ParsePublicKey(trust.keyText, &key);
+  if (!problem.empty()) {
+    throw CTrustException(Capitalized(trust.keyOrigin) + " is not a valid key: " + problem + ".");
+  }
+  return key;
+}
+
+void CheckSignature(const IntegrityRecord* record, const PublicKey& key,
+                    const std::string& origin) {
+  std::string required = origin + " (" + key.Id().Hex() + ")";
+  if (!record || !record->isSigned) {
+    throw CTrustException("The update file is not signed, but " + required +
+                          " requires a signature: get the update file from its vendor.");
+  }
+  if (record->signature.signer != key.Id()) {
+    throw CTrustException("The update file is signed by another key (" +
+                          record->signature.signer.Hex() + "), not by " + required +
+                          ": get the update file from its vendor.");
+  }
+  if (!VerifySignature(key, record->SignedDigest(), record->signature.value)) {
+    throw CTrustException(
+        "The update file's signature does not match its contents: the file was changed after "
+        "it was signed. Get the update file again.");
+  }
+}
+
+void CheckBody(CFile& file, const IntegrityRecord& record) {
+  if (Sha256OfFile(file, 0, record.bodyLength) != record.bodyDigest) {
+    Damaged(
+        "Its contents differ from the checksum in its integrity record: get the update file "
+        "again.");
+  }
+}
+
+void AttachContentDigests(const IntegrityRecord& record, uint64_t documentLength,
+                          ObjectList<CUpdateItem>& items, size_t first) {
+  if (documentLength > record.bodyLength) {
+    Damaged("Its document runs " + std::to_string(documentLength - record.bodyLength) +
+            " bytes into its integrity record.");
+  }
+  size_t count = items.size() - first;
+  if (record.entries.size() != count) {
+    Damaged("Its integrity record lists " + std::to_string(record.entries.size()) +
+            " file entries; the update has " + std::to_string(count) + ".");
+  }
+  for (size_t k = 0; k < count; ++k) {
+    const CUpdateItem& item = *items[first + k];
+    if (record.entries[k].size != item.expectedStamp.size) {
+      Damaged("Its integrity record gives entry " + std::to_string(k + 1) + " (" + item.fileName +
+              ") " + std::to_string(record.entries[k].size) +
+              " bytes; the entry's new version has " + std::to_string(item.expectedStamp.size) +
+              ".");
+    }
+  }
+  for (size_t k = 0; k < count; ++k) {
+    items[first + k]->hasContentDigest = true;
+    items[first + k]->contentDigest = record.entries[k].digest;
+  }
+}
+
+void CheckNoRecordCutShort(CFile& file, uint64_t documentLength) {
+  uint8_t start[8];
+  size_t have = 0;
+  file.SeekAbsolute(documentLength);
+  while (have < sizeof start) {
+    size_t n = file.Read(start + have, sizeof start - have);
+    if (n == 0) break;
+    have += n;
+  }
+  if (LooksLikeRecordStart(start, have, documentLength)) {
+    Damaged(
+        "It ends inside its integrity record, which has been cut short: get the update file "
+        "again.");
+  }
+}

@@ -1,0 +1,60 @@
+// The window and a product that recorded its vendor's key: the signature is checked before
+// anything runs, a refusal is a message box saying why, and a good signature is silent.
+#include "support/trust_data.h"
+#include "vareri_fixture.h"
+
+namespace {
+
+class TrustGuiTest : public VareriGuiTest {
+ protected:
+  bool InstalledAre(const std::string& version) {
+    for (const char* name : {"TRUST.EXE", "TRUSTLIB.DLL"}) {
+      if (Installed(Win(std::string("APP\\") + name)) != TrustData(version + "/" + name)) {
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+TEST_F(TrustGuiTest, TheRecordedKeyDecidesBeforeAnythingRuns) {
+  // Where tests/data/trust/trust.json says the product records its directory and key.
+  const std::string key = "Software\\VareriTrustTest\\Product\\1.0";
+  for (const char* name : {"TRUST.EXE", "TRUSTLIB.DLL"}) {
+    Install(Win(std::string("APP\\") + name), TrustData(std::string("1.0/") + name));
+  }
+  updatePath_ = Win("trust.upd");
+  Install(updatePath_, TrustData("signed.upd"));
+  gui::WriteRegistryString(HKEY_LOCAL_MACHINE, key, "PathName", Win("APP"));
+  const struct {
+    std::string updateKey;
+    const char* says;
+  } refusals[] = {
+      {TrustText("other.pub"), "The update file is signed by another key ("},
+      {"vendor", "is not a valid key: it does not begin with"},
+  };
+  for (const auto& refusal : refusals) {
+    gui::WriteRegistryString(HKEY_LOCAL_MACHINE, key, "UpdateKey", refusal.updateKey);
+    Start(updatePath_);
+    HWND main = WaitForMain();
+    gui::MessageBoxInfo box = ClickForBox(main, IDC_UPDATE);
+    EXPECT_EQ(box.caption, "vareri");
+    EXPECT_EQ(box.icon, gui::BoxIcon::hand);
+    EXPECT_NE(box.text.find(refusal.says), std::string::npos) << box.text;
+    gui::AnswerMessageBox(box.window, IDOK);
+    EXPECT_TRUE(gui::ListBoxLines(gui::Control(main, IDC_LOG)).empty());
+    EXPECT_TRUE(InstalledAre("1.0"));
+    Close(main);
+  }
+  gui::WriteRegistryString(HKEY_LOCAL_MACHINE, key, "UpdateKey", TrustText("vendor.txt"));
+  Start(updatePath_);
+  HWND main = WaitForMain();
+  gui::MessageBoxInfo box = ClickForBox(main, IDC_UPDATE);
+  EXPECT_EQ(box.text, "Trust Test was sucessfully updated");
+  gui::AnswerMessageBox(box.window, IDOK);
+  EXPECT_TRUE(InstalledAre("1.1"));
+  Close(main);
+  gui::RemoveRegistryKey(HKEY_LOCAL_MACHINE, "Software\\VareriTrustTest");
+}
+
+}  // namespace

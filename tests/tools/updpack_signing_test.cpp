@@ -1,0 +1,101 @@
+// updpack and integrity records: build adds the record and nothing else (--plain leaves it
+// out), sign replaces a signature in place, keygen makes keys and never overwrites one, and
+// verify reports the signature. The Windows build cannot sign and says so.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "pack.h"
+#include "read_back.h"
+#include "signing.h"
+#include "support/temp_dir.h"
+#include "support/trust_data.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadAll(const std::string& path) {
+  std::unique_ptr<CFile> file = OpenForReading(path);
+  Bytes bytes(file->Length());
+  file->Read(bytes.data(), bytes.size());
+  return bytes;
+}
+
+// Verifies `path` requiring `trust`; the report, and whether it passed.
+std::pair<std::string, bool> Verify(const std::string& path, const TrustRequirement& trust) {
+  std::ostringstream report;
+  bool passed = VerifyUpdate(path, report, trust);
+  return {report.str(), passed};
+}
+
+TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
+  TempDir dir;
+  Manifest manifest = ParseManifest(TrustText("trust.json"), TrustDataPath(""));
+  std::string plainPath = dir.path() + "/plain.upd", path = dir.path() + "/trust.upd";
+  BuildOptions plain;
+  plain.plain = true;
+  BuildUpdate(manifest, plainPath, PackReport(), plain);
+  BuildUpdate(manifest, path, PackReport());
+  Bytes before = ReadAll(plainPath), after = ReadAll(path);
+  ASSERT_GT(after.size(), before.size());
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+  EXPECT_NE(Verify(path, TrustRequirement()).first.find("signature: none"), std::string::npos);
+  // A record whose digests are not the new files': verify expands and compares.
+  Bytes wrong = before;
+  Bytes record = EncodeIntegrityRecord(
+      EncodeSignedPart(static_cast<uint32_t>(before.size()), Sha256Of(before.data(), before.size()),
+                       {{5600, {}}, {3200, {}}}),
+      nullptr);
+  wrong.insert(wrong.end(), record.begin(), record.end());
+  std::string wrongPath = dir.Write("wrong.upd", wrong);
+  auto mismatch = Verify(wrongPath, TrustRequirement());
+  EXPECT_FALSE(mismatch.second);
+  EXPECT_NE(mismatch.first.find("1 TRUST.EXE: FAILED: expands to other contents"),
+            std::string::npos)
+      << mismatch.first;
+#ifdef _WIN32
+  try {
+    SigningKey::Load(TrustDataPath("vendor.key"));
+    ADD_FAILURE() << "the Windows build signed";
+  } catch (const PackError& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot sign"), std::string::npos) << e.what();
+  }
+  // It verifies what the Linux build signed.
+  EXPECT_TRUE(Verify(TrustDataPath("signed.upd"), RequireKeyIn("vendor.pub")).second);
+#else
+  // A key the openssl command made, then the vendor's in its place.
+  SignUpdate(path, *SigningKey::Load(TrustDataPath("other.key")));
+  EXPECT_TRUE(Verify(path, RequireKeyIn("other.pub")).second);
+  SignUpdate(path, *SigningKey::Load(TrustDataPath("vendor.key")));
+  EXPECT_EQ(ReadAll(path).size(), after.size() + 72);
+  auto other = Verify(path, RequireKeyIn("other.pub"));
+  EXPECT_FALSE(other.second);
+  EXPECT_NE(other.first.find("signature: FAILED: The update file is signed by another key"),
+            std::string::npos)
+      << other.first;
+  EXPECT_TRUE(Verify(path, RequireKeyIn("vendor.txt")).second);
+  EXPECT_THROW(SignUpdate(plainPath, *SigningKey::Load(TrustDataPath("vendor.key"))), PackError);
+  EXPECT_THROW(SigningKey::Load(TrustDataPath("vendor.pub")), PackError);
+
+  std::string newKey = dir.path() + "/new.key", newPub = dir.path() + "/new.pub";
+  PublicKey made = GenerateKeyPair(newKey, newPub);
+  EXPECT_THROW(GenerateKeyPair(newKey, dir.path() + "/another.pub"), PackError);
+  EXPECT_FALSE(fs::exists(dir.path() + "/another.pub"));
+  std::unique_ptr<SigningKey> key = SigningKey::Load(newKey);
+  BuildOptions signedBuild;
+  signedBuild.signer = key.get();
+  BuildUpdate(manifest, path, PackReport(), signedBuild);
+  EXPECT_TRUE(Verify(path, TrustRequirement{true, made.Text(), "the printed text"}).second);
+  Bytes pem = ReadAll(newPub);
+  EXPECT_TRUE(
+      Verify(path, TrustRequirement{true, std::string(pem.begin(), pem.end()), "new.pub"}).second);
+#endif
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+}
+
+}  // namespace
