@@ -1,6 +1,7 @@
 #include "engine/paths.h"
 
 #include <cstring>
+#include <initializer_list>
 
 std::string JoinedPath(const std::string& path, const std::string& name) {
   if (name.empty()) return path;
@@ -39,4 +40,21 @@ std::string LastComponent(const std::string& path) {
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool IsReservedDeviceName(const std::string& name) {
+  std::string base = name.substr(0, name.find_first_of(".:"));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (base == device) return true;
+  }
+  if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
+    return false;
+  }
+  // The superscript digits of the ANSI code page: 0xB9, 0xB2, 0xB3.
+  unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }

@@ -1,5 +1,6 @@
 #include "engine/engine_fixture.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -126,16 +127,15 @@ void EngineTest::Run(bool doUpdate) {
 
 std::vector<std::string> EngineTest::Leftovers() const {
   std::vector<std::string> found;
+  auto endsWith = [](const std::string& name, const char* end) {
+    size_t n = std::strlen(end);
+    return name.size() > n && name.compare(name.size() - n, n, end) == 0;
+  };
   for (const auto& entry : fs::recursive_directory_iterator(root_)) {
     std::string name = entry.path().filename().string();
-    if (name.rfind("UPD", 0) == 0 && name.size() > 4 &&
-        name.compare(name.size() - 4, 4, ".TMP") == 0) {
-      found.push_back(entry.path().string());
-    }
-    if (name.rfind("UPD", 0) == 0 && name.size() > 4 &&
-        name.compare(name.size() - 4, 4, ".tmp") == 0) {
-      found.push_back(entry.path().string());
-    }
+    bool payloadCopy =
+        name.rfind("UPD", 0) == 0 && (endsWith(name, ".TMP") || endsWith(name, ".tmp"));
+    if (payloadCopy || endsWith(name, "~UPD")) found.push_back(entry.path().string());
   }
   return found;
 }

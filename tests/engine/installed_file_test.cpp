@@ -159,7 +159,8 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
                                std::filesystem::perms::owner_read |
                                    std::filesystem::perms::group_read |
                                    std::filesystem::perms::others_read);
-  if (env_.OpenExclusive(Win("WIN\\SYSTEM\\R.DLL"), true)) {
+  FileCause why;
+  if (env_.OpenExclusive(Win("WIN\\SYSTEM\\R.DLL"), true, &why)) {
     // Root under Wine ignores the attribute; readonly_as_user.sh runs this test unprivileged.
     ASSERT_EQ(std::getenv("VARERI_EXPECT_READONLY"), nullptr)
         << "a read-only file opened for writing";
