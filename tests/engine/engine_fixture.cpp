@@ -63,8 +63,11 @@ void EngineTest::Install(const std::string& windowsPath, const Bytes& bytes) {
 }
 
 Bytes EngineTest::Installed(const std::string& windowsPath) const {
-  std::ifstream in(Native(windowsPath), std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(Native(windowsPath), std::ios::binary | std::ios::ate);
+  Bytes bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 bool EngineTest::Exists(const std::string& windowsPath) const {

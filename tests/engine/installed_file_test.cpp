@@ -1,4 +1,11 @@
 // Paths, version comparison, stamps and the fingerprint's sample check.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -41,6 +48,17 @@ TEST(JoinPath, OneBackslashAndNeverCut) {
   EXPECT_EQ(BackupName("D:\\APP\\A.DLL"), "D:\\APP\\A.DL_");
   EXPECT_EQ(LastComponent("D:\\APP\\A.DL_"), "A.DL_");
   EXPECT_EQ(LastComponent("A.DL_"), "A.DL_");
+}
+
+TEST(IsReservedDeviceName, DevicesWithOrWithoutExtensionInAnyCase) {
+  for (const char* name : {"NUL", "nul.txt", "Con", "PRN.DLL.BAK", "aux", "COM1", "com9.dll",
+                           "LPT3 .log", "NUL:", "CONIN$", "conout$.x", "COM\xB9", "LPT\xB2.TXT"}) {
+    EXPECT_TRUE(IsReservedDeviceName(name)) << name;
+  }
+  for (const char* name :
+       {"NULL", "A.NUL", "CON_", "COM10", "COMA", "LPT", "XCOM1", " NUL", "", "COM\xB4", "CONIN"}) {
+    EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+  }
 }
 
 TEST(CompareVersion, SignedAndMostSignificantFirst) {
@@ -151,6 +169,59 @@ TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
   EXPECT_EQ(SampleCheck(installed, updateFile, 0, 10, 1, 8), none);
 }
 
+TEST_F(InspectionTest, DevicesAndOtherNonFilesAreNotFound) {
+  std::vector<EntryPlan> devices;
+  for (const char* name : {"NUL", "nul.txt", "COM1", "Lpt3 .dll"}) {
+    EntryPlan e{name};
+    e.newBytes = MakeProgram(0x00010001, 0, 3000, 5);
+    devices.push_back(e);
+  }
+  Build(devices);
+  // A device's name is decided on before any call to the OS: none may come.
+  env_.FailCall(1, true);
+  Run(false);
+  EXPECT_FALSE(env_.fired) << env_.faultedOn;
+  env_.Heal();
+  ASSERT_EQ(log_.lines.size(), devices.size());
+  for (size_t i = 0; i < devices.size(); ++i) {
+    EXPECT_EQ(log_.lines[i], Win("APP\\" + devices[i].name) + " error [File Not Found]");
+    EXPECT_EQ(app_.record.entries[i].openCause, FileCause::invalidFile);
+  }
+
+  // Something else that is no disk file, under a name that could be a file's: opened
+  // without waiting, and refused.
+  EntryPlan other{"P.DLL"};
+  other.newBytes = MakeProgram(0x00010001, 0, 3000, 6);
+#ifdef _WIN32
+  std::string pipe = "vareri-" + std::to_string(GetCurrentProcessId());
+  other.name = pipe;
+  other.kind = 3;
+  other.directory = "\\\\.\\pipe";
+  std::vector<HANDLE> instances;
+  for (int i = 0; i < 4; ++i) {
+    instances.push_back(CreateNamedPipeA(("\\\\.\\pipe\\" + pipe).c_str(), PIPE_ACCESS_DUPLEX, 0,
+                                         PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr));
+    ASSERT_NE(instances.back(), INVALID_HANDLE_VALUE);
+  }
+  std::string path = "\\\\.\\pipe\\" + pipe;
+#else
+  std::string path = Win("APP\\P.DLL");
+  ASSERT_EQ(mkfifo(Native(path).c_str(), 0644), 0);
+  alarm(60);  // a check that waits for a writer ends the test instead of hanging it
+#endif
+  app_.document = VEzorazEdo();
+  app_.updateFile.reset();
+  Build({other});
+  Run(false);
+#ifdef _WIN32
+  for (HANDLE h : instances) CloseHandle(h);
+#else
+  alarm(0);
+#endif
+  EXPECT_EQ(log_.lines, std::vector<std::string>{path + " error [File Not Found]"});
+  EXPECT_EQ(app_.record.entries[0].openCause, FileCause::invalidFile);
+}
+
 TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
   Bytes old = MakeProgram(0x00010000, 0, 3000, 3);
   Install(Win("WIN\\SYSTEM\\R.DLL"), old);
@@ -175,6 +246,7 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
             std::vector<std::string>{
                 Win("WIN\\SYSTEM\\R.DLL") +
                 " error [Cannot Write, Check Read-Only Attribute or File Permissions]"});
+  EXPECT_EQ(app_.record.entries[0].openCause, FileCause::accessDenied);
   EXPECT_FALSE(app_.runOk);
 }
 
