@@ -610,6 +610,71 @@ TEST_F(CliTest, EntriesWhosePathsShareAPrefixKeepTheirOwnOutcomes) {
   EXPECT_EQ(update.err, "vareri-cli: the update found 1 error; no file was changed\n");
 }
 
+#if defined(_WIN32) && defined(VARERI_CLI_EXE)
+// The real program ended by TerminateProcess at moments spread over the replacement of a
+// large file, with renaming on: the installed name always holds a whole file, and the next
+// run removes what the killed one left and finishes.
+TEST_F(CliTest, KilledMidReplacementLeavesWholeFilesAndTheNextRunFinishes) {
+  oldA_ = MakeProgram(kV10, 5, 24 << 20, 1);
+  newA_ = MakeProgram(kV11, 0, (24 << 20) + 4000, 2);
+  EntryPlan a{"A.DLL"};
+  a.newBytes = newA_;
+  a.previous = {oldA_};
+  Build({a});
+  app_.updateFile.reset();
+  std::string exe = VARERI_CLI_EXE;
+  for (char& c : exe) {
+    if (c == '/') c = '\\';
+  }
+  if (exe[0] == '\\') exe = "Z:" + exe;
+  std::string command = "\"" + exe + "\" update \"" + updatePath_ + "\" --backup --dir \"" +
+                        Win("APP") + "\" --windows-dir \"" + Win("WIN") + "\"";
+  // Its temporary copy goes where Leftovers() looks.
+  ASSERT_TRUE(SetEnvironmentVariableA("TMP", Win("TEMP").c_str()));
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE nul =
+      CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  const std::string fresh = Win("APP\\A.DLL~UPD");
+  int midway = 0;
+  for (DWORD delay : {0, 40, 120, 200, 260, 320, 400}) {
+    Install(Win("APP\\A.DLL"), oldA_);
+    Install(Win("APP\\A.DL_"), Bytes{'e'});  // an earlier backup
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION process;
+    std::string line = command;
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                               &startup, &process));
+    // From the moment the new version is being made.
+    while (!Exists(fresh) && WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT) {
+    }
+    if (WaitForSingleObject(process.hProcess, delay) == WAIT_TIMEOUT) {
+      TerminateProcess(process.hProcess, 137);
+      WaitForSingleObject(process.hProcess, INFINITE);
+      ++midway;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string trial = "killed " + std::to_string(delay) + " ms in: ";
+    ASSERT_TRUE(Exists(Win("APP\\A.DLL"))) << trial;
+    Bytes now = Installed(Win("APP\\A.DLL"));
+    EXPECT_TRUE(now == oldA_ || now == newA_) << trial << "A.DLL is mixed";
+    Bytes backup = Installed(Win("APP\\A.DL_"));
+    EXPECT_TRUE(now == newA_ ? backup == oldA_ : (backup == Bytes{'e'} || backup.empty())) << trial;
+    Outcome next = Cli(Args("update", {"--backup"}));
+    EXPECT_EQ(next.status, kExitUpToDate) << trial << next.err;
+    EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_) << trial;
+    EXPECT_EQ(Installed(Win("APP\\A.DL_")), oldA_) << trial;
+    EXPECT_TRUE(Leftovers().empty()) << trial;
+  }
+  CloseHandle(nul);
+  SetEnvironmentVariableA("TMP", nullptr);
+  EXPECT_GT(midway, 2) << "the kills came after the update had finished";
+}
+#endif
+
 // The real program, started as a script starts it.
 TEST_F(CliTest, TheProgramRunsFromAScript) {
 #ifndef VARERI_CLI_EXE
