@@ -3,8 +3,34 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+uint64_t SwapBytes(uint64_t word) {
+  word = ((word & 0x00FF00FF00FF00FFull) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFull);
+  word = ((word & 0x0000FFFF0000FFFFull) << 16) | ((word >> 16) & 0x0000FFFF0000FFFFull);
+  return (word << 32) | (word >> 32);
+}
+
+}  // namespace
+
 void ReverseBytes(uint8_t* buffer, size_t count) {
-  if (count > 1) std::reverse(buffer, buffer + count);
+  // Every stored byte passes through here: eight at a time from both ends, each word's
+  // bytes swapped, is several times faster than one at a time.
+  size_t front = 0;
+  size_t back = count;
+  while (back - front >= 16) {
+    uint64_t head;
+    uint64_t tail;
+    std::memcpy(&head, buffer + front, 8);
+    std::memcpy(&tail, buffer + back - 8, 8);
+    head = SwapBytes(head);
+    tail = SwapBytes(tail);
+    std::memcpy(buffer + front, &tail, 8);
+    std::memcpy(buffer + back - 8, &head, 8);
+    front += 8;
+    back -= 8;
+  }
+  std::reverse(buffer + front, buffer + back);
 }
 
 void ReverseBlocks(std::vector<uint8_t>& bytes) {
