@@ -1,7 +1,5 @@
 // Inspection of installed files: where they are, whether they can be written, their
 // stamps, and whether one is a known previous version of the update's file.
-#include <cstring>
-
 #include "engine/paths.h"
 #include "engine/payload_order.h"
 #include "engine/run_context.h"
@@ -87,8 +85,9 @@ UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& 
   FileCause unrecorded = FileCause::none;
   FileCause& why = run.current ? run.current->openCause : unrecorded;
   // Decided before any OS call: a device's name reaches no file, and asking a device for
-  // a version or samples could wait forever.
-  if (IsReservedDeviceName(LastComponent(targetPath))) {
+  // a version or samples could wait forever. Windows takes '/' as a separator too.
+  std::string path = targetPath;
+  if (IsReservedDeviceName(path.substr(path.find_last_of("\\/") + 1))) {
     why = FileCause::invalidFile;
     return fileNotFound;
   }

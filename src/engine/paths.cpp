@@ -37,11 +37,6 @@ std::string LastComponent(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 bool IsReservedDeviceName(const std::string& name) {
   std::string base = name.substr(0, name.find_first_of(".:"));
   while (!base.empty() && base.back() == ' ') base.pop_back();

@@ -23,9 +23,6 @@ std::string BackupName(const std::string& path);
 // The text after the last backslash, or the whole path when it has none.
 std::string LastComponent(const std::string& path);
 
-// The text before the last backslash, or "" when there is none.
-std::string DirectoryOf(const std::string& path);
-
 // Whether `name` (one path component) is a name Windows keeps for a device: CON, PRN,
 // AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (also with a superscript 1, 2 or 3), in
 // any case, alone or before an extension or a colon, blanks after it included. Such a

@@ -1,5 +1,7 @@
 #include "engine/replace.h"
 
+#include <memory>
+
 #include "engine/paths.h"
 #include "engine/payload_order.h"
 #include "engine/run_context.h"
@@ -17,7 +19,7 @@ constexpr size_t kMarkedNameLength = 255 - (sizeof kNewFileMark - 1);
 class NewFileSink : public ByteSink {
  public:
   NewFileSink(CFile& file, bool hashed) : file_(file) {
-    if (hashed) hash_.reset(new Sha256);
+    if (hashed) hash_ = std::make_unique<Sha256>();
   }
   void Write(const uint8_t* data, size_t count) override {
     file_.Write(data, count);

@@ -171,7 +171,7 @@ TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
 
 TEST_F(InspectionTest, DevicesAndOtherNonFilesAreNotFound) {
   std::vector<EntryPlan> devices;
-  for (const char* name : {"NUL", "nul.txt", "COM1", "Lpt3 .dll"}) {
+  for (const char* name : {"NUL", "nul.txt", "COM1", "Lpt3 .dll", "SUB/AUX"}) {
     EntryPlan e{name};
     e.newBytes = MakeProgram(0x00010001, 0, 3000, 5);
     devices.push_back(e);
