@@ -44,9 +44,9 @@ class Env {
   virtual std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
                                                FileCause* why) = 0;
 
-  // Creates `path`, or empties it if it exists, for reading and writing with no sharing,
-  // readable by its owner only. Never follows a link at `path` nor empties a file that has
-  // other names. Returns null when the OS refuses.
+  // Creates `path`, or empties it if it exists, for reading and writing with no sharing
+  // (on POSIX readable by its owner only, never through a link at `path`, never emptying a
+  // file that has other names). Returns null when the OS refuses.
   virtual std::unique_ptr<CFile> CreateExclusive(const std::string& path) = 0;
 
   // Size, time and file version of `path` (see file_info.h). Never raises.

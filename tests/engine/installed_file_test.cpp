@@ -170,56 +170,40 @@ TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
 }
 
 TEST_F(InspectionTest, DevicesAndOtherNonFilesAreNotFound) {
-  std::vector<EntryPlan> devices;
-  for (const char* name : {"NUL", "nul.txt", "COM1", "Lpt3 .dll", "SUB/AUX"}) {
-    EntryPlan e{name};
-    e.newBytes = MakeProgram(0x00010001, 0, 3000, 5);
-    devices.push_back(e);
+  // Devices by name, decided before any call to the OS; then something else that is no
+  // disk file under a name that could be a file's, opened without waiting and refused.
+  std::vector<EntryPlan> entries;
+  for (const char* name : {"NUL", "nul.txt", "COM1", "Lpt3 .dll", "SUB/AUX", "P.DLL"}) {
+    entries.emplace_back(name);
   }
-  Build(devices);
-  // A device's name is decided on before any call to the OS: none may come.
-  env_.FailCall(1, true);
-  Run(false);
-  EXPECT_FALSE(env_.fired) << env_.faultedOn;
-  env_.Heal();
-  ASSERT_EQ(log_.lines.size(), devices.size());
-  for (size_t i = 0; i < devices.size(); ++i) {
-    EXPECT_EQ(log_.lines[i], Win("APP\\" + devices[i].name) + " error [File Not Found]");
-    EXPECT_EQ(app_.record.entries[i].openCause, FileCause::invalidFile);
-  }
-
-  // Something else that is no disk file, under a name that could be a file's: opened
-  // without waiting, and refused.
-  EntryPlan other{"P.DLL"};
-  other.newBytes = MakeProgram(0x00010001, 0, 3000, 6);
 #ifdef _WIN32
-  std::string pipe = "vareri-" + std::to_string(GetCurrentProcessId());
-  other.name = pipe;
-  other.kind = 3;
-  other.directory = "\\\\.\\pipe";
-  std::vector<HANDLE> instances;
-  for (int i = 0; i < 4; ++i) {
-    instances.push_back(CreateNamedPipeA(("\\\\.\\pipe\\" + pipe).c_str(), PIPE_ACCESS_DUPLEX, 0,
-                                         PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr));
-    ASSERT_NE(instances.back(), INVALID_HANDLE_VALUE);
+  std::string pipe = "\\\\.\\pipe\\vareri-" + std::to_string(GetCurrentProcessId());
+  entries.back() = EntryPlan{LastComponent(pipe), 3, "\\\\.\\pipe"};
+  std::vector<HANDLE> instances(3);  // one for each open
+  for (HANDLE& h : instances) {
+    h = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, 0, PIPE_UNLIMITED_INSTANCES, 0, 0, 0,
+                         nullptr);
   }
-  std::string path = "\\\\.\\pipe\\" + pipe;
 #else
-  std::string path = Win("APP\\P.DLL");
-  ASSERT_EQ(mkfifo(Native(path).c_str(), 0644), 0);
+  std::string pipe = Win("APP\\P.DLL");
+  ASSERT_EQ(mkfifo(Native(pipe).c_str(), 0644), 0);
   alarm(60);  // a check that waits for a writer ends the test instead of hanging it
 #endif
-  app_.document = VEzorazEdo();
-  app_.updateFile.reset();
-  Build({other});
+  Build(entries);
+  env_.FailCall(0, false);  // counts the calls
   Run(false);
 #ifdef _WIN32
   for (HANDLE h : instances) CloseHandle(h);
 #else
   alarm(0);
 #endif
-  EXPECT_EQ(log_.lines, std::vector<std::string>{path + " error [File Not Found]"});
-  EXPECT_EQ(app_.record.entries[0].openCause, FileCause::invalidFile);
+  EXPECT_EQ(env_.calls, 3) << "only the last entry reaches the OS: its identity, two opens";
+  ASSERT_EQ(log_.lines.size(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string path = i + 1 < entries.size() ? Win("APP\\" + entries[i].name) : pipe;
+    EXPECT_EQ(log_.lines[i], path + " error [File Not Found]");
+    EXPECT_EQ(app_.record.entries[i].openCause, FileCause::invalidFile) << path;
+  }
 }
 
 TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {

