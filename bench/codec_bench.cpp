@@ -11,11 +11,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "lz/lz_test_data.h"
 #include "lz/szdd.h"
+#include "platform/file.h"
 #include "platform/lz_expand.h"
 #include "support/temp_dir.h"
 
@@ -24,6 +26,40 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kCorpusCap = 50000000;
+
+// The engine's ends of an expansion: an open file read as a stream, a new file written.
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(CFile& file) : file_(file) {}
+  size_t Read(uint8_t* buffer, size_t count) override { return file_.Read(buffer, count); }
+
+ private:
+  CFile& file_;
+};
+
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(CFile& file) : file_(file) {}
+  void Write(const uint8_t* data, size_t count) override {
+    file_.Write(data, count);
+    written += count;
+  }
+  uint64_t written = 0;
+
+ private:
+  CFile& file_;
+};
+
+// Expands the SZDD file `source` into the new file `target`; the bytes written, or -1.
+int64_t ExpandFile(const std::string& source, const std::string& target) {
+  std::unique_ptr<CFile> in = OpenForReading(source);
+  std::unique_ptr<CFile> out = Env::Default().CreateExclusive(target);
+  if (!out) return -1;
+  FileSource reader(*in);
+  FileSink writer(*out);
+  if (ExpandStored(reader, "", writer) != ExpandOutcome::expanded) return -1;
+  return static_cast<int64_t>(writer.written);
+}
 
 struct Sample {
   std::string name;

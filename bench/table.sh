@@ -11,7 +11,8 @@ tee /dev/stderr | awk '
                  match($0, /mscompress [0-9.]+/); ms = substr($0, RSTART + 11, RLENGTH - 11) + 0
                  match($0, /ratio [0-9.]+\)/); theirs = substr($0, RSTART + 6, RLENGTH - 7) + 0 }
   /^update:/   { update = $2 + 0; match($0, /cp [0-9.]+/); ucp = substr($0, RSTART + 3, RLENGTH - 3) + 0
-                 match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0 }
+                 match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0
+                 match($0, /cp\+sync [0-9.]+/); usync = substr($0, RSTART + 8, RLENGTH - 8) + 0 }
   /^sha256:/   { sha = $2 + 0; match($0, /sha256sum [0-9.]+/); shasum = substr($0, RSTART + 10, RLENGTH - 10) + 0 }
   function row(name, value, unit, refname, ref, goal) {
     printf "%-28s %12s %-8s %-22s %12s %8s   %s\n", name, value, unit, refname, ref,
@@ -26,6 +27,7 @@ tee /dev/stderr | awk '
     if (compress) row("SZDD compress", compress, "MB/s", "mscompress", ms, ">= 10")
     if (compress) row("SZDD compressed size", ours, "of input", "mscompress", theirs, "<= 1")
     if (update)   row("update run (200 files)", update, "s", "cp of the same bytes", ucp, "<= 3")
+    if (usync)    row("update run (200 files)", update, "s", "cp + sync, same bytes", usync, "-")
     if (update)   row("update peak memory", rss, "MB", "limit", 16, "< 1")
     if (sha)      row("file digest check", sha, "MB/s", "sha256sum", shasum, ">= 1")
   }'

@@ -1,13 +1,12 @@
 // Inspection of installed files: where they are, whether they can be written, their
 // stamps, and whether one is a known previous version of the update's file.
-#include <cstring>
-
 #include "engine/paths.h"
 #include "engine/payload_order.h"
 #include "engine/run_context.h"
 #include "engine/sample_check.h"
 #include "engine/update_error.h"
 #include "model/document.h"
+#include "model/file_name.h"
 
 void CFileStamp::ReadFromFile(Env& env, const std::string& path) {
   FileIdentity identity = env.ReadFileIdentity(path);
@@ -55,26 +54,52 @@ void CUpdateItem::FormPath(const RunContext& run) {
   pathOk = CopyPath(targetPath, JoinedPath(path, fileName));
 }
 
-// Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath.
-static UpdateError OpenExclusively(Env& env, const char* path, std::unique_ptr<CFile>& file) {
-  file = env.OpenExclusive(path, true);
-  if (file) return none;
-  if (env.OpenExclusive(path, false)) return cannotWrite;
+// Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath. The
+// system's reason for a refusal goes to `why`: the write open's behind cannotWrite, the
+// read-only open's behind fileNotFound.
+static UpdateError OpenExclusively(Env& env, const char* path, std::unique_ptr<CFile>& file,
+                                   FileCause* why) {
+  file = env.OpenExclusive(path, true, why);
+  if (file) {
+    *why = FileCause::none;
+    return none;
+  }
+  FileCause writeCause = *why;
+  if (env.OpenExclusive(path, false, why)) {
+    *why = writeCause;
+    return cannotWrite;
+  }
   return fileNotFound;
 }
 
-UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file) {
-  installedStamp.ReadFromFile(*run.env, targetPath);
-  UpdateError rc = OpenExclusively(*run.env, targetPath, file);
-  if (rc != fileNotFound || directoryKind != kindSystem) return rc;
+bool CUpdateItem::FallbackPath(const RunContext& run, std::string* path) const {
   char fallback[kPathSize] = {};
   if (!CopyPath(fallback, run.installDir) || !JoinPath(fallback, "system") ||
       !JoinPath(fallback, fileName)) {
+    return false;
+  }
+  *path = fallback;
+  return true;
+}
+
+UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file) {
+  FileCause unrecorded = FileCause::none;
+  FileCause& why = run.current ? run.current->openCause : unrecorded;
+  // Decided before any OS call: a device's name reaches no file, and asking a device for
+  // a version or samples could wait forever. Windows takes '/' as a separator too.
+  std::string path = targetPath;
+  if (IsReservedDeviceName(path.substr(path.find_last_of("\\/") + 1))) {
+    why = FileCause::invalidFile;
     return fileNotFound;
   }
-  std::memcpy(targetPath, fallback, sizeof targetPath);
   installedStamp.ReadFromFile(*run.env, targetPath);
-  return OpenExclusively(*run.env, targetPath, file);
+  UpdateError rc = OpenExclusively(*run.env, targetPath, file, &why);
+  if (rc != fileNotFound || directoryKind != kindSystem) return rc;
+  std::string fallback;
+  if (!FallbackPath(run, &fallback)) return fileNotFound;
+  CopyPath(targetPath, fallback);
+  installedStamp.ReadFromFile(*run.env, targetPath);
+  return OpenExclusively(*run.env, targetPath, file, &why);
 }
 
 UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate) {

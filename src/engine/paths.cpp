@@ -1,6 +1,7 @@
 #include "engine/paths.h"
 
 #include <cstring>
+#include <initializer_list>
 
 std::string JoinedPath(const std::string& path, const std::string& name) {
   if (name.empty()) return path;
@@ -34,9 +35,4 @@ std::string BackupName(const std::string& path) {
 std::string LastComponent(const std::string& path) {
   size_t slash = path.rfind('\\');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }

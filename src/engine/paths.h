@@ -22,6 +22,3 @@ std::string BackupName(const std::string& path);
 
 // The text after the last backslash, or the whole path when it has none.
 std::string LastComponent(const std::string& path);
-
-// The text before the last backslash, or "" when there is none.
-std::string DirectoryOf(const std::string& path);

@@ -6,91 +6,116 @@
 #include "engine/payload_order.h"
 #include "engine/run_context.h"
 #include "model/update_item.h"
+#include "platform/sha256.h"
+
+namespace {
+
+constexpr char kNewFileMark[] = "~UPD";
+// Longest file name that keeps a name with the mark within 255 characters.
+constexpr size_t kMarkedNameLength = 255 - (sizeof kNewFileMark - 1);
+
+// Where the expansion writes: the new file, with the bytes counted and, when the entry
+// carries a digest, hashed on their way.
+class NewFileSink : public ByteSink {
+ public:
+  NewFileSink(CFile& file, bool hashed) : file_(file) {
+    if (hashed) hash_ = std::make_unique<Sha256>();
+  }
+  void Write(const uint8_t* data, size_t count) override {
+    file_.Write(data, count);
+    if (hash_) hash_->Update(data, count);
+    written_ += count;
+  }
+  uint64_t written() const { return written_; }
+  Sha256Digest Digest() { return hash_->Finish(); }
+
+ private:
+  CFile& file_;
+  std::unique_ptr<Sha256> hash_;
+  uint64_t written_ = 0;
+};
+
+// Makes the entry's new version in `fresh` next to the target: expanded, checked against
+// the entry's size and digest, and flushed. Returns none, cannotCreateTemp or
+// cannotDecompress; raises what reading the update file raises.
+UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
+                           const std::string& tempDirectory, TempFile& fresh) {
+  fresh.Adopt(NewFileName(item.targetPath));
+  std::unique_ptr<CFile> file = env.CreateExclusive(fresh.path());
+  if (!file) return cannotDecompress;
+  StoredContents stored(updateFile, item.payloadOffset, item.payloadLength);
+  NewFileSink sink(*file, item.hasContentDigest);
+  ExpandOutcome expanded = env.ExpandPayload(stored, tempDirectory, sink);
+  if (expanded == ExpandOutcome::noTempFile) return cannotCreateTemp;
+  if (expanded != ExpandOutcome::expanded || stored.cutShort() || sink.written() == 0 ||
+      sink.written() != item.expectedStamp.size) {
+    return cannotDecompress;
+  }
+  if (item.hasContentDigest && sink.Digest() != item.contentDigest) return cannotDecompress;
+  file->Flush();
+  return none;
+}
+
+}  // namespace
 
 void TempFile::Remove() {
   if (!path_.empty()) env_.RemoveFile(path_);
   path_.clear();
 }
 
-UpdateError ExtractPayload(Env& env, CFile& updateFile, uint32_t offset, uint32_t size,
-                           TempFile& temp) {
-  updateFile.SeekAbsolute(offset);
-  std::string directory = env.TempDirectory();
-  if (directory.empty()) return cannotCreateTemp;
-  std::string name = env.CreateTempFile(directory, "UPD");
-  if (name.empty()) return cannotCreateTemp;
-  temp.Adopt(name);
-  std::unique_ptr<CFile> out = env.CreateExclusive(name);
-  if (!out) return cannotCreateTemp;
-  // 64 blocks per read and write: the blocks are still reversed one by one, the file
-  // calls are fewer.
-  constexpr size_t kChunk = 64 * kPayloadBlockSize;
-  std::unique_ptr<uint8_t[]> chunk(new uint8_t[kChunk]);
-  uint32_t left = size;
-  while (left > 0) {
-    size_t want = left < kChunk ? left : kChunk;
-    size_t got = 0;
-    while (got < want) {
-      size_t n = updateFile.Read(chunk.get() + got, want - got);
-      if (n == 0) return cannotDecompress;  // the update file ends inside the payload
-      got += n;
-    }
-    for (size_t at = 0; at < want; at += kPayloadBlockSize) {
-      ReverseBytes(chunk.get() + at, want - at < kPayloadBlockSize ? want - at : kPayloadBlockSize);
-    }
-    out->Write(chunk.get(), want);
-    left -= static_cast<uint32_t>(want);
-  }
-  return none;
-}
-
-UpdateError ExpandFile(Env& env, const std::string& source, const std::string& target,
-                       uint32_t expectedSize) {
-  std::string directory = DirectoryOf(target);
-  TempFile expanded(env);
-  std::string name = env.CreateTempFile(directory.empty() ? "." : directory, "UPD");
-  if (name.empty()) return cannotDecompress;
-  expanded.Adopt(name);
-  int64_t written = env.ExpandFile(source, name);
-  if (written <= 0 || static_cast<uint64_t>(written) != expectedSize) return cannotDecompress;
-  if (!env.ReplaceFile(name, target)) return cannotDecompress;
-  expanded.Release();
-  return none;
+std::string NewFileName(const std::string& target) {
+  size_t slash = target.rfind('\\');
+  size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return target.substr(0, name) + target.substr(name, kMarkedNameLength) + kNewFileMark;
 }
 
 UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, bool renamePrevious, RunContext& run) {
   Env& env = *run.env;
   EntryOutcome unrecorded;
   EntryOutcome& outcome = run.current ? *run.current : unrecorded;
-  TempFile payload(env);
-  UpdateError rc = ExtractPayload(env, updateFile, payloadOffset, payloadLength, payload);
-  if (rc != none) return rc;
-  std::string target = targetPath;
   std::string backup;
   if (renamePrevious) {
-    backup = BackupName(target);
+    backup = BackupName(targetPath);
     // A name ending in '_' is its own backup name: deleting "the old backup" would
     // delete the installed file.
-    if (backup == target) return cannotRename;
-    env.RemoveFile(backup);
-    if (!env.RenameFile(target, backup)) return cannotRename;
+    if (backup == targetPath) return cannotRename;
+  }
+  std::string tempDirectory = env.TempDirectory();
+  if (tempDirectory.empty()) return cannotCreateTemp;
+  TempFile fresh(env);
+  UpdateError rc = MakeNewVersion(env, updateFile, *this, tempDirectory, fresh);
+  if (rc != none) return rc;
+  // An earlier backup is replaced this way; one that cannot be deleted makes the backup
+  // step fail.
+  if (renamePrevious) env.RemoveFile(backup);
+  switch (env.ReplaceWithBackup(fresh.path(), targetPath, backup)) {
+    case ReplaceOutcome::replaced:
+      break;
+    case ReplaceOutcome::backupFailed:
+      return cannotRename;
+    case ReplaceOutcome::failed:
+      return cannotDecompress;
+    case ReplaceOutcome::targetLost:
+      outcome.restoreFailed = true;
+      outcome.backup = backup;
+      return cannotDecompress;
+  }
+  fresh.Release();
+  if (renamePrevious) {
     run.AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
     outcome.backup = backup;
-  }
-  rc = ExpandFile(env, payload.path(), target, expectedStamp.size);
-  payload.Remove();
-  if (rc != none) {
-    // Put the previous version back where it was.
-    if (!backup.empty()) {
-      if (env.RenameFile(backup, target)) {
-        outcome.backup.clear();
-      } else {
-        outcome.restoreFailed = true;
-      }
-    }
-    return rc;
   }
   outcome.replaced = true;
   run.AddLine("Updated File %s", targetPath);
   return none;
+}
+
+void CUpdateItem::RemoveLeftovers(RunContext& run) {
+  FormPath(run);
+  if (!pathOk) return;
+  run.env->RemoveFile(NewFileName(targetPath));
+  std::string fallback;
+  if (directoryKind == kindSystem && FallbackPath(run, &fallback)) {
+    run.env->RemoveFile(NewFileName(fallback));
+  }
 }

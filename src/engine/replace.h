@@ -1,14 +1,14 @@
-// Replacing one installed file: the stored contents go to a temporary file in their
-// original order, are expanded next to the target, and replace it in one step.
+// Replacing one installed file: the stored contents are expanded into a new file next to
+// the target, checked and flushed, and the new file takes the target's place in one step,
+// the backup made in that same step. Whatever fails, the target holds a whole file.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "engine/update_error.h"
 #include "platform/env.h"
 
-// A temporary file removed when the holder goes, whatever happened (exceptions too).
+// A file of ours, removed when the holder goes, whatever happened (exceptions too).
 class TempFile {
  public:
   explicit TempFile(Env& env) : env_(env) {}
@@ -27,16 +27,7 @@ class TempFile {
   std::string path_;
 };
 
-// Copies `size` stored bytes at `offset` of `updateFile` into a new temporary file
-// ("UPD" prefix, in the temporary-files directory), reversing each 1024-byte block.
-// Returns none, cannotCreateTemp (no temporary file could be made) or cannotDecompress
-// (the update file ends inside the payload). Raises what the file layer raises; `temp`
-// removes the file in every case when it goes.
-UpdateError ExtractPayload(Env& env, CFile& updateFile, uint32_t offset, uint32_t size,
-                           TempFile& temp);
-
-// Expands `source` onto `target` through a new file in the target's directory that
-// replaces the target only when it holds exactly `expectedSize` bytes. Returns none or
-// cannotDecompress; on failure the target is as it was.
-UpdateError ExpandFile(Env& env, const std::string& source, const std::string& target,
-                       uint32_t expectedSize);
+// The name of the new version next to `target` until it takes the target's place: the
+// target's name followed by "~UPD" (its file name cut to 251 characters), which fits
+// wherever the target fits and marks the file as ours, so a later run may remove it.
+std::string NewFileName(const std::string& target);

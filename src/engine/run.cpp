@@ -75,6 +75,10 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   run.log->Clear();
   EnsureLoaded(updateFile);
   run.record.entries.resize(items.size());
+  // What a run that was killed may have left goes before this one starts.
+  if (doUpdate) {
+    for (auto& item : items) item->RemoveLeftovers(run);
+  }
   CurrentEntry guard(run);
   for (size_t k = 0; k < items.size(); ++k) {
     CUpdateItem& item = *items[k];

@@ -8,15 +8,20 @@
 #include <vector>
 
 #include "engine/update_error.h"
+#include "platform/exceptions.h"
 
 struct EntryOutcome {
-  bool reached = false;            // the first pass came to this entry
-  bool selected = false;           // it took part in the run
-  bool inspected = false;          // its installed file was compared: `verdict` is this run's
-  uint16_t verdict = 0;            // Verdict, valid when `inspected`
-  UpdateError error = none;        // the code of the entry's error line; none without one
-  int errorPass = 0;               // 1: the check found the error; 2: the replacement failed
-  bool replaced = false;           // the new version is in place
+  bool reached = false;      // the first pass came to this entry
+  bool selected = false;     // it took part in the run
+  bool inspected = false;    // its installed file was compared: `verdict` is this run's
+  uint16_t verdict = 0;      // Verdict, valid when `inspected`
+  UpdateError error = none;  // the code of the entry's error line; none without one
+  int errorPass = 0;         // 1: the check found the error; 2: the replacement failed
+  FileCause openCause = FileCause::none;  // the system's reason the installed file would not
+                                          // open as the error says (fileNotFound, cannotWrite):
+                                          // fileNotFound, sharingViolation, accessDenied,
+                                          // invalidFile (not a disk file), ...
+  bool replaced = false;                  // the new version is in place
   std::string backup;              // full path of the kept previous version, when one was kept
   bool restoreFailed = false;      // a failed replacement could not put the file back
   std::vector<std::string> lines;  // the log lines written for it, in order

@@ -7,24 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/byte_stream.h"
+
 // "SZDD" 88 F0 27 33, then mode 'A', the missing last character of the name and the
 // unpacked length (DWORD): 14 header bytes.
 constexpr uint8_t kSzddSignature[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 constexpr size_t kSzddHeaderSize = 14;
-
-// A stream of input bytes. Read returns how many bytes it put into `buffer` (0 at the end).
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  virtual size_t Read(uint8_t* buffer, size_t count) = 0;
-};
-
-// A stream of output bytes. Write takes all `count` bytes or raises.
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  virtual void Write(const uint8_t* data, size_t count) = 0;
-};
 
 class MemorySource : public ByteSource {
  public:

@@ -30,7 +30,8 @@ std::string FoldedName(const std::string& text) {
 }
 
 bool IsReservedDeviceName(const std::string& name) {
-  std::string base = FoldedName(name.substr(0, name.find('.')));
+  // The name before its extension or stream: "NUL.TXT" and "COM1:x" are devices too.
+  std::string base = FoldedName(name.substr(0, name.find_first_of(".:")));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (base == device) return true;
@@ -38,9 +39,9 @@ bool IsReservedDeviceName(const std::string& name) {
   if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) {
     return false;
   }
-  // 1 to 9, and the superscripts 1, 2 and 3 of Windows-1252, which Windows reserves too.
+  // 0 to 9, and the superscripts 1, 2 and 3 of Windows-1252, which Windows reserves too.
   unsigned char digit = static_cast<unsigned char>(base[3]);
-  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 std::string FileNameProblem(const std::string& name) {

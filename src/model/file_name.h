@@ -10,9 +10,10 @@
 // another file), and reserved device names with or without an extension.
 std::string FileNameProblem(const std::string& name);
 
-// Whether `name`, with or without an extension, opens a device instead of a file:
-// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 (and COM/LPT with a superscript
-// digit), in any case, with spaces before the extension ignored as Windows ignores them.
+// Whether `name` (one path component) opens a device instead of a file: CON, PRN, AUX,
+// NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9 (also with a superscript 1, 2 or 3), in any case,
+// alone or before an extension or a colon, blanks before them ignored as Windows ignores
+// them. "NUL.TXT" opens the null device.
 bool IsReservedDeviceName(const std::string& name);
 
 // `text` as Windows compares file names: the letters of Windows-1252 in upper case, every

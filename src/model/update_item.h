@@ -46,8 +46,14 @@ class CUpdateItem : public CObject {
 
   // Fills `installedStamp` and opens the installed file exclusively for reading and
   // writing into `file`. Returns none, cannotWrite (opens for reading only) or
-  // fileNotFound; a kind-1 entry falls back to installDir\system\fileName.
+  // fileNotFound (also for a device's name, decided before anything is read); a kind-1
+  // entry falls back to installDir\system\fileName. The system's reason for a refused
+  // open goes to the entry's outcome.
   UpdateError OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file);
+
+  // The kind-1 fallback path, installDir\system\fileName, into `path`. False, storing
+  // nothing, when it would exceed 255 characters.
+  bool FallbackPath(const RunContext& run, std::string* path) const;
 
   // First pass of a run: forms the path and, for a selected entry, inspects the
   // installed file and sets `verdict`; samples are compared by the parameters of `doc`.
@@ -63,6 +69,11 @@ class CUpdateItem : public CObject {
   // Lays the stored new contents onto `targetPath`, keeping the previous version under
   // its backup name when `renamePrevious` is on. Never leaves a half-written target.
   UpdateError ReplaceFile(CFile& updateFile, bool renamePrevious, RunContext& run);
+
+  // Removes the file an interrupted update may have left next to this entry's installed
+  // file (the new version while it was made, engine/replace.h NewFileName), under the
+  // fallback path too for a kind-1 entry. Forms `targetPath`.
+  void RemoveLeftovers(RunContext& run);
 
   // Read from the file.
   std::string componentName;

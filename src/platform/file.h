@@ -35,6 +35,11 @@ class CFile {
   // Writes all `count` bytes at the current position. Raises CFileException if the OS
   // refuses (a full disk among others) or the file was opened for reading only.
   virtual void Write(const void* data, size_t count);
+
+  // Makes what was written durable: on the disk, not only in the system's cache, before
+  // the file is given its final name. Raises CFileException if the OS refuses. Files that
+  // are never written have nothing to flush.
+  virtual void Flush() {}
 };
 
 // Opens `path` for reading with no sharing: no other open of the file, for reading or

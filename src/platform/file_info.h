@@ -13,5 +13,6 @@ struct FileIdentity {
 };
 
 // Reads the directory entry and the version resource of `path`. Missing or unreadable
-// version information gives version 0.0; a missing file gives found = false. Never raises.
+// version information gives version 0.0; a missing file, and on Windows a name that opens
+// as anything but a disk file (a device, a pipe), give found = false. Never raises.
 FileIdentity ReadFileIdentity(const std::string& path);

@@ -1,13 +1,15 @@
-// The platform's LZ expansion of one file onto another, as the engine replaces files.
+// The platform's LZ expansion of stored contents, as the engine replaces files: the
+// system's lz32 in the Windows backend, the portable SZDD expander natively.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-// Expands the SZDD file `source` (or copies it, when it has no SZDD signature) onto
-// `target`, which is created or emptied. Returns the number of bytes written, greater
-// than 0 on success; 0 or negative when an open, the expansion or a write failed (as the
-// platform's CopyLZFile does). Never raises.
-// The backends differ on one damaged case: a file holding the signature but fewer than
-// 14 header bytes fails on POSIX (as SzddExpand refuses it) and is copied by Windows.
-int64_t ExpandFile(const std::string& source, const std::string& target);
+#include "platform/byte_stream.h"
+#include "platform/env.h"
+
+// Expands `stored` (an SZDD file, or any other bytes, which are copied unchanged) into
+// `out`, as Env::ExpandPayload describes; lz32 reads a file, so the Windows backend first
+// copies `stored` to a temporary file in `tempDirectory`.
+// The backends differ on one damaged case: contents holding the signature but fewer than
+// 14 header bytes fail on POSIX (as SzddExpand refuses them) and are copied by Windows.
+ExpandOutcome ExpandStored(ByteSource& stored, const std::string& tempDirectory, ByteSink& out);

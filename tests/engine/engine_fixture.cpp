@@ -1,5 +1,6 @@
 #include "engine/engine_fixture.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -62,8 +63,11 @@ void EngineTest::Install(const std::string& windowsPath, const Bytes& bytes) {
 }
 
 Bytes EngineTest::Installed(const std::string& windowsPath) const {
-  std::ifstream in(Native(windowsPath), std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(Native(windowsPath), std::ios::binary | std::ios::ate);
+  Bytes bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 bool EngineTest::Exists(const std::string& windowsPath) const {
@@ -126,16 +130,15 @@ void EngineTest::Run(bool doUpdate) {
 
 std::vector<std::string> EngineTest::Leftovers() const {
   std::vector<std::string> found;
+  auto endsWith = [](const std::string& name, const char* end) {
+    size_t n = std::strlen(end);
+    return name.size() > n && name.compare(name.size() - n, n, end) == 0;
+  };
   for (const auto& entry : fs::recursive_directory_iterator(root_)) {
     std::string name = entry.path().filename().string();
-    if (name.rfind("UPD", 0) == 0 && name.size() > 4 &&
-        name.compare(name.size() - 4, 4, ".TMP") == 0) {
-      found.push_back(entry.path().string());
-    }
-    if (name.rfind("UPD", 0) == 0 && name.size() > 4 &&
-        name.compare(name.size() - 4, 4, ".tmp") == 0) {
-      found.push_back(entry.path().string());
-    }
+    bool payloadCopy =
+        name.rfind("UPD", 0) == 0 && (endsWith(name, ".TMP") || endsWith(name, ".tmp"));
+    if (payloadCopy || endsWith(name, "~UPD")) found.push_back(entry.path().string());
   }
   return found;
 }

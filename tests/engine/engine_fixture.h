@@ -55,7 +55,7 @@ class EngineTest : public ::testing::Test {
              const std::function<void(DocumentPlan&)>& tweak = nullptr);
   // Runs a check or an update the way the main window does.
   void Run(bool doUpdate);
-  // Temporary files left anywhere under the root.
+  // Temporary files left anywhere under the root: payload copies and new versions.
   std::vector<std::string> Leftovers() const;
 
   TempDir dir_;

@@ -1,12 +1,18 @@
-// Every platform call of an update run made to fail in turn, once and from then on: after
-// each trial every installed file must be wholly its old or wholly its new version, and no
-// temporary file may stay unless deleting it was what failed.
+// Every platform call of an update run made to fail in turn, once and from then on, and
+// the process killed at each of them: after each trial every installed file must be wholly
+// its old or wholly its new version, a kept backup wholly the previous version, and no
+// temporary file may stay unless deleting it was what failed (or the process died).
 #include "engine/engine_fixture.h"
 
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
+
+#include <cstdio>
 
 namespace {
 
@@ -17,8 +23,9 @@ class FaultLoopTest : public EngineTest {
   void SetUp() override {
     for (int i = 0; i < 3; ++i) {
       names_.push_back(std::string(1, static_cast<char>('A' + i)) + ".DLL");
-      old_.push_back(MakeProgram(kV10, 0, 3000 + 1500 * i, 10 + i));
-      fresh_.push_back(MakeProgram(kV11, 0, 3500 + 1700 * i, 20 + i));
+      size_t extra = i == 1 ? bigExtra_ : 0;
+      old_.push_back(MakeProgram(kV10, 0, 3000 + 1500 * i + extra, 10 + i));
+      fresh_.push_back(MakeProgram(kV11, 0, 3500 + 1700 * i + extra, 20 + i));
     }
     std::vector<EntryPlan> entries;
     for (int i = 0; i < 3; ++i) {
@@ -30,16 +37,19 @@ class FaultLoopTest : public EngineTest {
     Build(entries);
   }
 
-  void Reset(bool renamePrevious) {
+  // Puts the old files back and opens the update file, its calls counted when `counted`.
+  void Reset(bool renamePrevious, bool counted = true) {
     // What an earlier trial could not delete is not this trial's doing.
     for (const std::string& left : Leftovers()) std::filesystem::remove(left);
     for (int i = 0; i < 3; ++i) {
       Install(Win("APP\\" + names_[i]), old_[i]);
-      std::filesystem::remove(Native(Win("APP\\" + BackupOf(i))));
+      // An earlier update's backup, which a new backup replaces.
+      Install(Win("APP\\" + BackupOf(i)), kEarlier);
     }
     app_.document = VEzorazEdo();
     app_.updateFile.reset();
-    app_.updateFile = env_.Wrap(OpenForReading(Native(updatePath_)));
+    app_.updateFile = OpenForReading(Native(updatePath_));
+    if (counted) app_.updateFile = env_.Wrap(std::move(app_.updateFile));
     pendingRename_ = renamePrevious;
   }
 
@@ -61,24 +71,28 @@ class FaultLoopTest : public EngineTest {
     }
   }
 
-  void CheckInstallation(const std::string& trial) {
+  void CheckInstallation(const std::string& trial, bool killed = false) {
     for (int i = 0; i < 3; ++i) {
       std::string target = Win("APP\\" + names_[i]);
-      if (!Exists(target)) {
-        // Only when even moving the backup back failed: the previous version is whole
-        // under its backup name.
-        EXPECT_TRUE(pendingRename_) << trial << names_[i] << " is gone";
-        EXPECT_EQ(Installed(Win("APP\\" + BackupOf(i))), old_[i]) << trial << names_[i];
-        continue;
-      }
+      ASSERT_TRUE(Exists(target)) << trial << names_[i] << " is gone";
       Bytes now = Installed(target);
       EXPECT_TRUE(now == old_[i] || now == fresh_[i]) << trial << names_[i] << " is mixed";
+      // The backup step: a new version with renaming on has its previous one kept whole;
+      // otherwise the backup is the earlier one, or gone to make room for the new.
+      std::string backup = Win("APP\\" + BackupOf(i));
+      if (pendingRename_ && now == fresh_[i]) {
+        EXPECT_EQ(Installed(backup), old_[i]) << trial << BackupOf(i);
+      } else if (Exists(backup)) {
+        EXPECT_EQ(Installed(backup), kEarlier) << trial << BackupOf(i);
+      }
     }
-    if (!env_.removeFailed) {
+    if (!env_.removeFailed && !killed) {
       EXPECT_TRUE(Leftovers().empty()) << trial << "temporary files left";
     }
   }
 
+  const Bytes kEarlier = Bytes(100, 'e');
+  size_t bigExtra_ = 0;  // bytes more in B.DLL
   std::vector<std::string> names_;
   std::vector<Bytes> old_, fresh_;
   bool pendingRename_ = false;
@@ -109,6 +123,53 @@ TEST_F(FaultLoopTest, EveryFailingCallLeavesWholeFiles) {
       EXPECT_GT(trials, 30) << "too few calls to be an update run";
     }
   }
+}
+
+class KillTest : public FaultLoopTest {
+  void SetUp() override {
+    bigExtra_ = 2 << 20;
+    FaultLoopTest::SetUp();
+  }
+};
+
+TEST_F(KillTest, KilledAnywhereLeavesWholeFilesAndTheNextRunFinishes) {
+  long kills = 0;
+  for (long n = 1;; ++n) {
+    // Killed at every call to the OS, and at every write of the new versions: reads of
+    // the update file lie between those writes.
+    Reset(true, false);
+    std::fflush(nullptr);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      env_.KillAtCall(n);
+      Trial();
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    ASSERT_TRUE(killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+    std::string trial = "killed at call " + std::to_string(n) + ": ";
+    CheckInstallation(trial, true);
+    struct stat st;  // a new version is private until it takes its place
+    EXPECT_TRUE(stat(Native(Win("APP\\B.DLL~UPD")).c_str(), &st) != 0 ||
+                (st.st_mode & 0777) == 0600)
+        << trial;
+    // The next run removes what the killed one left and finishes the update.
+    app_.document = VEzorazEdo();
+    app_.updateFile.reset();
+    app_.updateFile = OpenForReading(Native(updatePath_));
+    Trial();
+    EXPECT_TRUE(app_.runOk) << trial << log_.lines.back();
+    CheckInstallation(trial);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(Installed(Win("APP\\" + names_[i])), fresh_[i]) << trial << names_[i];
+    }
+    if (HasFailure() || !killed) break;
+    ++kills;
+  }
+  EXPECT_GT(kills, 30) << "too few calls to be an update run";
 }
 
 TEST_F(FaultLoopTest, DiskFullWhileExpandingLeavesTheTargetAlone) {

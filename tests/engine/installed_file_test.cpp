@@ -1,4 +1,11 @@
 // Paths, version comparison, stamps and the fingerprint's sample check.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -7,6 +14,7 @@
 #include "engine/paths.h"
 #include "engine/sample_check.h"
 #include "fingerprint.h"
+#include "model/file_name.h"
 
 namespace {
 
@@ -41,6 +49,18 @@ TEST(JoinPath, OneBackslashAndNeverCut) {
   EXPECT_EQ(BackupName("D:\\APP\\A.DLL"), "D:\\APP\\A.DL_");
   EXPECT_EQ(LastComponent("D:\\APP\\A.DL_"), "A.DL_");
   EXPECT_EQ(LastComponent("A.DL_"), "A.DL_");
+}
+
+TEST(IsReservedDeviceName, DevicesWithOrWithoutExtensionInAnyCase) {
+  for (const char* name :
+       {"NUL", "nul.txt", "Con", "PRN.DLL.BAK", "aux", "COM1", "com9.dll", "LPT3 .log", "LPT0",
+        "NUL:", "CONIN$", "conout$.x", "COM\xB9", "LPT\xB2.TXT"}) {
+    EXPECT_TRUE(IsReservedDeviceName(name)) << name;
+  }
+  for (const char* name :
+       {"NULL", "A.NUL", "CON_", "COM10", "COMA", "LPT", "XCOM1", " NUL", "", "COM\xB4", "CONIN"}) {
+    EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+  }
 }
 
 TEST(CompareVersion, SignedAndMostSignificantFirst) {
@@ -151,6 +171,43 @@ TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
   EXPECT_EQ(SampleCheck(installed, updateFile, 0, 10, 1, 8), none);
 }
 
+TEST_F(InspectionTest, DevicesAndOtherNonFilesAreNotFound) {
+  // Devices by name, decided before any call to the OS; then something else that is no
+  // disk file under a name that could be a file's, opened without waiting and refused.
+  std::vector<EntryPlan> entries;
+  for (const char* name : {"NUL", "nul.txt", "COM1", "Lpt3 .dll", "SUB/AUX", "P.DLL"}) {
+    entries.emplace_back(name);
+  }
+#ifdef _WIN32
+  std::string pipe = "\\\\.\\pipe\\vareri-" + std::to_string(GetCurrentProcessId());
+  entries.back() = EntryPlan{LastComponent(pipe), 3, "\\\\.\\pipe"};
+  std::vector<HANDLE> instances(3);  // one for each open
+  for (HANDLE& h : instances) {
+    h = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, 0, PIPE_UNLIMITED_INSTANCES, 0, 0, 0,
+                         nullptr);
+  }
+#else
+  std::string pipe = Win("APP\\P.DLL");
+  ASSERT_EQ(mkfifo(Native(pipe).c_str(), 0644), 0);
+  alarm(60);  // a check that waits for a writer ends the test instead of hanging it
+#endif
+  Build(entries);
+  env_.FailCall(0, false);  // counts the calls
+  Run(false);
+#ifdef _WIN32
+  for (HANDLE h : instances) CloseHandle(h);
+#else
+  alarm(0);
+#endif
+  EXPECT_EQ(env_.calls, 3) << "only the last entry reaches the OS: its identity, two opens";
+  ASSERT_EQ(log_.lines.size(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string path = i + 1 < entries.size() ? Win("APP\\" + entries[i].name) : pipe;
+    EXPECT_EQ(log_.lines[i], path + " error [File Not Found]");
+    EXPECT_EQ(app_.record.entries[i].openCause, FileCause::invalidFile) << path;
+  }
+}
+
 TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
   Bytes old = MakeProgram(0x00010000, 0, 3000, 3);
   Install(Win("WIN\\SYSTEM\\R.DLL"), old);
@@ -159,7 +216,8 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
                                std::filesystem::perms::owner_read |
                                    std::filesystem::perms::group_read |
                                    std::filesystem::perms::others_read);
-  if (env_.OpenExclusive(Win("WIN\\SYSTEM\\R.DLL"), true)) {
+  FileCause why;
+  if (env_.OpenExclusive(Win("WIN\\SYSTEM\\R.DLL"), true, &why)) {
     // Root under Wine ignores the attribute; readonly_as_user.sh runs this test unprivileged.
     ASSERT_EQ(std::getenv("VARERI_EXPECT_READONLY"), nullptr)
         << "a read-only file opened for writing";
@@ -174,6 +232,7 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
             std::vector<std::string>{
                 Win("WIN\\SYSTEM\\R.DLL") +
                 " error [Cannot Write, Check Read-Only Attribute or File Permissions]"});
+  EXPECT_EQ(app_.record.entries[0].openCause, FileCause::accessDenied);
   EXPECT_FALSE(app_.runOk);
 }
 

@@ -2,10 +2,23 @@
 // replacement can fail without leaving a half-written or lost installed file.
 #include "engine/replace.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// windows.h names ReplaceFileA so; CUpdateItem::ReplaceFile is called below.
+#undef ReplaceFile
+#else
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
+#include "engine/paths.h"
 #include "engine/payload_order.h"
+#include "platform/sha256.h"
 
 namespace {
 
@@ -26,9 +39,20 @@ class ReplaceTest : public EngineTest {
   EntryPlan entry_;
 };
 
-TEST_F(ReplaceTest, ExtractReversesEachBlockOnItsOwn) {
+// Reads all of `stored` in requests of `first` bytes, then `next` bytes at a time.
+Bytes ReadAll(StoredContents& stored, size_t first, size_t next) {
+  Bytes all;
+  Bytes buffer(std::max(first, next));
+  for (size_t want = first;; want = next) {
+    size_t n = stored.Read(buffer.data(), want);
+    if (n == 0) return all;
+    all.insert(all.end(), buffer.begin(), buffer.begin() + n);
+  }
+}
+
+TEST(StoredContents, ReversesEachBlockOnItsOwn) {
   // The stored order pinned by hand: 1,500 bytes c[0..1499] are stored as c[1023]..c[0],
-  // then c[1499]..c[1024]. The build tool's helper writes it, extraction undoes it.
+  // then c[1499]..c[1024]. The build tool's helper writes it, the reader undoes it.
   Bytes c(1500);
   for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 13 + i / 256);
   Bytes pinned;
@@ -38,34 +62,33 @@ TEST_F(ReplaceTest, ExtractReversesEachBlockOnItsOwn) {
   ReverseBlocks(written);
   EXPECT_EQ(written, pinned);
   MemoryFile pinnedUpdate(pinned);
-  TempFile pinnedTemp(env_);
-  ASSERT_EQ(ExtractPayload(env_, pinnedUpdate, 0, 1500, pinnedTemp), none);
-  EXPECT_EQ(Installed(pinnedTemp.path()), c);
+  StoredContents pinnedContents(pinnedUpdate, 0, 1500);
+  EXPECT_EQ(ReadAll(pinnedContents, 14, 131072), c);
 
-  // Sizes around the block and around the 64 KiB the extraction reads at a time.
-  for (uint32_t size : {1u, 1023u, 1024u, 1025u, 2048u, 2049u, 65536u, 70000u}) {
+  // Sizes around the block; the expander's requests (a header, then large reads) and
+  // requests that cut blocks anywhere.
+  for (uint32_t size : {1u, 1023u, 1024u, 1025u, 2048u, 2049u, 70000u}) {
     Bytes stored(size + 7);
     for (size_t i = 0; i < stored.size(); ++i) stored[i] = static_cast<uint8_t>(i * 7 + i / 256);
-    MemoryFile update(stored);
-    TempFile temp(env_);
-    ASSERT_EQ(ExtractPayload(env_, update, 7, size, temp), none);
     Bytes want(stored.begin() + 7, stored.end());
     ReverseBlocks(want);
-    EXPECT_EQ(Installed(temp.path()), want) << size;
+    for (size_t first : {14, 700, 4096}) {
+      MemoryFile update(stored);
+      StoredContents contents(update, 7, size);
+      EXPECT_EQ(ReadAll(contents, first, first == 14 ? 131072 : first), want) << size;
+      EXPECT_FALSE(contents.cutShort());
+    }
     if (size == 1025) {
       EXPECT_EQ(want[1024], stored[7 + 1024]);  // a lone last byte stays where it is
     }
-    std::string path = temp.path();
-    temp.Remove();
-    EXPECT_FALSE(Exists(path));
   }
-  // Size 0 leaves an empty file; an update file that ends inside the payload is refused.
+  // Size 0 gives nothing; an update file that ends inside the contents ends the stream.
   MemoryFile update(Bytes(100, 1));
-  TempFile empty(env_);
-  EXPECT_EQ(ExtractPayload(env_, update, 0, 0, empty), none);
-  EXPECT_TRUE(Installed(empty.path()).empty());
-  TempFile cut(env_);
-  EXPECT_EQ(ExtractPayload(env_, update, 50, 1000, cut), cannotDecompress);
+  StoredContents empty(update, 0, 0);
+  EXPECT_TRUE(ReadAll(empty, 14, 100).empty());
+  StoredContents cut(update, 50, 1000);
+  ReadAll(cut, 14, 100);
+  EXPECT_TRUE(cut.cutShort());
 }
 
 TEST_F(ReplaceTest, EmptyPayloadCannotBeDecompressed) {
@@ -161,11 +184,137 @@ TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+TEST_F(ReplaceTest, TheNewVersionMustHaveTheEntrysDigest) {
+  OneEntry();
+  Build({entry_});
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
+  CUpdateItem& item = *app_.document.items[0];
+  item.hasContentDigest = true;
+  item.contentDigest = Sha256Of(fresh_.data(), fresh_.size());
+  item.contentDigest.bytes[31] ^= 1;
+  Run(true);
+  EXPECT_EQ(log_.lines,
+            std::vector<std::string>{Win("APP\\A.DLL") +
+                                     " error [Cannot Decompress. UPD may be corrupted]"});
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  EXPECT_FALSE(Exists(Win("APP\\A.DL_")));
+  EXPECT_TRUE(Leftovers().empty());
+  item.contentDigest.bytes[31] ^= 1;
+  Run(true);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), fresh_);
+}
+
+TEST_F(ReplaceTest, TheNewVersionKeepsTheReplacedFilesIdentity) {
+  OneEntry();
+  Build({entry_});
+  std::string target = Win("APP\\A.DLL");
+#ifdef _WIN32
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), kept));
+  Run(true);
+  EXPECT_EQ(Installed(target), fresh_);
+  EXPECT_EQ(GetFileAttributesA(target.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept);
+#else
+  // Mode and owner. A user who may not give the file away keeps no set-user-id bit, which
+  // would make it run as him; his own group keeps its bit.
+  const struct {
+    mode_t mode;
+    bool asNobody;
+    mode_t want;
+  } cases[] = {
+      {0600, false, 0600}, {0755, false, 0755}, {02750, false, 02750}, {06777, true, 02777}};
+  bool root = geteuid() == 0;
+  std::filesystem::permissions(root_, std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
+  std::filesystem::permissions(Native(Win("APP")), std::filesystem::perms::all);
+  for (const auto& c : cases) {
+    if (c.asNobody && !root) continue;
+    Install(target, old_);
+    ASSERT_EQ(root ? chown(Native(target).c_str(), 4321, 0) : 0, 0);
+    ASSERT_EQ(chmod(Native(target).c_str(), c.mode), 0);  // after chown, which clears set-id
+    const gid_t member[] = {0};
+    ASSERT_TRUE(!c.asNobody || (!setgroups(1, member) && !setegid(65534) && !seteuid(65534)));
+    Run(true);
+    ASSERT_TRUE(!c.asNobody || (!seteuid(0) && !setegid(0) && !setgroups(0, nullptr)));
+    EXPECT_EQ(Installed(target), fresh_) << log_.lines.back();
+    struct stat st;
+    ASSERT_EQ(stat(Native(target).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.want);
+    EXPECT_TRUE(!root || st.st_uid == (c.asNobody ? 65534u : 4321u)) << st.st_uid;
+  }
+#endif
+}
+
+TEST_F(ReplaceTest, TargetsOf254CharactersUpdate) {
+  // Directories under APP that make the target's path 254 characters long: lz32's own
+  // opens stop at 127, and the new file next to the target needs 258.
+  OneEntry("L.DLL");
+  std::string relative(254 - Win("APP\\L.DLL").size() - 1, 'd');
+  for (size_t at = 60; at + 1 < relative.size(); at += 61) relative[at] = '\\';
+  std::string target = Win("APP\\" + relative + "\\L.DLL");
+  ASSERT_EQ(target.size(), 254u);
+  Install(target, old_);
+  entry_.directory = relative;
+  Build({entry_});
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
+  Run(true);
+  EXPECT_TRUE(app_.record.entries[0].replaced) << log_.lines.back();
+  EXPECT_EQ(Installed(target), fresh_);
+  EXPECT_EQ(Installed(BackupName(target)), old_);
+}
+
+TEST_F(ReplaceTest, AnUpdateRunRemovesWhatAnInterruptedOneLeft) {
+  OneEntry();
+  EntryPlan system{"S.DLL", 1};
+  EntryPlan other{"O.DLL"};
+  other.selected = 0;
+  Build({entry_, system, other});
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.items[1]->selected = false;  // S.DLL is nowhere
+  const std::vector<std::string> ours = {"APP\\A.DLL~UPD", "WIN\\SYSTEM\\S.DLL~UPD",
+                                         "APP\\system\\S.DLL~UPD", "APP\\O.DLL~UPD"};
+  const std::vector<std::string> theirs = {"APP\\A.DLL~UPD2", "APP\\B.DLL~UPD", "TEMP\\UPD1.TMP"};
+  for (const auto& name : ours) Install(Win(name), {'o'});
+  for (const auto& name : theirs) Install(Win(name), {'t'});
+  Run(false);  // a check changes nothing on disk
+  for (const auto& name : ours) EXPECT_TRUE(Exists(Win(name))) << name;
+  Run(true);
+  EXPECT_EQ(log_.lines.front(), "Updated File " + Win("APP\\A.DLL"));
+  for (const auto& name : ours) EXPECT_FALSE(Exists(Win(name))) << name;
+  for (const auto& name : theirs) EXPECT_TRUE(Exists(Win(name))) << name;
+}
+
+TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
+  // Windows documents failures of ReplaceFileA that leave the target's name empty.
+  class Losing : public TestEnv {
+    using TestEnv::TestEnv;
+    ReplaceOutcome ReplaceWithBackup(const std::string&, const std::string&,
+                                     const std::string&) override {
+      return ReplaceOutcome::targetLost;
+    }
+  } losing(Win("TEMP\\"));
+  OneEntry();
+  Build({entry_});
+  app_.env = &losing;
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = true;
+  Run(true);
+  EXPECT_EQ(log_.lines.back(),
+            Win("APP\\A.DLL") + " error [Cannot Decompress. UPD may be corrupted]");
+  EXPECT_TRUE(app_.record.entries[0].restoreFailed);
+  EXPECT_EQ(app_.record.entries[0].backup, Win("APP\\A.DL_"));
+  EXPECT_TRUE(Leftovers().empty());
+}
+
 TEST_F(ReplaceTest, UnusableTemporaryFolder) {
   OneEntry();
   Build({entry_});
   app_.document.EnsureLoaded(*app_.updateFile);
   env_.tempOverride = Win("NO\\SUCH\\FOLDER\\");
+#ifdef _WIN32
+  // lz32 reads a copy of the contents from the temporary-files folder.
   for (bool rename : {false, true}) {
     app_.document.renamePrevious = rename;
     Run(true);
@@ -177,6 +326,12 @@ TEST_F(ReplaceTest, UnusableTemporaryFolder) {
     EXPECT_FALSE(Exists(Win("APP\\A.DL_")));  // the previous version was not moved either
     EXPECT_TRUE(Leftovers().empty());
   }
+#else
+  // The portable expander streams the contents: no temporary folder is needed.
+  Run(true);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win("APP\\A.DLL")});
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), fresh_);
+#endif
 }
 
 TEST_F(ReplaceTest, UnknownKindAndOverlongPathsAreNotFound) {

@@ -164,6 +164,7 @@ TEST_F(RunTest, SystemEntryFallsBackToTheInstallationsSystemFolder) {
   Run(true);
   EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win("APP\\system\\S.DLL")});
   EXPECT_EQ(Installed(Win("APP\\system\\S.DLL")), fresh);
+  EXPECT_EQ(app_.record.entries[0].openCause, FileCause::none);  // the fallback opened
   holder.reset();
   EXPECT_EQ(Installed(Win("WIN\\SYSTEM\\S.DLL")), old);
 }
@@ -173,6 +174,7 @@ TEST_F(RunTest, FileHeldOpenElsewhereIsNotFound) {
   std::unique_ptr<CFile> holder = OpenForReading(Native(Win("APP\\A.DLL")));
   Run(false);
   EXPECT_EQ(log_.lines[0], Win("APP\\A.DLL") + " error [File Not Found]");
+  EXPECT_EQ(app_.record.entries[0].openCause, FileCause::sharingViolation);
   EXPECT_FALSE(app_.runOk);
 }
 

@@ -1,5 +1,11 @@
 #include "support/test_env.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#endif
+
 #include "platform/exceptions.h"
 
 namespace {
@@ -32,6 +38,10 @@ class FaultyFile : public CFile {
     Check("Writing");
     inner_->Write(data, count);
   }
+  void Flush() override {
+    Check("Flushing");
+    inner_->Flush();
+  }
 
  private:
   void Check(const char* what) {
@@ -47,6 +57,13 @@ class FaultyFile : public CFile {
 
 bool TestEnv::Fault(const char* what) {
   ++calls;
+  if (calls == killAt_) {
+#ifdef _WIN32
+    ::TerminateProcess(::GetCurrentProcess(), kKilledCode);
+#else
+    ::raise(SIGKILL);
+#endif
+  }
   if (failAt_ == 0) return false;
   if (calls == failAt_ || (sticky_ && calls > failAt_)) {
     if (!fired) faultedOn = what;
@@ -61,9 +78,13 @@ std::unique_ptr<CFile> TestEnv::Wrap(std::unique_ptr<CFile> file) {
   return std::make_unique<FaultyFile>(std::move(file), *this);
 }
 
-std::unique_ptr<CFile> TestEnv::OpenExclusive(const std::string& path, bool forWriting) {
-  if (Fault("OpenExclusive")) return nullptr;
-  return Wrap(inner_.OpenExclusive(path, forWriting));
+std::unique_ptr<CFile> TestEnv::OpenExclusive(const std::string& path, bool forWriting,
+                                              FileCause* why) {
+  if (Fault("OpenExclusive")) {
+    *why = FileCause::hardIO;
+    return nullptr;
+  }
+  return Wrap(inner_.OpenExclusive(path, forWriting, why));
 }
 
 std::unique_ptr<CFile> TestEnv::CreateExclusive(const std::string& path) {
@@ -81,11 +102,6 @@ std::string TestEnv::TempDirectory() {
   return tempOverride.empty() ? temp_ : tempOverride;
 }
 
-std::string TestEnv::CreateTempFile(const std::string& directory, const char* prefix) {
-  if (Fault("CreateTempFile")) return std::string();
-  return inner_.CreateTempFile(directory, prefix);
-}
-
 bool TestEnv::RemoveFile(const std::string& path) {
   if (Fault("RemoveFile")) {
     removeFailed = true;
@@ -94,17 +110,14 @@ bool TestEnv::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
-bool TestEnv::RenameFile(const std::string& from, const std::string& to) {
-  if (Fault("RenameFile")) return false;
-  return inner_.RenameFile(from, to);
+ExpandOutcome TestEnv::ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
+                                     ByteSink& out) {
+  if (Fault("ExpandPayload")) return ExpandOutcome::failed;
+  return inner_.ExpandPayload(stored, tempDirectory, out);
 }
 
-bool TestEnv::ReplaceFile(const std::string& from, const std::string& to) {
-  if (Fault("ReplaceFile")) return false;
-  return inner_.ReplaceFile(from, to);
-}
-
-int64_t TestEnv::ExpandFile(const std::string& source, const std::string& target) {
-  if (Fault("ExpandFile")) return 0;
-  return inner_.ExpandFile(source, target);
+ReplaceOutcome TestEnv::ReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                          const std::string& backup) {
+  if (Fault("ReplaceWithBackup")) return ReplaceOutcome::failed;
+  return inner_.ReplaceWithBackup(newFile, target, backup);
 }

@@ -1,6 +1,7 @@
 // An Env for tests: the real backend with its own temporary-files directory, and the
-// option to make one chosen call fail (the Nth, once or from then on), including the
-// reads, writes and moves of the files it hands out.
+// option to make one chosen call fail (the Nth, once or from then on), or to end the
+// process abruptly at it, including the reads, writes, moves and flushes of the files it
+// hands out.
 #pragma once
 
 #include <string>
@@ -22,19 +23,27 @@ class TestEnv : public Env {
     faultedOn.clear();
   }
   void Heal() { failAt_ = 0; }
+  // Ends the process at call number `n` as a kill would (SIGKILL natively, TerminateProcess
+  // with exit code kKilledCode on Windows): nothing after it runs, no destructor, no flush.
+  void KillAtCall(long n) {
+    calls = 0;
+    killAt_ = n;
+  }
+  static constexpr int kKilledCode = 137;
 
   // Counts a call and tells whether it must fail.
   bool Fault(const char* what);
 
-  std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting) override;
+  std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
+                                       FileCause* why) override;
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override;
   FileIdentity ReadFileIdentity(const std::string& path) override;
   std::string TempDirectory() override;
-  std::string CreateTempFile(const std::string& directory, const char* prefix) override;
   bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
-  bool ReplaceFile(const std::string& from, const std::string& to) override;
-  int64_t ExpandFile(const std::string& source, const std::string& target) override;
+  ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
+                              ByteSink& out) override;
+  ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                   const std::string& backup) override;
 
   // Wraps a file so that its calls count and can fail too.
   std::unique_ptr<CFile> Wrap(std::unique_ptr<CFile> file);
@@ -50,4 +59,5 @@ class TestEnv : public Env {
   std::string temp_;
   long failAt_ = 0;
   bool sticky_ = false;
+  long killAt_ = 0;
 };

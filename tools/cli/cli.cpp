@@ -226,6 +226,24 @@ std::string IntegrityText(const IntegrityOutcome& integrity) {
                                              : ", not checked (no key recorded or given)");
 }
 
+// The system's reason an installed file would not open, as --json names it.
+const char* OpenReasonName(FileCause cause) {
+  switch (cause) {
+    case FileCause::fileNotFound:
+    case FileCause::badPath:
+      return "missing";
+    case FileCause::sharingViolation:
+    case FileCause::lockViolation:
+      return "inUse";
+    case FileCause::accessDenied:
+      return "accessDenied";
+    case FileCause::invalidFile:
+      return "notAFile";
+    default:
+      return "other";
+  }
+}
+
 std::string Plural(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -447,6 +465,9 @@ class Session {
             .Add("error", UpdateErrorName(outcome.error))
             .Add("code", static_cast<int>(outcome.error))
             .Add("message", UpdateErrorMessage(outcome.error));
+        if (outcome.openCause != FileCause::none) {
+          entry.Add("reason", OpenReasonName(outcome.openCause));
+        }
       } else if (!outcome.reached) {
         entry.AddNull("verdict");
       } else {

@@ -1,15 +1,13 @@
 // The engine's OS services over POSIX. Windows rules are kept where the engine relies on
 // them: exclusive opens (flock), a file without write permission is read-only even for
-// root (as the read-only attribute binds administrators), MoveFile never replaces.
+// root (as the read-only attribute binds administrators), only regular files are opened.
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <random>
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
@@ -21,45 +19,90 @@ namespace {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
 
-// Opens `native` with `flags` and an exclusive lock; -1 when either is refused.
-int OpenLocked(const std::string& native, int flags, mode_t mode = 0) {
-  int fd = ::open(native.c_str(), flags | O_CLOEXEC, mode);
-  if (fd < 0) return -1;
+// Opens the regular file `native` with `flags` and an exclusive lock; -1 with the reason
+// in `*why` when any of it is refused. O_NONBLOCK: should the name have become a FIFO
+// since the caller looked, the open must not wait for a writer (regular files ignore it).
+int OpenLocked(const std::string& native, int flags, FileCause* why, mode_t mode = 0) {
+  ScopedFd fd(::open(native.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode));
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    *why = PosixCause(errno);
     return -1;
   }
-  return fd;
+  if (!S_ISREG(st.st_mode)) {
+    *why = FileCause::invalidFile;
+    return -1;
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    *why = PosixCause(errno);
+    return -1;
+  }
+  return fd.release();
+}
+
+// Gives the new file at `native` the owner, group and mode of the file it replaces. The
+// owner first: changing it clears set-id bits, which the mode then restores, but only
+// where the owner they belong to could be kept.
+void KeepIdentity(const std::string& native, const struct stat& replaced) {
+  if (::chown(native.c_str(), replaced.st_uid, replaced.st_gid) != 0) {
+    // Not permitted to give the file away: its group may still be one of the user's.
+    (void)::chown(native.c_str(), static_cast<uid_t>(-1), replaced.st_gid);
+  }
+  mode_t mode = replaced.st_mode & 07777;
+  struct stat now;
+  if (::stat(native.c_str(), &now) != 0) return;
+  if (now.st_uid != replaced.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
+  if (now.st_gid != replaced.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
+  (void)::chmod(native.c_str(), mode);
+}
+
+// Makes a rename in the directory of `native` durable. Failure is not reported: the
+// rename has happened, and nothing could undo it.
+void SyncDirectory(const std::string& native) {
+  size_t slash = native.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+  ScopedFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) (void)::fsync(fd.get());
 }
 
 class PosixEnv : public Env {
  public:
-  std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting) override {
+  std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
+                                       FileCause* why) override {
     std::string native = NativePath(path);
     struct stat st;
-    if (::stat(native.c_str(), &st) != 0) return nullptr;
-    if (forWriting && IsReadOnly(st)) return nullptr;
-    int fd = OpenLocked(native, forWriting ? O_RDWR : O_RDONLY);
+    if (::stat(native.c_str(), &st) != 0) {
+      *why = PosixCause(errno);
+      return nullptr;
+    }
+    // Decided before any open: a FIFO, a device or a directory is no installed file.
+    if (!S_ISREG(st.st_mode)) {
+      *why = FileCause::invalidFile;
+      return nullptr;
+    }
+    if (forWriting && IsReadOnly(st)) {
+      *why = FileCause::accessDenied;
+      return nullptr;
+    }
+    int fd = OpenLocked(native, forWriting ? O_RDWR : O_RDONLY, why);
     if (fd < 0) return nullptr;
     return std::make_unique<PosixFile>(fd, path);
   }
 
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
     std::string native = NativePath(path);
-    struct stat st;
-    if (::stat(native.c_str(), &st) == 0 && IsReadOnly(st)) return nullptr;
+    FileCause ignored;
     // Lock before emptying, so a file in use elsewhere is refused, not truncated.
-    int fd = OpenLocked(native, O_RDWR | O_CREAT, 0644);
-    if (fd < 0) return nullptr;
+    ScopedFd fd(OpenLocked(native, O_RDWR | O_CREAT | O_NOFOLLOW, &ignored, 0600));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return nullptr;
+    // Emptying a file with another name would change that file too.
+    if (IsReadOnly(st) || st.st_nlink != 1) return nullptr;
+    if ((st.st_mode & 07777) != 0600 && ::fchmod(fd.get(), 0600) != 0) return nullptr;
     // Truncating an empty file is not free on every file system (ext4 then flushes the
     // rewritten data at close), so only a file with contents is emptied.
-    struct stat now;
-    if (::fstat(fd, &now) != 0 || (now.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
-      ::close(fd);
-      return nullptr;
-    }
-    return std::make_unique<PosixFile>(fd, path);
+    if (st.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return nullptr;
+    return std::make_unique<PosixFile>(fd.release(), path);
   }
 
   FileIdentity ReadFileIdentity(const std::string& path) override {
@@ -73,25 +116,6 @@ class PosixEnv : public Env {
     return temp;
   }
 
-  std::string CreateTempFile(const std::string& directory, const char* prefix) override {
-    std::string base = directory;
-    if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '\\';
-    std::random_device device;
-    unsigned start = device() & 0xFFFF;
-    for (unsigned i = 0; i < 0x10000; ++i) {
-      char name[32];
-      std::snprintf(name, sizeof name, "%s%X.TMP", prefix, (start + i) & 0xFFFF);
-      std::string path = base + name;
-      int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-      if (fd >= 0) {
-        ::close(fd);
-        return path;
-      }
-      if (errno != EEXIST) return std::string();
-    }
-    return std::string();
-  }
-
   bool RemoveFile(const std::string& path) override {
     std::string native = NativePath(path);
     struct stat st;
@@ -99,38 +123,36 @@ class PosixEnv : public Env {
     return ::unlink(native.c_str()) == 0;
   }
 
-  bool RenameFile(const std::string& from, const std::string& to) override {
-    std::string source = NativePath(from);
-    std::string target = NativePath(to);
-    // link + unlink never replaces an existing name, as MoveFile requires.
-    if (::link(source.c_str(), target.c_str()) != 0) {
-      if (errno == EEXIST) return false;
-      struct stat st;
-      if (::lstat(target.c_str(), &st) == 0) return false;
-      return ::rename(source.c_str(), target.c_str()) == 0;
-    }
-    if (::unlink(source.c_str()) != 0) {
-      ::unlink(target.c_str());
-      return false;
-    }
-    return true;
+  ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
+                              ByteSink& out) override {
+    return ExpandStored(stored, tempDirectory, out);
   }
 
-  bool ReplaceFile(const std::string& from, const std::string& to) override {
-    std::string target = NativePath(to);
+  ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                   const std::string& backup) override {
+    std::string source = NativePath(newFile);
+    std::string replaced = NativePath(target);
     struct stat st;
-    if (::stat(target.c_str(), &st) == 0) {
-      if (IsReadOnly(st) || S_ISDIR(st.st_mode)) return false;
+    if (::stat(replaced.c_str(), &st) == 0) {
+      if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return ReplaceOutcome::failed;
       // A target another program holds open cannot be replaced, as on Windows.
-      int fd = OpenLocked(target, O_RDONLY);
-      if (fd < 0) return false;
-      ::close(fd);
+      FileCause ignored;
+      ScopedFd held(OpenLocked(replaced, O_RDONLY, &ignored));
+      if (held.get() < 0) return ReplaceOutcome::failed;
+      KeepIdentity(source, st);
     }
-    return ::rename(NativePath(from).c_str(), target.c_str()) == 0;
-  }
-
-  int64_t ExpandFile(const std::string& source, const std::string& target) override {
-    return ::ExpandFile(source, target);
+    // The backup is a second name of the previous version, and the rename then gives the
+    // target's name to the new file: at every moment the target names a whole file.
+    std::string saved = backup.empty() ? std::string() : NativePath(backup);
+    if (!saved.empty() && ::link(replaced.c_str(), saved.c_str()) != 0) {
+      return ReplaceOutcome::backupFailed;
+    }
+    if (::rename(source.c_str(), replaced.c_str()) != 0) {
+      if (!saved.empty()) ::unlink(saved.c_str());
+      return ReplaceOutcome::failed;
+    }
+    SyncDirectory(replaced);
+    return ReplaceOutcome::replaced;
   }
 };
 

@@ -14,6 +14,10 @@
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
 
+ScopedFd::~ScopedFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 PosixFile::~PosixFile() { ::close(fd_); }
 
 size_t PosixFile::Read(void* buffer, size_t count) {
@@ -33,6 +37,10 @@ void PosixFile::Write(const void* data, size_t count) {
     bytes += n;
     count -= static_cast<size_t>(n);
   }
+}
+
+void PosixFile::Flush() {
+  if (::fsync(fd_) != 0) ThrowPosixError("Writing " + path_, errno);
 }
 
 uint64_t PosixFile::Tell() { return Move(0, SEEK_CUR, "Querying the position in "); }

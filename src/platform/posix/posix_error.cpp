@@ -4,7 +4,7 @@
 
 #include "platform/exceptions.h"
 
-static FileCause CauseOf(int error) {
+FileCause PosixCause(int error) {
   switch (error) {
     case ENOENT:
       return FileCause::fileNotFound;
@@ -40,5 +40,5 @@ static FileCause CauseOf(int error) {
 }
 
 void ThrowPosixError(const std::string& context, int error) {
-  throw CFileException(CauseOf(error), error, context);
+  throw CFileException(PosixCause(error), error, context);
 }

@@ -3,5 +3,10 @@
 
 #include <string>
 
+#include "platform/exceptions.h"
+
+// The cause of the errno value `error`.
+FileCause PosixCause(int error);
+
 // Raises CFileException for `error` (an errno value) while doing `context`.
 [[noreturn]] void ThrowPosixError(const std::string& context, int error);

@@ -1,9 +1,28 @@
-// CFile over a POSIX descriptor it owns, shared by the POSIX backend's opens.
+// CFile over a POSIX descriptor it owns, and the descriptor holder, shared by the POSIX
+// backend's opens.
 #pragma once
 
 #include <string>
 
 #include "platform/file.h"
+
+// A descriptor closed when the holder goes, unless released to a new owner.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ~ScopedFd();
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
 
 class PosixFile : public CFile {
  public:
@@ -19,6 +38,7 @@ class PosixFile : public CFile {
   uint64_t Length() override;
   const std::string& FullPath() const override { return path_; }
   void Write(const void* data, size_t count) override;
+  void Flush() override;
 
  private:
   uint64_t Move(int64_t offset, int whence, const char* what);

@@ -51,12 +51,26 @@ void ReadVersion(const std::string& path, FileIdentity* identity) {
   identity->versionLS = Get32(fixed + 12);
 }
 
+// Whether `path` opens as something other than a disk file (a device, a pipe), whose
+// version query could wait forever. An open without access rights reads nothing and no
+// other program's sharing refuses it; a name that does not open is left to the directory
+// entry.
+bool OpensAsNonDiskFile(const std::string& path) {
+  HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD type = ::GetFileType(h);
+  ::CloseHandle(h);
+  return type != FILE_TYPE_DISK;
+}
+
 }  // namespace
 
 FileIdentity ReadFileIdentity(const std::string& path) {
   FileIdentity identity;
   // FindFirstFileA takes a pattern; a name with wildcards would report some other file.
   if (path.empty() || path.find_first_of("*?") != std::string::npos) return identity;
+  if (OpensAsNonDiskFile(path)) return identity;
   // The version first, then the directory entry: the order the updater has always asked.
   ReadVersion(path, &identity);
   WIN32_FIND_DATAA data;

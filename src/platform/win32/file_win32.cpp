@@ -22,6 +22,10 @@ void Win32File::Write(const void* data, size_t count) {
   }
 }
 
+void Win32File::Flush() {
+  if (!::FlushFileBuffers(handle_)) ThrowWin32Error("Writing " + path_);
+}
+
 uint64_t Win32File::Tell() { return Move(0, FILE_CURRENT, "Querying the position in "); }
 
 uint64_t Win32File::SeekRelative(int64_t delta) { return Move(delta, FILE_CURRENT, "Moving in "); }

@@ -4,7 +4,7 @@
 
 #include "platform/exceptions.h"
 
-static FileCause CauseOf(unsigned long code) {
+FileCause Win32Cause(unsigned long code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
       return FileCause::fileNotFound;
@@ -47,7 +47,7 @@ static FileCause CauseOf(unsigned long code) {
 }
 
 void ThrowWin32Error(const std::string& context, unsigned long code) {
-  throw CFileException(CauseOf(code), static_cast<long>(code), context);
+  throw CFileException(Win32Cause(code), static_cast<long>(code), context);
 }
 
 void ThrowWin32Error(const std::string& context) { ThrowWin32Error(context, GetLastError()); }

@@ -3,6 +3,11 @@
 
 #include <string>
 
+#include "platform/exceptions.h"
+
+// The cause of the Win32 error `code`.
+FileCause Win32Cause(unsigned long code);
+
 // Raises CFileException for GetLastError() while doing `context`.
 [[noreturn]] void ThrowWin32Error(const std::string& context);
 

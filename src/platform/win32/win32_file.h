@@ -21,6 +21,7 @@ class Win32File : public CFile {
   uint64_t Length() override;
   const std::string& FullPath() const override { return path_; }
   void Write(const void* data, size_t count) override;
+  void Flush() override;
 
  private:
   uint64_t Move(int64_t distance, DWORD method, const char* what);
