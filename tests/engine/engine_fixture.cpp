@@ -104,7 +104,7 @@ void EngineTest::Build(const std::vector<EntryPlan>& entries,
       item.expectedStamp.versionLS = entry.versionLS;
     }
     if (!entry.newBytes.empty()) {
-      item.payload = StoredContents(entry.newBytes, entry.name.back());
+      item.payload = StoreContents(entry.newBytes, entry.name.back());
     }
     for (const Bytes& previous : entry.previous) {
       OrderPlan order;

@@ -34,7 +34,7 @@ CFileStamp StampOf(const std::string& path, const std::vector<uint8_t>& data,
 
 }  // namespace
 
-std::vector<uint8_t> StoredContents(const std::vector<uint8_t>& data, char lastNameChar) {
+std::vector<uint8_t> StoreContents(const std::vector<uint8_t>& data, char lastNameChar) {
   std::vector<uint8_t> stored = SzddCompress(data.data(), data.size(), lastNameChar);
   ReverseBlocks(stored);
   return stored;
@@ -73,7 +73,7 @@ DocumentPlan PlanUpdate(const Manifest& manifest, const PackReport& report,
     item.expectedStamp = StampOf(file.newPath, data, field + ".new", report);
     if (contents)
       contents->push_back({item.expectedStamp.size, Sha256Of(data.data(), data.size())});
-    item.payload = StoredContents(data, file.name.back());
+    item.payload = StoreContents(data, file.name.back());
     if (item.payload.size() > kMaxStored) {
       throw PackError(field + ".new: " + file.newPath + " is too large for an update file");
     }

@@ -24,7 +24,7 @@ struct PackReport {
 
 // The stored form of a new file: compressed (recording the name's last character), then
 // every 1024-byte block reversed.
-std::vector<uint8_t> StoredContents(const std::vector<uint8_t>& data, char lastNameChar);
+std::vector<uint8_t> StoreContents(const std::vector<uint8_t>& data, char lastNameChar);
 
 // Reads every input named by `manifest` and returns the document to write, and in `contents`
 // (when given) the size and digest of every entry's new file, in entry order.

@@ -22,48 +22,6 @@ std::string Version(const CFileStamp& s) {
   return text;
 }
 
-// The stored payload of one entry, read block by block and put back in order.
-class PayloadSource : public ByteSource {
- public:
-  PayloadSource(CFile& file, uint32_t offset, uint32_t length) : file_(file), left_(length) {
-    file_.SeekAbsolute(offset);
-  }
-  size_t Read(uint8_t* buffer, size_t count) override {
-    size_t done = 0;
-    while (done < count) {
-      if (pos_ == have_) {
-        if (left_ == 0) break;
-        size_t want = left_ < kPayloadBlockSize ? left_ : kPayloadBlockSize;
-        have_ = 0;
-        while (have_ < want) {
-          size_t n = file_.Read(block_ + have_, want - have_);
-          if (n == 0) break;
-          have_ += n;
-        }
-        if (have_ < want) short_ = true;
-        left_ -= want;
-        pos_ = 0;
-        ReverseBytes(block_, have_);
-        if (have_ == 0) break;
-      }
-      size_t n = have_ - pos_ < count - done ? have_ - pos_ : count - done;
-      for (size_t i = 0; i < n; ++i) buffer[done + i] = block_[pos_ + i];
-      pos_ += n;
-      done += n;
-    }
-    return done;
-  }
-  bool cutShort() const { return short_; }
-
- private:
-  CFile& file_;
-  uint32_t left_;
-  uint8_t block_[kPayloadBlockSize];
-  size_t have_ = 0;
-  size_t pos_ = 0;
-  bool short_ = false;
-};
-
 // Counts and hashes what the expansion writes.
 class DigestSink : public ByteSink {
  public:
@@ -170,7 +128,7 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
     if (static_cast<uint64_t>(item.payloadOffset) + item.payloadLength > length) {
       verdict = "FAILED: the stored contents run past the end of the file";
     } else {
-      PayloadSource source(*file, item.payloadOffset, item.payloadLength);
+      StoredContents source(*file, item.payloadOffset, item.payloadLength);
       DigestSink sink;
       SzddResult result = SzddExpand(source, sink);
       if (!result.ok || sink.written == 0) {
