@@ -6,12 +6,14 @@ bool Sha256Digest::operator==(const Sha256Digest& other) const {
   return std::memcmp(bytes, other.bytes, sizeof bytes) == 0;
 }
 
-std::string Sha256Digest::Hex() const {
+std::string Sha256Digest::Hex() const { return LowerHex(bytes, sizeof bytes); }
+
+std::string LowerHex(const uint8_t* bytes, size_t count) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
-  for (uint8_t b : bytes) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 15];
+  for (size_t i = 0; i < count; ++i) {
+    hex += kDigits[bytes[i] >> 4];
+    hex += kDigits[bytes[i] & 15];
   }
   return hex;
 }

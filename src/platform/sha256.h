@@ -32,5 +32,8 @@ class Sha256 {
   std::unique_ptr<State> state_;
 };
 
+// `count` bytes as lower-case hexadecimal, two digits each.
+std::string LowerHex(const uint8_t* bytes, size_t count);
+
 // The digest of `count` bytes at `data`.
 Sha256Digest Sha256Of(const void* data, size_t count);

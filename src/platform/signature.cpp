@@ -10,15 +10,7 @@ bool KeyId::operator==(const KeyId& other) const {
   return std::memcmp(bytes, other.bytes, sizeof bytes) == 0;
 }
 
-std::string KeyId::Hex() const {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (uint8_t b : bytes) {
-    hex += kDigits[b >> 4];
-    hex += kDigits[b & 15];
-  }
-  return hex;
-}
+std::string KeyId::Hex() const { return LowerHex(bytes, sizeof bytes); }
 
 KeyId PublicKey::Id() const {
   Sha256Digest digest = Sha256Of(point, sizeof point);
