@@ -146,7 +146,7 @@ TEST_F(ReplaceTest, UpdateFileEndingInsideThePayload) {
   CUpdateItem& item = *app_.document.items[0];
   item.FormPath(app_);
   item.verdict = verdictUpdate;
-  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_.document.renamePrevious, app_),
+  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_.document, app_),
             cannotDecompress);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
   EXPECT_TRUE(Leftovers().empty());
