@@ -1,5 +1,8 @@
 // Check and update runs over whole products.
+#include <atomic>
+
 #include "engine/engine_fixture.h"
+#include "engine/paths.h"
 
 namespace {
 
@@ -27,7 +30,24 @@ class RunTest : public EngineTest {
     e.newBytes = newE_;
     Build({a, b, e});
   }
+  // APP\A.DLL, B.DLL and C.DLL, each older and known.
+  void ThreeOlder() {
+    std::vector<EntryPlan> entries;
+    for (int i = 0; i < 3; ++i) {
+      names_[i] = std::string("APP\\") + static_cast<char>('A' + i) + ".DLL";
+      old_[i] = MakeProgram(kV10, 0, 4000 + 100 * i, 30 + i);
+      fresh_[i] = MakeProgram(kV11, 0, 4500 + 100 * i, 40 + i);
+      Install(Win(names_[i]), old_[i]);
+      EntryPlan e{LastComponent(names_[i])};
+      e.newBytes = fresh_[i];
+      e.previous = {old_[i]};
+      entries.push_back(e);
+    }
+    Build(entries);
+  }
   Bytes oldA_, newA_, newE_;
+  std::string names_[3];
+  Bytes old_[3], fresh_[3];
 };
 
 TEST_F(RunTest, CheckLogsOneVerdictPerEntry) {
@@ -198,6 +218,127 @@ TEST_F(RunTest, DamagedDocumentRaisesAndKeepsTheLinesSoFar) {
   EXPECT_TRUE(log_.lines.empty());  // cleared before the load
   EXPECT_TRUE(app_.runOk);
   EXPECT_FALSE(app_.document.loaded);
+}
+
+// An update that names one file twice is refused before anything is opened: with renaming
+// on, an entry's backup must not delete another entry's file either.
+TEST_F(RunTest, NamesTakenTwiceAreRefusedByTheCheck) {
+  Bytes oldA = MakeProgram(kV10, 0, 3000, 20), newA = MakeProgram(kV11, 0, 3100, 21);
+  const std::string txt = "A.TXT", tx_ = "A.TX_";
+  const struct {
+    std::vector<std::string> names;
+    std::vector<uint16_t> selected;
+    bool rename;
+    std::vector<EntryCause> causes;
+    std::vector<size_t> with;
+  } cases[] = {
+      {{"A.DLL", "a.dll"}, {1, 1}, false, {EntryCause::sameTarget, EntryCause::sameTarget}, {2, 1}},
+      {{"A.DLL", "a.dll"}, {1, 1}, true, {EntryCause::sameTarget, EntryCause::sameTarget}, {2, 1}},
+      {{txt, tx_}, {1, 1}, true, {EntryCause::backupIsTarget, EntryCause::targetIsBackup}, {2, 1}},
+      {{txt, tx_}, {1, 0}, true, {EntryCause::backupIsTarget, EntryCause::none}, {2, 0}},
+      {{txt, tx_}, {1, 1}, false, {EntryCause::none, EntryCause::none}, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    std::vector<EntryPlan> entries;
+    for (size_t k = 0; k < 2; ++k) {
+      EntryPlan e{c.names[k]};
+      e.selected = c.selected[k];
+      e.newBytes = newA;
+      e.previous = {oldA};
+      entries.push_back(e);
+      Install(Win("APP\\" + c.names[k]), oldA);
+    }
+    app_.document = VEzorazEdo();
+    app_.updateFile.reset();
+    Build(entries);
+    app_.document.EnsureLoaded(*app_.updateFile);
+    app_.document.renamePrevious = c.rename;
+    Run(true);
+    std::string trial = c.names[1] + (c.rename ? " renaming" : "");
+    for (size_t k = 0; k < 2; ++k) {
+      const EntryOutcome& outcome = app_.record.entries[k];
+      EXPECT_EQ(outcome.cause, c.causes[k]) << trial << " entry " << k + 1;
+      EXPECT_EQ(outcome.collidesWith, c.with[k]) << trial << " entry " << k + 1;
+      if (c.causes[k] == EntryCause::none) continue;
+      EXPECT_EQ(outcome.error, c.rename ? cannotRename : fileNotFound) << trial;
+      EXPECT_EQ(outcome.errorPass, 1) << trial;
+    }
+    bool refused = c.causes[0] != EntryCause::none;
+    EXPECT_EQ(app_.runOk, !refused) << trial;
+    // Refused: nothing changed. Else both were replaced, and no backup took a file's place.
+    EXPECT_EQ(Installed(Win("APP\\" + c.names[0])), refused ? oldA : newA) << trial;
+    EXPECT_EQ(Installed(Win("APP\\" + c.names[1])), refused ? oldA : newA) << trial;
+    EXPECT_TRUE(Leftovers().empty()) << trial;
+  }
+}
+
+// A file changed between the check and its replacement, at the moment the first file is
+// being replaced: it is looked at again right before it is replaced, and is replaced only
+// if it still passes.
+TEST_F(RunTest, AFileChangedAfterTheCheckIsNotReplaced) {
+  ThreeOlder();
+  Bytes appended = old_[1];
+  appended.push_back('!');
+  Bytes newer = MakeProgram(kV11, 0x00010000, 4700, 50);
+  const struct {
+    int changed;   // the entry whose file is changed
+    Bytes bytes;   // into these
+    int replaced;  // how many files are then replaced
+    UpdateError error;
+  } cases[] = {
+      {1, appended, 1, previousVersionNotCompatible},  // edited: the run stops there
+      {0, appended, 0, previousVersionNotCompatible},  // the file in hand: nothing changes
+      {1, newer, 2, none},  // another installer's newer version is left alone
+  };
+  for (const auto& c : cases) {
+    for (int i = 0; i < 3; ++i) Install(Win(names_[i]), old_[i]);
+    std::string changed = Win(names_[c.changed]);
+    bool done = false;
+    env_.before = [&](const std::string& what) {
+      if (what != "ExpandPayload" || done) return;
+      done = true;
+      Install(changed, c.bytes);
+    };
+    Run(true);
+    env_.before = nullptr;
+    const EntryOutcome& outcome = app_.record.entries[c.changed];
+    EXPECT_EQ(outcome.error, c.error) << c.changed;
+    EXPECT_EQ(app_.runOk, c.error == none);
+    EXPECT_EQ(Installed(changed), c.bytes) << c.changed;
+    EXPECT_EQ(app_.record.Replaced(), static_cast<size_t>(c.replaced)) << c.changed;
+    if (c.error != none) {
+      EXPECT_EQ(outcome.errorPass, 2);
+      EXPECT_EQ(outcome.cause, EntryCause::changedSinceCheck);
+      EXPECT_EQ(log_.lines.back(),
+                changed + " error [Cannot Update. Previous Version not Compatible]");
+    } else {
+      EXPECT_EQ(outcome.verdict, verdictNewer);
+      EXPECT_EQ(log_.lines[1], changed + " is newer than the upd");
+    }
+    EXPECT_TRUE(Leftovers().empty());
+  }
+}
+
+// A stop asked for while a file is being replaced: that file is finished, no other is
+// touched, and the run has failed.
+TEST_F(RunTest, AStopAskedForEndsTheRunBetweenEntries) {
+  ThreeOlder();
+  std::atomic<bool> stop(false);
+  app_.stopRequested = &stop;
+  env_.before = [&](const std::string& what) {
+    if (what == "ExpandPayload") stop = true;
+  };
+  Run(true);
+  EXPECT_TRUE(app_.record.cancelled);
+  EXPECT_FALSE(app_.runOk);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win(names_[0])});
+  EXPECT_EQ(Installed(Win(names_[0])), fresh_[0]);
+  EXPECT_EQ(Installed(Win(names_[1])), old_[1]);
+  EXPECT_TRUE(Leftovers().empty());
+  // Asked before the first entry, a check reaches none.
+  Run(false);
+  EXPECT_TRUE(log_.lines.empty());
+  EXPECT_FALSE(app_.record.entries[0].reached);
 }
 
 }  // namespace

@@ -89,8 +89,7 @@ std::unique_ptr<CFile> TestEnv::OpenExclusive(const std::string& path, bool forW
 }
 
 bool TestEnv::InLockedDirectory(const std::string& path) const {
-  return !lockedDirectory.empty() &&
-         path.compare(0, path.rfind('\\') + 1, lockedDirectory) == 0;
+  return !lockedDirectory.empty() && path.compare(0, path.rfind('\\') + 1, lockedDirectory) == 0;
 }
 
 std::unique_ptr<CFile> TestEnv::CreateExclusive(const std::string& path) {
