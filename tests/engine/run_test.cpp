@@ -341,4 +341,23 @@ TEST_F(RunTest, AStopAskedForEndsTheRunBetweenEntries) {
   EXPECT_FALSE(app_.record.entries[0].reached);
 }
 
+// Names are found in any case, as Windows finds them; also in a Windows tree the native
+// build serves. The replaced file keeps its name.
+TEST_F(RunTest, FilesAreFoundWhateverTheCaseOfTheirNames) {
+  Bytes old = MakeProgram(kV10, 0, 3000, 60), fresh = MakeProgram(kV11, 0, 3300, 61);
+  Install(Win("APP\\bin\\quill.exe"), old);
+  EntryPlan q{"QUILL.EXE", 2, "BIN"};
+  q.newBytes = fresh;
+  q.previous = {old};
+  Build({q});
+  Run(true);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win("APP\\BIN\\QUILL.EXE")});
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(Native(Win("APP\\bin")))) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"quill.exe"});
+  EXPECT_EQ(Installed(Win("APP\\bin\\quill.exe")), fresh);
+}
+
 }  // namespace
