@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "cli_program.h"
 #include "engine/engine_fixture.h"
 #include "host.h"
 #include "json_text.h"
@@ -162,20 +163,6 @@ class CliTest : public EngineTest {
     app_.updateFile.reset();
     return log_.lines;
   }
-
-#ifdef VARERI_CLI_EXE
-  // The real program's path, as this build's OS takes it (Wine maps the Unix root to Z:).
-  static std::string ProgramPath() {
-    std::string exe = VARERI_CLI_EXE;
-#ifdef _WIN32
-    for (char& c : exe) {
-      if (c == '/') c = '\\';
-    }
-    if (exe[0] == '\\') exe = "Z:" + exe;
-#endif
-    return exe;
-  }
-#endif
 
   Bytes oldA_, newA_, oldB_, newB_, newE_;
 };
@@ -701,7 +688,7 @@ TEST_F(CliTest, KilledMidReplacementLeavesWholeFilesAndTheNextRunFinishes) {
   a.previous = {oldA_};
   Build({a});
   app_.updateFile.reset();
-  std::string command = "\"" + ProgramPath() + "\" update \"" + updatePath_ +
+  std::string command = "\"" + CliProgramPath() + "\" update \"" + updatePath_ +
                         "\" --backup --dir \"" + Win("APP") + "\" --windows-dir \"" + Win("WIN") +
                         "\"";
   int midway = 0;
@@ -835,7 +822,7 @@ TEST_F(CliTest, TerminatedMidUpdateFinishesTheFileInHandAndTheNextRunStartsClean
   ASSERT_GE(child, 0);
   if (child == 0) {
     freopen("/dev/null", "w", stdout);
-    execv(ProgramPath().c_str(), argv.data());
+    execv(CliProgramPath().c_str(), argv.data());
     _exit(127);
   }
   // The new version has its first bytes (the empty probe of the check has none).
@@ -865,7 +852,7 @@ TEST_F(CliTest, TheProgramRunsFromAScript) {
   GTEST_SKIP() << "the program's path is not known to this build";
 #else
   BuildProduct();
-  std::string exe = ProgramPath();
+  std::string exe = CliProgramPath();
   auto run = [&](const std::string& command) {
     std::string line = "\"" + exe + "\" " + command + " \"" + updatePath_ + "\" --dir \"" +
                        Win("APP") + "\" --windows-dir \"" + Win("WIN") + "\" > \"" +
