@@ -25,29 +25,22 @@ std::string Document() {
   return text.str();
 }
 
-// The rows (cells trimmed, the header and its rule left out) of each table whose first
-// column is the exit status.
+// The rows (cells trimmed) of each table whose first column is the exit status.
 std::vector<std::vector<Row>> StatusTables(const std::string& document) {
   std::vector<std::vector<Row>> tables;
   std::istringstream in(document);
-  bool inTable = false;
   for (std::string line; std::getline(in, line);) {
     if (line.rfind("| vareri-cli exit status |", 0) == 0) {
       tables.emplace_back();
-      inTable = true;
       std::getline(in, line);  // the rule under the header
-      continue;
+    } else if (!tables.empty() && line.rfind("| ", 0) == 0) {
+      Row row;
+      std::istringstream cells(line.substr(1));
+      for (std::string cell; std::getline(cells, cell, '|');) {
+        row.push_back(cell.substr(1, cell.size() - 2));
+      }
+      tables.back().push_back(row);
     }
-    if (!inTable || line.empty() || line[0] != '|') {
-      inTable = false;
-      continue;
-    }
-    Row row;
-    std::istringstream cells(line.substr(1));
-    for (std::string cell; std::getline(cells, cell, '|');) {
-      row.push_back(std::regex_replace(cell, std::regex("^ +| +$"), ""));
-    }
-    tables.back().push_back(row);
   }
   return tables;
 }
@@ -58,18 +51,15 @@ TEST(DeployingDocument, TablesReadEveryExitStatusAsTheProgramMeansIt) {
   ASSERT_EQ(tables.size(), 3u) << "the statuses, Intune's return codes, Ansible's reading";
   const int statuses[] = {kExitUpToDate, kExitUpdatable,  kExitErrors,
                           kExitPartial,  kExitUnreadable, kExitUsage};
-  for (const auto& table : tables) {
-    ASSERT_EQ(table.size(), 6u);
-    for (size_t k = 0; k < table.size(); ++k) EXPECT_EQ(table[k][0], std::to_string(statuses[k]));
-  }
+  for (const auto& table : tables) ASSERT_EQ(table.size(), 6u);
   for (size_t k = 0; k < 6; ++k) {
     int status = statuses[k];
-    bool done = status == kExitUpToDate;
-    bool changedSome = status == kExitPartial;
-    EXPECT_EQ(tables[0][k][2] == "none", !done && !changedSome) << status;  // files changed
-    EXPECT_EQ(tables[1][k][1] == "Success", done) << status;                // Intune's code type
-    EXPECT_EQ(tables[2][k][1] == "no", done) << status;                     // Ansible: failed
-    EXPECT_EQ(tables[2][k][2] == "yes", changedSome) << status;             // Ansible: changed
+    bool done = status == kExitUpToDate, some = status == kExitPartial;
+    for (const auto& table : tables) EXPECT_EQ(table[k][0], std::to_string(status));
+    EXPECT_EQ(tables[0][k][2] == "none", !done && !some) << status;  // files changed
+    EXPECT_EQ(tables[1][k][1] == "Success", done) << status;         // Intune's code type
+    EXPECT_EQ(tables[2][k][1] == "no", done) << status;              // Ansible: failed
+    EXPECT_EQ(tables[2][k][2] == "yes", some) << status;             // Ansible: changed
   }
   std::smatch failedWhen;
   ASSERT_TRUE(std::regex_search(document, failedWhen,

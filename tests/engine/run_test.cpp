@@ -1,5 +1,6 @@
 // Check and update runs over whole products.
 #include <atomic>
+#include <utility>
 
 #include "engine/engine_fixture.h"
 #include "engine/paths.h"
@@ -225,120 +226,92 @@ TEST_F(RunTest, DamagedDocumentRaisesAndKeepsTheLinesSoFar) {
 // on, an entry's backup must not delete another entry's file either.
 TEST_F(RunTest, NamesTakenTwiceAreRefusedByTheCheck) {
   Bytes oldA = MakeProgram(kV10, 0, 3000, 20), newA = MakeProgram(kV11, 0, 3100, 21);
-  const std::string txt = "A.TXT", tx_ = "A.TX_";
+  using C = EntryCause;
   const struct {
-    std::vector<std::string> names;
-    std::vector<uint16_t> selected;
+    const char* second;  // the first entry is A.TXT
+    uint16_t secondSelected;
     bool rename;
-    std::vector<EntryCause> causes;
-    std::vector<size_t> with;
+    C causes[2];  // each naming the other entry
   } cases[] = {
-      {{"A.DLL", "a.dll"}, {1, 1}, false, {EntryCause::sameTarget, EntryCause::sameTarget}, {2, 1}},
-      {{"A.DLL", "a.dll"}, {1, 1}, true, {EntryCause::sameTarget, EntryCause::sameTarget}, {2, 1}},
-      {{txt, tx_}, {1, 1}, true, {EntryCause::backupIsTarget, EntryCause::targetIsBackup}, {2, 1}},
-      {{txt, tx_}, {1, 0}, true, {EntryCause::backupIsTarget, EntryCause::none}, {2, 0}},
-      {{txt, tx_}, {1, 1}, false, {EntryCause::none, EntryCause::none}, {0, 0}},
+      {"a.txt", 1, false, {C::sameTarget, C::sameTarget}},
+      {"a.txt", 1, true, {C::sameTarget, C::sameTarget}},
+      {"A.TX_", 1, true, {C::backupIsTarget, C::targetIsBackup}},
+      {"A.TX_", 0, true, {C::backupIsTarget, C::none}},
+      {"A.TX_", 1, false, {C::none, C::none}},
   };
   for (const auto& c : cases) {
-    std::vector<EntryPlan> entries;
-    for (size_t k = 0; k < 2; ++k) {
-      EntryPlan e{c.names[k]};
-      e.selected = c.selected[k];
-      e.newBytes = newA;
-      e.previous = {oldA};
-      entries.push_back(e);
-      Install(Win("APP\\" + c.names[k]), oldA);
+    EntryPlan e[2] = {EntryPlan{"A.TXT"}, EntryPlan{c.second}};
+    for (EntryPlan& plan : e) {
+      plan.newBytes = newA;
+      plan.previous = {oldA};
+      Install(Win("APP\\" + plan.name), oldA);
     }
+    e[1].selected = c.secondSelected;
     app_.document = VEzorazEdo();
     app_.updateFile.reset();
-    Build(entries);
+    Build({e[0], e[1]});
     app_.document.EnsureLoaded(*app_.updateFile);
     app_.document.renamePrevious = c.rename;
     Run(true);
-    std::string trial = c.names[1] + (c.rename ? " renaming" : "");
     for (size_t k = 0; k < 2; ++k) {
       const EntryOutcome& outcome = app_.record.entries[k];
-      EXPECT_EQ(outcome.cause, c.causes[k]) << trial << " entry " << k + 1;
-      EXPECT_EQ(outcome.collidesWith, c.with[k]) << trial << " entry " << k + 1;
-      if (c.causes[k] == EntryCause::none) continue;
-      EXPECT_EQ(outcome.error, c.rename ? cannotRename : fileNotFound) << trial;
-      EXPECT_EQ(outcome.errorPass, 1) << trial;
+      EXPECT_EQ(outcome.cause, c.causes[k]) << c.second << c.rename << k;
+      EXPECT_EQ(outcome.collidesWith, c.causes[k] == C::none ? 0 : 2 - k);
+      if (c.causes[k] != C::none) {
+        EXPECT_EQ(outcome.error, c.rename ? cannotRename : fileNotFound);
+      }
     }
-    bool refused = c.causes[0] != EntryCause::none;
-    EXPECT_EQ(app_.runOk, !refused) << trial;
-    // Refused: nothing changed. Else both were replaced, and no backup took a file's place.
-    EXPECT_EQ(Installed(Win("APP\\" + c.names[0])), refused ? oldA : newA) << trial;
-    EXPECT_EQ(Installed(Win("APP\\" + c.names[1])), refused ? oldA : newA) << trial;
-    EXPECT_TRUE(Leftovers().empty()) << trial;
+    // Refused: nothing changed; else both were replaced, and no backup took a file's place.
+    Bytes want = c.causes[0] == C::none ? newA : oldA;
+    EXPECT_EQ(Installed(Win("APP\\A.TXT")), want);
+    EXPECT_EQ(Installed(Win("APP\\" + std::string(c.second))), want);
   }
 }
 
-// A file changed between the check and its replacement, at the moment the first file is
-// being replaced: it is looked at again right before it is replaced, and is replaced only
-// if it still passes.
-TEST_F(RunTest, AFileChangedAfterTheCheckIsNotReplaced) {
+// While the first file is being replaced, the second one is edited, or the first one, or a
+// newer version of the second is put in place, or a stop is asked for. Each file is looked
+// at again right before it is replaced; a stop is honoured between files.
+TEST_F(RunTest, AFileChangedAfterTheCheckIsNotReplacedAndAStopEndsTheRun) {
   ThreeOlder();
-  Bytes appended = old_[1];
-  appended.push_back('!');
-  Bytes newer = MakeProgram(kV11, 0x00010000, 4700, 50);
+  Bytes edited = old_[1];
+  edited.push_back('!');
+  std::atomic<bool> stop(false);
+  app_.stopRequested = &stop;
   const struct {
-    int changed;   // the entry whose file is changed
-    Bytes bytes;   // into these
-    int replaced;  // how many files are then replaced
+    int changed;  // the entry whose file changes into `bytes`; -1: the stop
+    Bytes bytes;
+    size_t replaced;
     UpdateError error;
   } cases[] = {
-      {1, appended, 1, previousVersionNotCompatible},  // edited: the run stops there
-      {0, appended, 0, previousVersionNotCompatible},  // the file in hand: nothing changes
-      {1, newer, 2, none},  // another installer's newer version is left alone
+      {1, edited, 1, previousVersionNotCompatible},           // the run stops there
+      {0, edited, 0, previousVersionNotCompatible},           // the file in hand: nothing changes
+      {1, MakeProgram(kV11, 0x00010000, 4700, 50), 2, none},  // a newer one is left alone
+      {-1, {}, 1, none},
   };
   for (const auto& c : cases) {
     for (int i = 0; i < 3; ++i) Install(Win(names_[i]), old_[i]);
-    std::string changed = Win(names_[c.changed]);
+    stop = false;
     bool done = false;
     env_.before = [&](const std::string& what) {
-      if (what != "ExpandPayload" || done) return;
-      done = true;
-      Install(changed, c.bytes);
+      if (what != "ExpandPayload" || std::exchange(done, true)) return;
+      if (c.changed < 0) stop = true;
+      if (c.changed >= 0) Install(Win(names_[c.changed]), c.bytes);
     };
     Run(true);
-    env_.before = nullptr;
-    const EntryOutcome& outcome = app_.record.entries[c.changed];
+    const EntryOutcome& outcome = app_.record.entries[c.changed < 0 ? 1 : c.changed];
     EXPECT_EQ(outcome.error, c.error) << c.changed;
-    EXPECT_EQ(app_.runOk, c.error == none);
-    EXPECT_EQ(Installed(changed), c.bytes) << c.changed;
-    EXPECT_EQ(app_.record.Replaced(), static_cast<size_t>(c.replaced)) << c.changed;
-    if (c.error != none) {
-      EXPECT_EQ(outcome.errorPass, 2);
-      EXPECT_EQ(outcome.cause, EntryCause::changedSinceCheck);
-      EXPECT_EQ(log_.lines.back(),
-                changed + " error [Cannot Update. Previous Version not Compatible]");
-    } else {
-      EXPECT_EQ(outcome.verdict, verdictNewer);
-      EXPECT_EQ(log_.lines[1], changed + " is newer than the upd");
-    }
+    EXPECT_EQ(app_.record.Replaced(), c.replaced) << c.changed;
+    EXPECT_EQ(app_.record.cancelled, c.changed < 0);
+    EXPECT_EQ(app_.runOk, c.error == none && c.changed >= 0);
+    EXPECT_EQ(Installed(Win(names_[1])), c.changed == 1 ? c.bytes : old_[1]);
+    EXPECT_EQ(outcome.cause, c.error ? EntryCause::changedSinceCheck : EntryCause::none);
+    EXPECT_TRUE(c.replaced != 2 || outcome.verdict == verdictNewer);
     EXPECT_TRUE(Leftovers().empty());
   }
-}
-
-// A stop asked for while a file is being replaced: that file is finished, no other is
-// touched, and the run has failed.
-TEST_F(RunTest, AStopAskedForEndsTheRunBetweenEntries) {
-  ThreeOlder();
-  std::atomic<bool> stop(false);
-  app_.stopRequested = &stop;
-  env_.before = [&](const std::string& what) {
-    if (what == "ExpandPayload") stop = true;
-  };
-  Run(true);
-  EXPECT_TRUE(app_.record.cancelled);
-  EXPECT_FALSE(app_.runOk);
-  EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win(names_[0])});
-  EXPECT_EQ(Installed(Win(names_[0])), fresh_[0]);
-  EXPECT_EQ(Installed(Win(names_[1])), old_[1]);
-  EXPECT_TRUE(Leftovers().empty());
   // Asked before the first entry, a check reaches none.
+  env_.before = nullptr;
+  stop = true;
   Run(false);
-  EXPECT_TRUE(log_.lines.empty());
   EXPECT_FALSE(app_.record.entries[0].reached);
 }
 
