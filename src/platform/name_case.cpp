@@ -25,3 +25,14 @@ std::string FoldedName(const std::string& text) {
   for (char& c : folded) c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
   return folded;
 }
+
+bool SameFileName(const char* a, const std::string& b) {
+  size_t k = 0;
+  for (; a[k] != '\0'; ++k) {
+    if (k == b.size() || UpperByte(static_cast<unsigned char>(a[k])) !=
+                             UpperByte(static_cast<unsigned char>(b[k]))) {
+      return false;
+    }
+  }
+  return k == b.size();
+}

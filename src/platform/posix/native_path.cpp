@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "platform/name_case.h"
 
 namespace {
@@ -19,16 +21,34 @@ bool Exists(const std::string& native) {
 std::string EntryIgnoringCase(const std::string& directory, const std::string& name) {
   DIR* dir = ::opendir(directory.c_str());
   if (!dir) return std::string();
-  std::string wanted = FoldedName(name);
   std::string found;
   while (const struct dirent* entry = ::readdir(dir)) {
-    std::string candidate = entry->d_name;
-    if (FoldedName(candidate) == wanted && (found.empty() || candidate < found)) {
-      found = candidate;
+    if (SameFileName(entry->d_name, name) && (found.empty() || found > entry->d_name)) {
+      found = entry->d_name;
     }
   }
   ::closedir(dir);
   return found;
+}
+
+// `native` as it exists, its directory resolved first; a name found in neither way is
+// kept as given, and so is everything under it.
+std::string Resolve(const std::string& native) {
+  if (native.empty() || Exists(native)) return native;
+  size_t slash = native.rfind('/');
+  if (slash == std::string::npos) {
+    std::string entry = EntryIgnoringCase(".", native);
+    return entry.empty() ? native : entry;
+  }
+  std::string directory = slash == 0 ? "/" : Resolve(native.substr(0, slash));
+  std::string name = native.substr(slash + 1);
+  std::string path = directory + (slash == 0 ? "" : "/");
+  bool moved = path + name != native;  // else it is known to be missing
+  if (name.empty() || name == "." || name == ".." || (moved && Exists(path + name))) {
+    return path + name;
+  }
+  std::string entry = EntryIgnoringCase(directory, name);
+  return path + (entry.empty() ? name : entry);
 }
 
 }  // namespace
@@ -38,22 +58,5 @@ std::string NativePath(const std::string& path) {
   for (char& c : native) {
     if (c == '\\') c = '/';
   }
-  if (native.empty() || Exists(native)) return native;
-  // From the first component on: each kept as it is when it exists, else looked up in its
-  // directory; past the first one found in neither way, the rest stays as given.
-  std::string resolved;
-  for (size_t start = 0;;) {
-    size_t slash = native.find('/', start);
-    std::string part = native.substr(start, slash == std::string::npos ? slash : slash - start);
-    std::string candidate = resolved + part;
-    if (!part.empty() && part != "." && part != ".." && !Exists(candidate)) {
-      std::string entry = EntryIgnoringCase(resolved.empty() ? "." : resolved, part);
-      if (entry.empty())
-        return slash == std::string::npos ? candidate : candidate + native.substr(slash);
-      candidate = resolved + entry;
-    }
-    if (slash == std::string::npos) return candidate;
-    resolved = candidate + '/';
-    start = slash + 1;
-  }
+  return Resolve(native);
 }
