@@ -66,4 +66,4 @@ if command -v convert >/dev/null 2>&1; then
   done
 fi
 say "screenshots: $(ls "$out/screenshots" | tr '\n' ' ')(in $out/screenshots)"
-[ "$rc" -eq 0 ] || fail "the window could not be worked through (exit status $rc)"
+[ "$rc" -eq 0 ] || fail "vareri.exe did not get through the check (exit status $rc); see above"

@@ -95,9 +95,9 @@ const char kHelp[] =
     "how many files the run changed (\"changed\"). An update that finds every file up to\n"
     "date already exits 0 and says on standard error that nothing was changed.\n"
     "\n"
-    "Interrupted (Ctrl+C, or SIGTERM), a run finishes the file in hand, replaces no\n"
-    "other, removes its temporary files and exits 3 if it replaced any file, else 2;\n"
-    "a second interrupt ends it at once.\n"
+    "Interrupted (Ctrl+C or Ctrl+Break; SIGINT or SIGTERM), a run finishes the file in\n"
+    "hand, replaces no other, removes its temporary files and exits 3 if it replaced\n"
+    "any file, else 2; a second interrupt ends it at once.\n"
     "\n" VARERI_CLI_DIRECTORY_HELP
     "\n"
     "Exit status:\n"
