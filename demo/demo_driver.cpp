@@ -139,7 +139,7 @@ class Demo {
   void Watch() {
     HWND main = Open();
     TypePath(main);
-    Say("(the window is yours: Check, Options, Update; close it to end the demo)");
+    Say("(the window is yours: Check, Options, Update; close it to end)");
     HWND seen = nullptr;
     while (!process_.WaitForExit(200)) {
       HWND box = gui::FindTopWindow(process_.Id(), gui::IsMessageBox());
