@@ -1,11 +1,13 @@
-// demo_driver: opens the demo update in the real vareri.exe for `make demo` (scripts/demo.sh).
-// First it records the demo product's installation directory and its vendor's public key in
-// the registry, as the product's installer would, where the window looks for them. Then, on a
-// virtual screen, it works the window as a user would: Check, Options (every component selected,
-// "Rename previous versions" on), Update, Close, printing every log line and closing message and
-// saving screenshots. With --watch it only starts the window for the user at a real display and
-// prints the same while they work it. Exit status: 0 when every step went as a successful update
-// goes, 1 otherwise, 2 for wrong usage.
+// demo_driver: opens an update in the real vareri.exe, for `make demo` (scripts/demo.sh) and
+// for trying any update file (scripts/try-update.sh). For the demo it first records the demo
+// product's installation directory and its vendor's public key in the registry, as the
+// product's installer would, where the window looks for them. Then, on a virtual screen, it
+// works the window as a user would: Check, Options (every component selected, "Rename
+// previous versions" on), Update, Close, printing every log line and closing message and
+// saving screenshots. --check-only does Check and Close alone and never updates. With --watch
+// it only starts the window for the user at a real display and prints the same while they
+// work it. Exit status: 0 when every step went as it should (for the demo, as a successful
+// update goes), 1 otherwise, 2 for wrong usage.
 #include <fcntl.h>
 #include <io.h>
 
@@ -24,16 +26,21 @@ namespace {
 const char kUsage[] =
     "Usage: demo_driver --vareri EXE --update FILE.upd --product NAME --registry-key KEY\n"
     "                   --install-dir DIR [--update-key TEXT] [--screenshots DIR] [--watch]\n"
+    "       demo_driver --vareri EXE --update FILE.upd --check-only [--path DIR]\n"
+    "                   [--screenshots DIR]\n"
+    "       demo_driver --vareri EXE --update FILE.upd --watch\n"
     "  KEY is under HKEY_LOCAL_MACHINE (Software\\Maker\\Product\\Version); its PathName\n"
-    "  is set to DIR before the window opens. Paths may be Unix or Windows paths.\n";
+    "  is set to DIR before the window opens. --path DIR is typed into the Path box before\n"
+    "  Check. Paths may be Unix or Windows paths.\n";
 
 // How long the program may take to show a window or finish a run.
 const DWORD kWindowTimeoutMs = 30000;
 const DWORD kRunTimeoutMs = 60000;
 
 struct Options {
-  std::string vareri, update, product, registryKey, installDir, updateKey, screenshots;
+  std::string vareri, update, product, registryKey, installDir, updateKey, screenshots, path;
   bool watch = false;
+  bool checkOnly = false;
 };
 
 void Say(const std::string& line) { std::printf("%s\n", line.c_str()); }
@@ -50,18 +57,34 @@ class Demo {
 
   // Starts vareri.exe on the update file and returns its main window.
   HWND Open() {
-    gui::WriteRegistryString(HKEY_LOCAL_MACHINE, options_.registryKey, "PathName",
-                             options_.installDir);
-    if (!options_.updateKey.empty()) {
-      gui::WriteRegistryString(HKEY_LOCAL_MACHINE, options_.registryKey, "UpdateKey",
-                               options_.updateKey);
+    if (!options_.registryKey.empty()) {
+      gui::WriteRegistryString(HKEY_LOCAL_MACHINE, options_.registryKey, "PathName",
+                               options_.installDir);
+      if (!options_.updateKey.empty()) {
+        gui::WriteRegistryString(HKEY_LOCAL_MACHINE, options_.registryKey, "UpdateKey",
+                                 options_.updateKey);
+      }
     }
     std::string exe = gui::ToWindowsPath(options_.vareri);
     // The whole rest of the command line is the update file's path, without quotes.
     process_ = gui::Process::Start(exe, "\"" + exe + "\" " + gui::ToWindowsPath(options_.update));
-    HWND main = gui::WaitForWindow(process_.Id(), IsMainWindow(), kWindowTimeoutMs);
     Say("vareri.exe " + gui::ToWindowsPath(options_.update));
-    Say("Path: " + gui::ControlText(main, IDC_PATH) + " (from HKLM\\" + options_.registryKey + ")");
+    // A file the program refuses gets a message box instead of the window.
+    gui::WindowMatch opened{"the main window or a message box", [](HWND window) {
+                              return IsMainWindow().test(window) ||
+                                     gui::IsMessageBox().test(window);
+                            }};
+    HWND first = gui::WaitForWindow(process_.Id(), opened, kWindowTimeoutMs);
+    if (!IsMainWindow().test(first)) {
+      std::string text = gui::MessageBoxText(first);
+      Screenshot(first, "1-refused");
+      gui::AnswerMessageBox(first, IDOK);
+      process_.WaitForExit();
+      throw gui::DriverError("vareri.exe refused the file: " + text);
+    }
+    HWND main = first;
+    Say("Path: " + gui::ControlText(main, IDC_PATH) +
+        (options_.registryKey.empty() ? "" : " (from HKLM\\" + options_.registryKey + ")"));
     if (!options_.updateKey.empty()) {
       Say("UpdateKey: " + options_.updateKey + " (the update must be signed with it)");
     }
@@ -97,11 +120,26 @@ class Demo {
     return ok;
   }
 
+  // Check alone, then Close: what the window says of the update, changing nothing.
+  void CheckOnly() {
+    HWND main = Open();
+    TypePath(main);
+    Screenshot(main, "1-main-window");
+    Say("");
+    Say("> Check");
+    std::string checked = Run(main, IDC_CHECK, "2-check-message");
+    Screenshot(main, "3-main-after-check");
+    Say(checked);
+    gui::ClickButton(main, IDCANCEL);
+    if (!process_.WaitForExit()) throw gui::DriverError("vareri.exe did not end on Cancel");
+  }
+
   // Starts the window for the user and prints the log and closing message of each run
   // until the program ends.
   void Watch() {
     HWND main = Open();
-    Say("(the window is yours: Check, Options, Update; close it to end the demo)");
+    TypePath(main);
+    Say("(the window is yours: Check, Options, Update; close it to end)");
     HWND seen = nullptr;
     while (!process_.WaitForExit(200)) {
       HWND box = gui::FindTopWindow(process_.Id(), gui::IsMessageBox());
@@ -120,6 +158,13 @@ class Demo {
   }
 
  private:
+  // --path into the Path box, when it was given.
+  void TypePath(HWND main) {
+    if (options_.path.empty()) return;
+    gui::SetEditText(main, IDC_PATH, options_.path);
+    Say("Path: " + options_.path + " (typed in)");
+  }
+
   // Clicks `button` (Check or Update), prints the log once the closing message is up,
   // answers it and returns its text.
   std::string Run(HWND main, int button, const std::string& shot) {
@@ -195,13 +240,13 @@ int main(int argc, char** argv) {
   struct Field {
     const char* flag;
     std::string* value;
-  } fields[] = {{"--vareri", &options.vareri},          {"--update", &options.update},
-                {"--product", &options.product},        {"--registry-key", &options.registryKey},
-                {"--install-dir", &options.installDir}, {"--update-key", &options.updateKey},
-                {"--screenshots", &options.screenshots}};
+  } fields[] = {{"--vareri", &options.vareri},           {"--update", &options.update},
+                {"--product", &options.product},         {"--registry-key", &options.registryKey},
+                {"--install-dir", &options.installDir},  {"--update-key", &options.updateKey},
+                {"--screenshots", &options.screenshots}, {"--path", &options.path}};
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--watch") == 0) {
-      options.watch = true;
+    if (std::strcmp(argv[i], "--watch") == 0 || std::strcmp(argv[i], "--check-only") == 0) {
+      (argv[i][2] == 'w' ? options.watch : options.checkOnly) = true;
       continue;
     }
     if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
@@ -218,19 +263,28 @@ int main(int argc, char** argv) {
     }
     if (!known) return Usage(std::string("unknown argument ") + argv[i]);
   }
+  // The demo needs all it records; trying a file, or watching, only the program and file.
+  bool demo = !options.watch && !options.checkOnly;
   for (const Field& field : fields) {
-    if (field.value->empty() && field.value != &options.screenshots &&
-        field.value != &options.updateKey) {
-      return Usage(std::string(field.flag) + " is missing");
-    }
+    bool needed = field.value == &options.vareri || field.value == &options.update ||
+                  (demo && field.value != &options.screenshots &&
+                   field.value != &options.updateKey && field.value != &options.path);
+    if (needed && field.value->empty()) return Usage(std::string(field.flag) + " is missing");
+  }
+  if (!options.registryKey.empty() == options.installDir.empty()) {
+    return Usage("--registry-key and --install-dir go together");
   }
   try {
-    Demo demo(options);
+    Demo run(options);
     if (options.watch) {
-      demo.Watch();
+      run.Watch();
       return 0;
     }
-    return demo.Drive() ? 0 : 1;
+    if (options.checkOnly) {
+      run.CheckOnly();
+      return 0;
+    }
+    return run.Drive() ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "demo_driver: %s\n", e.what());
     return 1;

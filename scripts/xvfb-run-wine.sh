@@ -42,9 +42,17 @@ if [ -z "${VARERI_IN_XVFB:-}" ]; then
 fi
 
 set +e
-timeout -k 5 "${VARERI_GUI_TIMEOUT:-110}" "$here/wine-run.sh" "$@" 8>&-
+limit="${VARERI_GUI_TIMEOUT:-110}"
+timeout -k 5 "$limit" "$here/wine-run.sh" "$@" 8>&-
 rc=$?
 set -e
+# timeout's own statuses: ended by SIGTERM (124), or by SIGKILL 5 s later (137).
+if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+  echo "xvfb-run-wine: $1 was still running after $limit s and was ended (exit status $rc)." >&2
+  echo "xvfb-run-wine: on this virtual screen nobody answers its windows; to see what" \
+    "vareri.exe makes of an update file, run scripts/try-update.sh FILE.upd." \
+    "VARERI_GUI_TIMEOUT sets the limit." >&2
+fi
 # Every Wine process of the session ends while its display still exists.
 wine_session_end
 exit "$rc"

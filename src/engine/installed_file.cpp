@@ -8,12 +8,13 @@
 #include "model/document.h"
 #include "model/file_name.h"
 
-void CFileStamp::ReadFromFile(Env& env, const std::string& path) {
+bool CFileStamp::ReadFromFile(Env& env, const std::string& path) {
   FileIdentity identity = env.ReadFileIdentity(path);
   size = identity.found ? identity.size : 0;
   modified = identity.found ? identity.modified : 0;
   versionMS = identity.versionMS;
   versionLS = identity.versionLS;
+  return identity.found;
 }
 
 int CFileStamp::CompareVersion(const CFileStamp& expected) const {
@@ -82,24 +83,66 @@ bool CUpdateItem::FallbackPath(const RunContext& run, std::string* path) const {
   return true;
 }
 
+namespace {
+
+// Reads the stamp of the item's current targetPath and opens it (OpenExclusively), noting
+// both in `outcome`.
+UpdateError OpenTarget(CUpdateItem& item, Env& env, std::unique_ptr<CFile>& file,
+                       EntryOutcome& outcome) {
+  bool found = item.installedStamp.ReadFromFile(env, item.targetPath);
+  UpdateError rc = OpenExclusively(env, item.targetPath, file, &outcome.openCause);
+  outcome.stampRead = found;
+  outcome.installed = item.installedStamp;
+  return rc;
+}
+
+}  // namespace
+
 UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file) {
-  FileCause unrecorded = FileCause::none;
-  FileCause& why = run.current ? run.current->openCause : unrecorded;
+  EntryOutcome unrecorded;
+  EntryOutcome& outcome = run.current ? *run.current : unrecorded;
   // Decided before any OS call: a device's name reaches no file, and asking a device for
   // a version or samples could wait forever. Windows takes '/' as a separator too.
   std::string path = targetPath;
   if (IsReservedDeviceName(path.substr(path.find_last_of("\\/") + 1))) {
-    why = FileCause::invalidFile;
+    outcome.openCause = FileCause::invalidFile;
     return fileNotFound;
   }
-  installedStamp.ReadFromFile(*run.env, targetPath);
-  UpdateError rc = OpenExclusively(*run.env, targetPath, file, &why);
+  UpdateError rc = OpenTarget(*this, *run.env, file, outcome);
   if (rc != fileNotFound || directoryKind != kindSystem) return rc;
   std::string fallback;
   if (!FallbackPath(run, &fallback)) return fileNotFound;
+  outcome.firstPath = targetPath;
+  outcome.firstCause = outcome.openCause;
   CopyPath(targetPath, fallback);
-  installedStamp.ReadFromFile(*run.env, targetPath);
-  return OpenExclusively(*run.env, targetPath, file, &why);
+  return OpenTarget(*this, *run.env, file, outcome);
+}
+
+UpdateError CUpdateItem::Judge(CFile& installed, CFile& updateFile, const VEzorazEdo& doc,
+                               RunContext& run) {
+  int c = installedStamp.CompareVersion(expectedStamp);
+  verdict = static_cast<uint16_t>(c == 0 ? verdictUpdate : c);
+  if (run.current) {
+    run.current->inspected = true;
+    run.current->verdict = verdict;
+  }
+  if (c != 0) return none;
+  run.updateNeeded = true;
+  for (const auto& order : previousVersions) {
+    if (order->Matches(*this, installed, updateFile, doc) == none) return none;
+  }
+  return previousVersionNotCompatible;
+}
+
+UpdateError CUpdateItem::Recheck(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
+  EntryOutcome unrecorded;
+  EntryOutcome& outcome = run.current ? *run.current : unrecorded;
+  std::unique_ptr<CFile> installed;
+  UpdateError rc = OpenTarget(*this, *run.env, installed, outcome);
+  if (rc != none) return rc;
+  rc = Judge(*installed, updateFile, doc, run);
+  if (rc != none) outcome.cause = EntryCause::changedSinceCheck;
+  return rc;
 }
 
 UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate) {

@@ -5,6 +5,8 @@
 #include "engine/paths.h"
 #include "engine/payload_order.h"
 #include "engine/run_context.h"
+#include "model/document.h"
+#include "model/file_name.h"
 #include "model/update_item.h"
 #include "platform/sha256.h"
 
@@ -69,10 +71,11 @@ std::string NewFileName(const std::string& target) {
   return target.substr(0, name) + target.substr(name, kMarkedNameLength) + kNewFileMark;
 }
 
-UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, bool renamePrevious, RunContext& run) {
+UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   Env& env = *run.env;
   EntryOutcome unrecorded;
   EntryOutcome& outcome = run.current ? *run.current : unrecorded;
+  bool renamePrevious = doc.renamePrevious;
   std::string backup;
   if (renamePrevious) {
     backup = BackupName(targetPath);
@@ -85,6 +88,11 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, bool renamePrevious, Run
   TempFile fresh(env);
   UpdateError rc = MakeNewVersion(env, updateFile, *this, tempDirectory, fresh);
   if (rc != none) return rc;
+  // Another program may have changed the file since the first pass (an edit, another
+  // installer's newer version): as late as possible, it must still be what was checked.
+  rc = Recheck(updateFile, doc, run);
+  if (rc != none) return rc;
+  if (verdict != verdictUpdate) return Report(run);
   // An earlier backup is replaced this way; one that cannot be deleted makes the backup
   // step fail.
   if (renamePrevious) env.RemoveFile(backup);
@@ -108,6 +116,18 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, bool renamePrevious, Run
   outcome.replaced = true;
   run.AddLine("Updated File %s", targetPath);
   return none;
+}
+
+bool CanMakeNewFileNextTo(RunContext& run, const std::string& target) {
+  std::string directory = FoldedName(target.substr(0, target.rfind('\\') + 1));
+  auto known = run.writableDirectories.find(directory);
+  if (known != run.writableDirectories.end()) return known->second;
+  // Only making a file tells: permissions, a read-only volume, a full directory, whatever
+  // the system decides. The name is the new file's own, which the next update removes
+  // should this run end before the probe does.
+  bool made = run.env->ProbeNewFile(NewFileName(target));
+  run.writableDirectories.emplace(directory, made);
+  return made;
 }
 
 void CUpdateItem::RemoveLeftovers(RunContext& run) {

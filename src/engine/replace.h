@@ -8,6 +8,8 @@
 #include "engine/update_error.h"
 #include "platform/env.h"
 
+struct RunContext;
+
 // A file of ours, removed when the holder goes, whatever happened (exceptions too).
 class TempFile {
  public:
@@ -31,3 +33,8 @@ class TempFile {
 // target's name followed by "~UPD" (its file name cut to 251 characters), which fits
 // wherever the target fits and marks the file as ours, so a later run may remove it.
 std::string NewFileName(const std::string& target);
+
+// Whether the replacement of `target` could make its new file next to it, and so also
+// keep the previous version there under its backup name. Asks the OS (Env::ProbeNewFile
+// with the new file's name) once per directory and run (run.writableDirectories).
+bool CanMakeNewFileNextTo(RunContext& run, const std::string& target);

@@ -1,9 +1,16 @@
 // The check and update runs: a first pass that verifies every entry, and, for an update
 // in which every selected entry passed, a second pass that replaces the older files.
 // Each entry's outcome goes to the run's record as well as to the log.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/paths.h"
+#include "engine/replace.h"
 #include "engine/run_context.h"
 #include "engine/update_error.h"
 #include "model/document.h"
+#include "model/file_name.h"
 
 UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   FormPath(run);
@@ -12,20 +19,15 @@ UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunCon
   std::unique_ptr<CFile> installed;
   UpdateError rc = OpenInstalled(run, installed);
   if (rc != none) return rc;
-  int c = installedStamp.CompareVersion(expectedStamp);
-  if (run.current) run.current->inspected = true;
-  if (c != 0) {
-    verdict = static_cast<uint16_t>(c);
-    if (run.current) run.current->verdict = verdict;
-    return none;
+  rc = Judge(*installed, updateFile, doc, run);
+  if (rc != none || verdict != verdictUpdate) return rc;
+  // The replacement makes its new file next to this one (and keeps the backup there): a
+  // directory that takes no new file would fail it after earlier files were replaced.
+  if (!CanMakeNewFileNextTo(run, targetPath)) {
+    if (run.current) run.current->cause = EntryCause::directoryRefused;
+    return cannotWrite;
   }
-  run.updateNeeded = true;
-  verdict = verdictUpdate;
-  if (run.current) run.current->verdict = verdict;
-  for (const auto& order : previousVersions) {
-    if (order->Matches(*this, *installed, updateFile, doc) == none) return none;
-  }
-  return previousVersionNotCompatible;
+  return none;
 }
 
 UpdateError CUpdateItem::Report(RunContext& run) {
@@ -47,7 +49,7 @@ UpdateError CUpdateItem::Apply(CFile& updateFile, const VEzorazEdo& doc, RunCont
     return none;
   }
   if (verdict != verdictUpdate) return Report(run);
-  return ReplaceFile(updateFile, doc.renamePrevious, run);
+  return ReplaceFile(updateFile, doc, run);
 }
 
 namespace {
@@ -67,25 +69,96 @@ struct CurrentEntry {
   RunContext& run_;
 };
 
+// Whether the caller asked the run to stop; a run that stops has failed.
+bool StopAsked(RunContext& run) {
+  if (!run.stopRequested || !run.stopRequested->load()) return false;
+  run.record.cancelled = true;
+  run.runOk = false;
+  return true;
+}
+
+// The names an entry's file may have: its target, and for a kind-1 entry the fallback too.
+// Folded, as Windows compares names. Needs FormPath.
+std::vector<std::string> NamesOf(const CUpdateItem& item, const RunContext& run) {
+  std::vector<std::string> names;
+  if (!item.pathOk) return names;
+  names.push_back(FoldedName(item.targetPath));
+  std::string fallback;
+  if (item.directoryKind == kindSystem && item.FallbackPath(run, &fallback)) {
+    names.push_back(FoldedName(fallback));
+  }
+  return names;
+}
+
+// Marks every selected entry whose file another entry of this run names too: as its own
+// target, or (renaming on) as its backup name, which would take that file's place. Such
+// an update would replace one file twice, or delete an installed file to keep a backup.
+void FindNameCollisions(const ObjectList<CUpdateItem>& items, bool renamePrevious,
+                        const RunContext& run, std::vector<EntryOutcome>& outcomes) {
+  auto mark = [&](size_t k, EntryCause cause, size_t other) {
+    if (outcomes[k].cause != EntryCause::none) return;
+    outcomes[k].cause = cause;
+    outcomes[k].collidesWith = other + 1;
+  };
+  std::vector<std::vector<std::string>> names(items.size());
+  std::map<std::string, size_t> anyTarget;       // name: the first entry with it
+  std::map<std::string, size_t> selectedTarget;  // the same among the selected entries
+  for (size_t k = 0; k < items.size(); ++k) {
+    names[k] = NamesOf(*items[k], run);
+    for (const std::string& name : names[k]) {
+      anyTarget.emplace(name, k);
+      if (!items[k]->selected) continue;
+      auto first = selectedTarget.emplace(name, k).first;
+      if (first->second != k) {
+        mark(k, EntryCause::sameTarget, first->second);
+        mark(first->second, EntryCause::sameTarget, k);
+      }
+    }
+  }
+  if (!renamePrevious) return;
+  for (size_t k = 0; k < items.size(); ++k) {
+    if (!items[k]->selected) continue;
+    for (const std::string& name : names[k]) {
+      std::string backup = BackupName(name);
+      if (backup == name) mark(k, EntryCause::backupIsItself, k);
+      auto other = anyTarget.find(backup);
+      if (other != anyTarget.end() && other->second != k) {
+        mark(k, EntryCause::backupIsTarget, other->second);
+      }
+      auto selectedOther = selectedTarget.find(backup);
+      if (selectedOther != selectedTarget.end() && selectedOther->second != k) {
+        mark(selectedOther->second, EntryCause::targetIsBackup, k);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   run.record = RunRecord();
   run.record.doUpdate = doUpdate;
+  run.writableDirectories.clear();
   run.log->Clear();
   EnsureLoaded(updateFile);
   run.record.entries.resize(items.size());
+  for (auto& item : items) item->FormPath(run);
+  FindNameCollisions(items, renamePrevious, run, run.record.entries);
   // What a run that was killed may have left goes before this one starts.
   if (doUpdate) {
     for (auto& item : items) item->RemoveLeftovers(run);
   }
   CurrentEntry guard(run);
   for (size_t k = 0; k < items.size(); ++k) {
+    if (StopAsked(run)) break;
     CUpdateItem& item = *items[k];
     run.current = &run.record.entries[k];
     run.current->reached = true;
     run.current->selected = item.selected;
-    UpdateError rc = item.Verify(updateFile, *this, run);
+    // A name taken twice is refused before anything is opened.
+    UpdateError rc = run.current->cause != EntryCause::none
+                         ? (renamePrevious ? cannotRename : fileNotFound)
+                         : item.Verify(updateFile, *this, run);
     if (rc != none) {
       Fail(run, item, rc, 1);
     } else if (!doUpdate) {
@@ -94,6 +167,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   }
   if (doUpdate && run.runOk) {
     for (size_t k = 0; k < items.size(); ++k) {
+      if (StopAsked(run)) break;
       CUpdateItem& item = *items[k];
       run.current = &run.record.entries[k];
       UpdateError rc = item.Apply(updateFile, *this, run);

@@ -2,7 +2,10 @@
 // the engine needs nothing else of the program that drives it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <map>
+#include <string>
 
 #include "engine/run_record.h"
 #include "engine/update_log.h"
@@ -28,4 +31,13 @@ struct RunContext {
       ;
 
   EntryOutcome* current = nullptr;  // the entry the run is at; null between entries
+
+  // Set by the caller (a signal handler, another thread) to ask the run to stop. The run
+  // looks at it between entries only, so the file in hand is always finished. Null: a run
+  // that is never asked.
+  const std::atomic<bool>* stopRequested = nullptr;
+
+  // Directories in which this run could make a new file (folded path: yes or no), so that
+  // each is tried once per run.
+  std::map<std::string, bool> writableDirectories;
 };

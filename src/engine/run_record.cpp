@@ -12,9 +12,8 @@ size_t RunRecord::Replaced() const {
   return n;
 }
 
-bool RunRecord::Changed() const {
-  for (const EntryOutcome& entry : entries) {
-    if (entry.replaced || entry.restoreFailed) return true;
-  }
-  return false;
+size_t RunRecord::Changed() const {
+  size_t n = 0;
+  for (const EntryOutcome& entry : entries) n += entry.replaced || entry.restoreFailed;
+  return n;
 }

@@ -8,7 +8,20 @@
 #include <vector>
 
 #include "engine/update_error.h"
+#include "model/file_stamp.h"
 #include "platform/exceptions.h"
+
+// Why an entry failed when its file's own open was not the reason (that is `openCause`).
+enum class EntryCause : uint8_t {
+  none,
+  sameTarget,         // another selected entry names the same file
+  targetIsBackup,     // the file is the backup name of another selected entry
+  backupIsTarget,     // its backup name is the file of another entry: keeping the previous
+                      // version would delete that file
+  backupIsItself,     // its name ends in '_': it is its own backup name
+  directoryRefused,   // no new file can be made in its directory, so it cannot be replaced
+  changedSinceCheck,  // the file changed between the check and its replacement
+};
 
 struct EntryOutcome {
   bool reached = false;      // the first pass came to this entry
@@ -21,7 +34,13 @@ struct EntryOutcome {
                                           // open as the error says (fileNotFound, cannotWrite):
                                           // fileNotFound, sharingViolation, accessDenied,
                                           // invalidFile (not a disk file), ...
-  bool replaced = false;                  // the new version is in place
+  EntryCause cause = EntryCause::none;
+  size_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
+  bool stampRead = false;   // the installed file was there: `installed` is its stamp as last read
+  CFileStamp installed;
+  std::string firstPath;                   // a kind-1 entry that fell back: the system
+  FileCause firstCause = FileCause::none;  // directory's path, and why it did not open
+  bool replaced = false;                   // the new version is in place
   std::string backup;              // full path of the kept previous version, when one was kept
   bool restoreFailed = false;      // a failed replacement could not put the file back
   std::vector<std::string> lines;  // the log lines written for it, in order
@@ -29,11 +48,12 @@ struct EntryOutcome {
 
 struct RunRecord {
   bool doUpdate = false;
-  bool finished = false;  // Run returned; false while it runs or when a failure was raised
+  bool finished = false;   // Run returned; false while it runs or when a failure was raised
+  bool cancelled = false;  // a stop was asked for and the run ended before its last entry
   std::vector<EntryOutcome> entries;  // one per document item, in file order
 
   size_t Errors() const;
   size_t Replaced() const;
-  // Whether any installed file differs from before the run.
-  bool Changed() const;
+  // How many installed files differ from before the run.
+  size_t Changed() const;
 };

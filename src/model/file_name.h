@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/name_case.h"  // FoldedName: how names compare
+
 // Why `name` (one path component, 8-bit text) cannot name a file on Windows, or "" when it
 // can. Refused: "", "." and "..", more than 255 characters, the characters <>:"/\|?* and
 // control characters, a trailing dot or space (Windows drops them, so the name would open
@@ -15,7 +17,3 @@ std::string FileNameProblem(const std::string& name);
 // alone or before an extension or a colon, blanks before them ignored as Windows ignores
 // them. "NUL.TXT" opens the null device.
 bool IsReservedDeviceName(const std::string& name);
-
-// `text` as Windows compares file names: the letters of Windows-1252 in upper case, every
-// other byte as it is. Two names name the same file when their folded forms are equal.
-std::string FoldedName(const std::string& text);

@@ -17,10 +17,14 @@ struct CFileStamp {
   void Read(ArchiveReader& reader);
 
   // Fills the stamp from the file on disk: version 0.0 when it has no version
-  // information; size and time 0 when there is no such file. Never raises.
-  void ReadFromFile(Env& env, const std::string& path);
+  // information; size and time 0 when there is no such file. Returns whether the file was
+  // there. Never raises.
+  bool ReadFromFile(Env& env, const std::string& path);
 
   // This (installed) version against `expected`: 0 older, 1 same, 2 newer. versionMS
   // decides first, then versionLS, both compared as signed 32-bit values.
   int CompareVersion(const CFileStamp& expected) const;
+
+  // The version as people write it: major.minor.build.revision, e.g. "1.0.0.5".
+  std::string VersionText() const;
 };

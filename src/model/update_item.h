@@ -47,9 +47,19 @@ class CUpdateItem : public CObject {
   // Fills `installedStamp` and opens the installed file exclusively for reading and
   // writing into `file`. Returns none, cannotWrite (opens for reading only) or
   // fileNotFound (also for a device's name, decided before anything is read); a kind-1
-  // entry falls back to installDir\system\fileName. The system's reason for a refused
-  // open goes to the entry's outcome.
+  // entry falls back to installDir\system\fileName. The stamp, the paths tried and the
+  // system's reason for a refused open go to the entry's outcome.
   UpdateError OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file);
+
+  // Compares `installedStamp` with the update's version and sets `verdict`; for an older
+  // file, sets run.updateNeeded and looks for a previous version the open `installed` file
+  // matches by stamp and samples. Returns none or previousVersionNotCompatible.
+  UpdateError Judge(CFile& installed, CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
+
+  // The first pass's inspection again, of the same `targetPath` (no fallback), right before
+  // the file is replaced: none when it is still a known previous version, or when it has
+  // become current (`verdict` then says so); else the error the first pass would now give.
+  UpdateError Recheck(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // The kind-1 fallback path, installDir\system\fileName, into `path`. False, storing
   // nothing, when it would exceed 255 characters.
@@ -67,8 +77,10 @@ class CUpdateItem : public CObject {
   UpdateError Apply(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // Lays the stored new contents onto `targetPath`, keeping the previous version under
-  // its backup name when `renamePrevious` is on. Never leaves a half-written target.
-  UpdateError ReplaceFile(CFile& updateFile, bool renamePrevious, RunContext& run);
+  // its backup name when the document's `renamePrevious` is on. The installed file is
+  // checked again first (Recheck): a file that changed since the first pass is not
+  // replaced. Never leaves a half-written target.
+  UpdateError ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // Removes the file an interrupted update may have left next to this entry's installed
   // file (the new version while it was made, engine/replace.h NewFileName), under the

@@ -49,6 +49,12 @@ class Env {
   // file that has other names). Returns null when the OS refuses.
   virtual std::unique_ptr<CFile> CreateExclusive(const std::string& path) = 0;
 
+  // Makes the new, empty file `path` and removes it at once, to learn whether its
+  // directory takes new files. Never opens, empties or removes a file that exists: a file
+  // of that name is taken as proof enough (its directory took it). Returns false when the
+  // OS refuses the file.
+  virtual bool ProbeNewFile(const std::string& path) = 0;
+
   // Size, time and file version of `path` (see file_info.h). Never raises.
   virtual FileIdentity ReadFileIdentity(const std::string& path) = 0;
 

@@ -10,13 +10,16 @@
 #include <set>
 #include <sstream>
 
+#include "cli_program.h"
 #include "engine/engine_fixture.h"
+#include "host.h"
 #include "json_text.h"
 #include "platform/exceptions.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -42,6 +45,15 @@ Lines SplitLines(const std::string& text) {
 Lines Concat(Lines a, const Lines& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// `json` with the fields that differ from run to run in a fixed form, once their form is
+// checked: the start time, the duration.
+std::string Steady(const std::string& json) {
+  static const std::regex started(R"("started":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d")");
+  static const std::regex duration(R"("durationMs":\d+)");
+  std::string steady = std::regex_replace(json, started, "\"started\":\"T\"");
+  return std::regex_replace(steady, duration, "\"durationMs\":0");
 }
 
 // A full disk from the Nth file the engine creates on (the new versions next to their
@@ -106,9 +118,10 @@ class CliTest : public EngineTest {
 
   // Program (A.DLL: older, a known previous version), Help (B.DLL: the same, not selected
   // by default), Engine (E.DLL: already current).
-  void BuildProduct(const std::function<void(DocumentPlan&)>& tweak = nullptr) {
-    oldA_ = MakeProgram(kV10, 5, 30000, 1);
-    newA_ = MakeProgram(kV11, 0, 34000, 2);
+  // `bigger` makes A.DLL as many bytes larger.
+  void BuildProduct(const std::function<void(DocumentPlan&)>& tweak = nullptr, size_t bigger = 0) {
+    oldA_ = MakeProgram(kV10, 5, 30000 + bigger, 1);
+    newA_ = MakeProgram(kV11, 0, 34000 + bigger, 2);
     oldB_ = MakeProgram(kV10, 0, 6000, 3);
     newB_ = MakeProgram(kV11, 0, 6500, 4);
     newE_ = MakeProgram(kV11, 0, 9000, 5);
@@ -151,20 +164,6 @@ class CliTest : public EngineTest {
     app_.updateFile.reset();
     return log_.lines;
   }
-
-#ifdef VARERI_CLI_EXE
-  // The real program's path, as this build's OS takes it (Wine maps the Unix root to Z:).
-  static std::string ProgramPath() {
-    std::string exe = VARERI_CLI_EXE;
-#ifdef _WIN32
-    for (char& c : exe) {
-      if (c == '/') c = '\\';
-    }
-    if (exe[0] == '\\') exe = "Z:" + exe;
-#endif
-    return exe;
-  }
-#endif
 
   Bytes oldA_, newA_, oldB_, newB_, newE_;
 };
@@ -382,12 +381,14 @@ TEST_F(CliTest, UnusableUpdateFilesExitFourWithTheWindowsMessages) {
   ASSERT_EQ(cut.out.size(), 1u);
   std::string error = JsonString(updatePath_ + ": The update file ends unexpectedly.");
   error.pop_back();  // the reader's detail follows
-  EXPECT_EQ(cut.out[0].rfind("{\"type\":\"summary\",\"command\":\"update\",\"file\":" +
-                                 JsonString(updatePath_) + ",\"error\":" + error,
-                             0),
+  EXPECT_EQ(Steady(cut.out[0])
+                .rfind("{\"type\":\"summary\",\"command\":\"update\",\"file\":" +
+                           JsonString(updatePath_) + ",\"host\":" + JsonString(HostName()) +
+                           ",\"started\":\"T\",\"changed\":0,\"error\":" + error,
+                       0),
             0u)
       << cut.out[0];
-  EXPECT_NE(cut.out[0].find(",\"exitCode\":4}"), std::string::npos);
+  EXPECT_NE(Steady(cut.out[0]).find(",\"durationMs\":0,\"exitCode\":4}"), std::string::npos);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
 }
 
@@ -440,22 +441,31 @@ TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
   std::string e = JsonString(Win("APP\\E.DLL"));
   Lines want = {
       "{\"type\":\"entry\",\"index\":1,\"component\":\"Program\",\"file\":\"A.DLL\",\"path\":" + a +
-          ",\"selected\":true,\"verdict\":\"update\",\"lines\":[" +
+          ",\"selected\":true,\"verdict\":\"update\",\"installed\":{\"version\":\"1.0.0.5\","
+          "\"size\":30000},\"new\":{\"version\":\"1.1.0.0\",\"size\":34000},\"lines\":[" +
           JsonString(Win("APP\\A.DLL") + " will be updated") + "]}",
       "{\"type\":\"entry\",\"index\":2,\"component\":\"Help\\\\Files\",\"file\":\"B.DLL\","
       "\"path\":" +
-          b + ",\"selected\":false,\"verdict\":\"notSelected\",\"lines\":[" +
+          b +
+          ",\"selected\":false,\"verdict\":\"notSelected\",\"installed\":null,\"new\":{"
+          "\"version\":\"1.1.0.0\",\"size\":6500},\"lines\":[" +
           JsonString(Win("APP\\B.DLL") + " will not be updated (User Selection)") + "]}",
       "{\"type\":\"entry\",\"index\":3,\"component\":\"Engine\",\"file\":\"E.DLL\",\"path\":" + e +
           ",\"selected\":true,\"verdict\":null,\"error\":\"fileNotFound\",\"code\":1,"
-          "\"message\":\"File Not Found\",\"reason\":\"missing\",\"lines\":[" +
+          "\"message\":\"File Not Found\",\"reason\":\"missing\",\"installed\":null,\"new\":{"
+          "\"version\":\"1.1.0.0\",\"size\":9000},\"lines\":[" +
           JsonString(Win("APP\\E.DLL") + " error [File Not Found]") + "]}",
       "{\"type\":\"summary\",\"command\":\"check\",\"file\":" + JsonString(updatePath_) +
-          ",\"product\":\"Demo \\\"Pro\\\"\xE2\x84\xA2\",\"directory\":" + JsonString(Win("APP")) +
-          ",\"ok\":false,\"updateNeeded\":true,\"entries\":3,\"errors\":1,\"text\":\"Demo "
-          "\\\"Pro\\\"\xE2\x84\xA2 can not be succesfully updated\",\"exitCode\":2}",
+          ",\"host\":" + JsonString(HostName()) +
+          ",\"started\":\"T\",\"product\":\"Demo \\\"Pro\\\"\xE2\x84\xA2\",\"directory\":" +
+          JsonString(Win("APP")) +
+          ",\"ok\":false,\"updateNeeded\":true,\"entries\":3,\"errors\":1,\"changed\":0,"
+          "\"text\":\"Demo \\\"Pro\\\"\xE2\x84\xA2 can not be succesfully updated\","
+          "\"durationMs\":0,\"exitCode\":2}",
   };
+  check.out.back() = Steady(check.out.back());
   EXPECT_EQ(check.out, want);
+  EXPECT_FALSE(HostName().empty());
 
   // A file another program holds open is "not found" too; the reason tells it apart.
   {
@@ -472,19 +482,59 @@ TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
   Outcome update = Cli(Args("update", {"--json", "--backup"}));
   EXPECT_EQ(update.status, kExitUpToDate);
   ASSERT_EQ(update.out.size(), 4u);
-  EXPECT_EQ(update.out[0],
-            "{\"type\":\"entry\",\"index\":1,\"component\":\"Program\",\"file\":\"A.DLL\","
-            "\"path\":" +
-                a +
-                ",\"selected\":true,\"verdict\":\"update\",\"updated\":true,\"backup\":"
-                "\"A.DL_\",\"lines\":[" +
-                JsonString(Win("APP\\A.DLL") + " renamed to A.DL_") + "," +
-                JsonString("Updated File " + Win("APP\\A.DLL")) + "]}");
-  EXPECT_NE(update.out[2].find("\"verdict\":\"upToDate\",\"updated\":false,"), std::string::npos);
+  EXPECT_NE(update.out[0].find(",\"updated\":true,\"backup\":\"A.DL_\",\"lines\":[" +
+                               JsonString(Win("APP\\A.DLL") + " renamed to A.DL_") + "," +
+                               JsonString("Updated File " + Win("APP\\A.DLL")) + "]}"),
+            std::string::npos)
+      << update.out[0];
   EXPECT_NE(update.out[3].find(",\"ok\":true,\"updateNeeded\":true,\"entries\":3,\"errors\":0,"
-                               "\"updated\":1,\"text\":"),
+                               "\"updated\":1,\"changed\":1,\"text\":"),
             std::string::npos)
       << update.out[3];
+  // Run again, it changes nothing, and says so.
+  Outcome again = Cli(Args("update", {"--json", "--backup"}));
+  EXPECT_EQ(again.status, kExitUpToDate);
+  EXPECT_NE(again.out[3].find("\"updated\":0,\"changed\":0,\"text\":\"Demo \\\"Pro\\\"\xE2\x84\xA2 "
+                              "was sucessfully updated\""),
+            std::string::npos)
+      << again.out[3];
+  EXPECT_EQ(again.err,
+            "vareri-cli: nothing was changed: every selected file was up to date already\n");
+}
+
+// The versions the update accepts when the installed one is none of them, the paths an
+// entry of the system directory was looked for under, and the reasons of the check's own.
+TEST_F(CliTest, JsonSaysWhatTheUpdateAcceptsAndWhereItLooked) {
+  BuildProduct([](DocumentPlan& plan) { plan.items[2].directoryKind = kindSystem; });
+  Install(Win("APP\\A.DLL"), MakeProgram(kV10, 0, 30000, 9));  // 1.0.0.0: not accepted
+  fs::rename(Native(Win("APP\\E.DLL")), Native(Win("APP\\system\\E.DLL")));
+  Outcome check = Cli(Args("check", {"--json"}));
+  ASSERT_EQ(check.out.size(), 4u);
+  EXPECT_NE(check.out[0].find("\"installed\":{\"version\":\"1.0.0.0\",\"size\":30000},\"new\":{"
+                              "\"version\":\"1.1.0.0\",\"size\":34000},\"accepts\":[{\"version\":"
+                              "\"1.0.0.5\",\"size\":30000}],"),
+            std::string::npos)
+      << check.out[0];
+  EXPECT_NE(check.out[2].find("\"tried\":[{\"path\":" + JsonString(Win("WIN\\SYSTEM\\E.DLL")) +
+                              ",\"reason\":\"missing\"},{\"path\":" +
+                              JsonString(Win("APP\\system\\E.DLL")) + "}]"),
+            std::string::npos)
+      << check.out[2];
+
+  // A directory that takes no new file; renaming on, A.DLL's backup name is entry 2's file.
+  env_.lockedDirectory = Win("APP\\");
+  Install(Win("APP\\A.DLL"), oldA_);
+  EXPECT_NE(Cli(Args("check", {"--json"})).out[0].find("\"reason\":\"directoryNotWritable\","),
+            std::string::npos);
+  BuildProduct([](DocumentPlan& plan) { plan.items[1].fileName = "A.DL_"; });
+  Outcome names = Cli(Args("update", {"--json", "--backup"}));
+  EXPECT_NE(names.out[0].find("\"reason\":\"backupIsTarget\",\"collidesWith\":2,"),
+            std::string::npos)
+      << names.out[0];
+  EXPECT_NE(names.err.find("vareri-cli: " + Win("APP\\A.DLL") +
+                           ": its backup name is the file of entry 2; update without --backup\n"),
+            std::string::npos)
+      << names.err;
 }
 
 TEST_F(CliTest, JsonNamesErrorsOnLinesCutAt255Characters) {
@@ -505,27 +555,42 @@ TEST_F(CliTest, JsonNamesErrorsOnLinesCutAt255Characters) {
 TEST_F(CliTest, LogFileGetsEveryLineTimestampedAndIsAppendedTo) {
   BuildProduct();
   std::string logPath = Native(Win("run.log"));
-  Outcome check = Cli(Args("check", {"--log", logPath}));
-  Outcome update = Cli(Args("update", {"--log=" + logPath, "--json"}));
+  Lines runs[] = {Args("check", {"--log", logPath}), Args("update", {"--log=" + logPath, "--json"}),
+                  Args("update", {"--quiet", "--log", logPath})};
+  Outcome check = Cli(runs[0]);
+  Outcome update = Cli(runs[1]);
+  Outcome quiet = Cli(runs[2]);
   ASSERT_EQ(check.status, kExitUpdatable);
   ASSERT_EQ(update.status, kExitUpToDate);
+  EXPECT_EQ(quiet.status, kExitUpToDate);
+  EXPECT_TRUE(quiet.out.empty());  // nothing but errors, and there are none
+  EXPECT_EQ(quiet.err, "");
   std::ifstream in(logPath);
   std::stringstream text;
   text << in.rdbuf();
-  Lines logged = SplitLines(text.str());
-  const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (.*))");
+  const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d (.*))");
   Lines bodies;
-  for (const std::string& line : logged) {
+  for (const std::string& line : SplitLines(text.str())) {
     std::smatch match;
     ASSERT_TRUE(std::regex_match(line, match, stamped)) << line;
     bodies.push_back(match[1]);
   }
-  Lines want = Concat({"vareri-cli check " + updatePath_, "installation directory " + Win("APP")},
-                      check.out);
-  want = Concat(want, {"vareri-cli update " + updatePath_, "installation directory " + Win("APP"),
-                       "Updated File " + Win("APP\\A.DLL"),
+  Lines commands;
+  for (const Lines& args : runs) {
+    std::string command = "vareri-cli";
+    for (const std::string& arg : args) command += " " + arg;
+    commands.push_back(command);
+  }
+  std::string dir = "installation directory " + Win("APP");
+  Lines want = Concat(Concat({commands[0], dir}, check.out), {"exit status 1", commands[1], dir});
+  want = Concat(want, {"Updated File " + Win("APP\\A.DLL"),
                        Win("APP\\B.DLL") + " was not updated (User Selection)",
-                       Win("APP\\E.DLL") + " is up to date", "Demo was sucessfully updated"});
+                       Win("APP\\E.DLL") + " is up to date", "Demo was sucessfully updated",
+                       "exit status 0", commands[2], dir, Win("APP\\A.DLL") + " is up to date"});
+  want = Concat(
+      want, {Win("APP\\B.DLL") + " was not updated (User Selection)",
+             Win("APP\\E.DLL") + " is up to date", "Demo was sucessfully updated",
+             "nothing was changed: every selected file was up to date already", "exit status 0"});
   EXPECT_EQ(bodies, want);
 }
 
@@ -615,12 +680,15 @@ TEST_F(CliTest, EntriesWhosePathsShareAPrefixKeepTheirOwnOutcomes) {
   Outcome update = Cli(Args("update", {"--json"}));
   EXPECT_EQ(update.status, kExitErrors);
   ASSERT_EQ(update.out.size(), 3u);
-  EXPECT_NE(update.out[0].find("\"verdict\":\"upToDate\",\"updated\":false,\"lines\":[]"),
+  EXPECT_NE(update.out[0].find("\"verdict\":\"upToDate\",\"installed\":{\"version\":\"1.1.0.0\","
+                               "\"size\":5000},\"new\":{\"version\":\"1.1.0.0\",\"size\":5000},"
+                               "\"updated\":false,\"lines\":[]"),
             std::string::npos)
       << update.out[0];
   EXPECT_NE(update.out[1].find("\"verdict\":null,\"error\":\"fileNotFound\""), std::string::npos)
       << update.out[1];
-  EXPECT_NE(update.out[2].find("\"errors\":1,\"updated\":0,"), std::string::npos) << update.out[2];
+  EXPECT_NE(update.out[2].find("\"errors\":1,\"updated\":0,\"changed\":0,"), std::string::npos)
+      << update.out[2];
   EXPECT_EQ(update.err, "vareri-cli: the update found 1 error; no file was changed\n");
 }
 
@@ -636,7 +704,7 @@ TEST_F(CliTest, KilledMidReplacementLeavesWholeFilesAndTheNextRunFinishes) {
   a.previous = {oldA_};
   Build({a});
   app_.updateFile.reset();
-  std::string command = "\"" + ProgramPath() + "\" update \"" + updatePath_ +
+  std::string command = "\"" + CliProgramPath() + "\" update \"" + updatePath_ +
                         "\" --backup --dir \"" + Win("APP") + "\" --windows-dir \"" + Win("WIN") +
                         "\"";
   int midway = 0;
@@ -671,13 +739,114 @@ TEST_F(CliTest, KilledMidReplacementLeavesWholeFilesAndTheNextRunFinishes) {
 }
 #endif
 
+// list names every file as a run would, and looks at none of them.
+TEST_F(CliTest, ListShowsTheFilesWithoutLookingAtThem) {
+  BuildProduct([](DocumentPlan& plan) {
+    plan.items[2].directoryKind = kindSystem;
+    plan.items[2].previousVersions.clear();
+  });
+  env_.FailCall(0, false);  // counts the calls
+  Outcome list = Cli(Args("list"));
+  Outcome json = Cli(Args("list", {"--json", "--only", "Help"}));
+  EXPECT_EQ(env_.calls, 0);
+  EXPECT_EQ(list.status, kExitUpToDate);
+  Lines want = {
+      "Demo: 3 files, installation directory " + Win("APP"),
+      Win("APP\\A.DLL") +
+          ": 1.1.0.0 (34000 bytes), component Program; replaces 1.0.0.5 (30000 bytes)",
+      Win("APP\\B.DLL") +
+          ": 1.1.0.0 (6500 bytes), component Help, not selected; replaces 1.0.0.0 (6000 bytes)",
+      Win("WIN\\SYSTEM\\E.DLL") + " or " + Win("APP\\system\\E.DLL") +
+          ": 1.1.0.0 (9000 bytes), component Engine; replaces no earlier version",
+  };
+  EXPECT_EQ(list.out, want);
+  ASSERT_EQ(json.out.size(), 4u);
+  EXPECT_EQ(json.out[0],
+            "{\"type\":\"file\",\"index\":1,\"component\":\"Program\",\"file\":"
+            "\"A.DLL\",\"path\":" +
+                JsonString(Win("APP\\A.DLL")) +
+                ",\"selected\":false,\"new\":{\"version\":\"1.1.0.0\",\"size\":34000},"
+                "\"accepts\":[{\"version\":\"1.0.0.5\",\"size\":30000}]}");
+  EXPECT_NE(json.out[2].find("\"fallbackPath\":" + JsonString(Win("APP\\system\\E.DLL"))),
+            std::string::npos);
+  EXPECT_NE(json.out[3].find("\"command\":\"list\","), std::string::npos);
+}
+
+#ifdef VARERI_CLI_EXE
+// The real program interrupted while it replaces a large file (SIGTERM; Ctrl+C on
+// Windows): it finishes that file, touches no other, leaves no temporary file and exits 3;
+// the next run finishes.
+TEST_F(CliTest, InterruptedMidUpdateFinishesTheFileInHandAndTheNextRunStartsClean) {
+  BuildProduct(nullptr, 24 << 20);
+  // Interrupted once the new version has its first bytes (the check's probe has none).
+  auto replacing = [&] {
+    std::error_code ec;
+    uintmax_t size = fs::file_size(Native(Win("APP\\A.DLL~UPD")), ec);
+    return !ec && size > 0;
+  };
+  Lines args =
+      Concat({CliProgramPath()}, Args("update", {"--backup", "--only=Program", "--only=Help"}));
+#ifdef _WIN32
+  std::string command;
+  for (const std::string& arg : args) command += "\"" + arg + "\" ";
+  // Ctrl+C reaches the processes of a console: the program gets one of its own, which this
+  // test joins to press it (ignoring it itself).
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                             nullptr, nullptr, &startup, &process));
+  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && !replacing()) {
+  }
+  FreeConsole();
+  EXPECT_TRUE(AttachConsole(process.dwProcessId));
+  SetConsoleCtrlHandler(nullptr, TRUE);
+  EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+  FreeConsole();
+  SetConsoleCtrlHandler(nullptr, FALSE);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(status, static_cast<DWORD>(kExitPartial));
+#else
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    freopen("/dev/null", "w", stdout);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0 && !replacing()) {
+  }
+  kill(child, SIGTERM);
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), kExitPartial);
+#endif
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(Installed(Win("APP\\A.DL_")), oldA_);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
+  EXPECT_TRUE(Leftovers().empty());
+  Outcome next = Cli(Args("update", {"--backup", "--only=Program", "--only=Help"}));
+  EXPECT_EQ(next.status, kExitUpToDate) << next.err;
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), newB_);
+}
+#endif
+
 // The real program, started as a script starts it.
 TEST_F(CliTest, TheProgramRunsFromAScript) {
 #ifndef VARERI_CLI_EXE
   GTEST_SKIP() << "the program's path is not known to this build";
 #else
   BuildProduct();
-  std::string exe = ProgramPath();
+  std::string exe = CliProgramPath();
   auto run = [&](const std::string& command) {
     std::string line = "\"" + exe + "\" " + command + " \"" + updatePath_ + "\" --dir \"" +
                        Win("APP") + "\" --windows-dir \"" + Win("WIN") + "\" > \"" +

@@ -103,10 +103,18 @@ TEST_F(FaultLoopTest, EveryFailingCallLeavesWholeFiles) {
   for (bool rename : {false, true}) {
     for (bool sticky : {false, true}) {
       long trials = 0;
+      int rechecks = 0;  // faults that failed the look right before a replacement
+      int probes = 0;    // and the first pass's probe of a directory
       for (long n = 1;; ++n) {
         Reset(rename);
         env_.FailCall(n, sticky);
         Trial();
+        for (const EntryOutcome& entry : app_.record.entries) {
+          rechecks +=
+              entry.errorPass == 2 && (entry.error == fileNotFound || entry.error == cannotWrite ||
+                                       entry.error == previousVersionNotCompatible);
+          probes += entry.cause == EntryCause::directoryRefused;
+        }
         bool fired = env_.fired;
         env_.Heal();
         app_.updateFile.reset();
@@ -121,6 +129,8 @@ TEST_F(FaultLoopTest, EveryFailingCallLeavesWholeFiles) {
       EXPECT_TRUE(app_.runOk);
       for (int i = 0; i < 3; ++i) EXPECT_EQ(Installed(Win("APP\\" + names_[i])), fresh_[i]);
       EXPECT_GT(trials, 30) << "too few calls to be an update run";
+      EXPECT_GT(rechecks, 0) << "no fault reached the check right before a replacement";
+      EXPECT_GT(probes, 0) << "no fault reached the probe of a directory";
     }
   }
 }

@@ -236,4 +236,71 @@ TEST_F(InspectionTest, ReadOnlyTargetCannotBeWritten) {
   EXPECT_FALSE(app_.runOk);
 }
 
+// The replacement makes a new file next to each file it replaces: a directory that takes
+// none fails the check of every file to replace there, probed once per directory.
+TEST_F(InspectionTest, DirectoriesThatTakeNoNewFileFailTheCheck) {
+  Bytes old = MakeProgram(0x00010000, 0, 3000, 5), fresh = MakeProgram(0x00010001, 0, 3100, 6);
+  std::vector<EntryPlan> entries;
+  for (const char* path : {"A.DLL", "B.DLL", "BIN\\C.DLL", "U.DLL"}) {
+    entries.emplace_back(LastComponent(path), 2, path[1] == 'I' ? "BIN" : "");
+    entries.back().newBytes = fresh;
+    entries.back().previous = {old};
+    Install(Win(std::string("APP\\") + path), path[0] == 'U' ? fresh : old);  // U: current
+  }
+  Build(entries);
+  env_.lockedDirectory = Win("APP\\");
+  int probes = 0;
+  env_.before = [&](const std::string& what) { probes += what == "ProbeNewFile"; };
+  for (bool doUpdate : {false, true}) {
+    probes = 0;
+    Run(doUpdate);
+    EXPECT_EQ(probes, 2) << "one per directory";
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(app_.record.entries[k].cause,
+                k < 2 ? EntryCause::directoryRefused : EntryCause::none);
+    }
+    EXPECT_EQ(Installed(Win("APP\\BIN\\C.DLL")), old);
+  }
+  EXPECT_EQ(
+      log_.lines[0],
+      Win("APP\\A.DLL") + " error [Cannot Write, Check Read-Only Attribute or File Permissions]");
+}
+
+// The same with a directory the user may not write, as the system refuses it.
+TEST_F(InspectionTest, ReadOnlyDirectoryFailsTheCheck) {
+  Bytes old = MakeProgram(0x00010000, 0, 3000, 7);
+#ifdef _WIN32
+  // Wine keeps no read-only attribute on directories: readonly_as_user.sh makes one its
+  // unprivileged user may not write, holding a file R.DLL he may.
+  const char* locked = std::getenv("VARERI_LOCKED_DIR");
+  if (!locked) GTEST_SKIP() << "no directory this user may not write (readonly_as_user.sh)";
+  std::string directory = locked;
+#else
+  std::string directory = Win("LOCKED");
+#endif
+  Install(directory + "\\R.DLL", old);
+  EntryPlan r{"R.DLL", 3, directory};
+  r.newBytes = MakeProgram(0x00010001, 0, 3000, 8);
+  r.previous = {old};
+  Build({r});
+#ifndef _WIN32
+  std::filesystem::permissions(Native(directory + "\\R.DLL"), std::filesystem::perms::all);
+  std::filesystem::permissions(root_, std::filesystem::perms::others_exec,
+                               std::filesystem::perm_options::add);
+  ASSERT_EQ(chmod(Native(directory).c_str(), 0555), 0);
+  // Root may write anywhere: the check then runs as nobody, who may write only the file.
+  bool root = geteuid() == 0;
+  ASSERT_TRUE(!root || (!setegid(65534) && !seteuid(65534)));
+#endif
+  Run(false);
+#ifndef _WIN32
+  ASSERT_TRUE(!root || (!seteuid(0) && !setegid(0)));
+  chmod(Native(directory).c_str(), 0755);
+#endif
+  EXPECT_EQ(app_.record.entries[0].cause, EntryCause::directoryRefused) << log_.lines[0];
+  EXPECT_EQ(log_.lines[0], directory +
+                               "\\R.DLL error [Cannot Write, Check Read-Only "
+                               "Attribute or File Permissions]");
+}
+
 }  // namespace

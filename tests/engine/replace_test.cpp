@@ -146,8 +146,7 @@ TEST_F(ReplaceTest, UpdateFileEndingInsideThePayload) {
   CUpdateItem& item = *app_.document.items[0];
   item.FormPath(app_);
   item.verdict = verdictUpdate;
-  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_.document.renamePrevious, app_),
-            cannotDecompress);
+  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_.document, app_), cannotDecompress);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -162,6 +161,7 @@ TEST_F(ReplaceTest, BackupNameEqualToTheTargetIsRefused) {
             std::vector<std::string>{
                 Win("APP\\DATA.DA_") +
                 " error [Cannot rename File. Check Read-Only Attribute or File Permissions]"});
+  EXPECT_EQ(app_.record.entries[0].cause, EntryCause::backupIsItself);  // found by the check
   EXPECT_EQ(Installed(Win("APP\\DATA.DA_")), old_);
   EXPECT_TRUE(Leftovers().empty());
   app_.document.renamePrevious = false;  // without renaming it updates normally

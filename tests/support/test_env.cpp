@@ -56,6 +56,7 @@ class FaultyFile : public CFile {
 }  // namespace
 
 bool TestEnv::Fault(const char* what) {
+  if (before) before(what);
   ++calls;
   if (calls == killAt_) {
 #ifdef _WIN32
@@ -87,9 +88,18 @@ std::unique_ptr<CFile> TestEnv::OpenExclusive(const std::string& path, bool forW
   return Wrap(inner_.OpenExclusive(path, forWriting, why));
 }
 
+bool TestEnv::InLockedDirectory(const std::string& path) const {
+  return !lockedDirectory.empty() && path.compare(0, path.rfind('\\') + 1, lockedDirectory) == 0;
+}
+
 std::unique_ptr<CFile> TestEnv::CreateExclusive(const std::string& path) {
-  if (Fault("CreateExclusive")) return nullptr;
+  if (Fault("CreateExclusive") || InLockedDirectory(path)) return nullptr;
   return Wrap(inner_.CreateExclusive(path));
+}
+
+bool TestEnv::ProbeNewFile(const std::string& path) {
+  if (Fault("ProbeNewFile") || InLockedDirectory(path)) return false;
+  return inner_.ProbeNewFile(path);
 }
 
 FileIdentity TestEnv::ReadFileIdentity(const std::string& path) {

@@ -4,6 +4,7 @@
 // hands out.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/env.h"
@@ -37,6 +38,7 @@ class TestEnv : public Env {
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
                                        FileCause* why) override;
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override;
+  bool ProbeNewFile(const std::string& path) override;
   FileIdentity ReadFileIdentity(const std::string& path) override;
   std::string TempDirectory() override;
   bool RemoveFile(const std::string& path) override;
@@ -53,8 +55,16 @@ class TestEnv : public Env {
   bool removeFailed = false;  // a fault hit a RemoveFile: a temporary file may stay
   std::string faultedOn;      // the operation the first fault hit
   std::string tempOverride;   // when set, TempDirectory returns it instead
+  // Called with the operation's name before each counted call: a test acts there, between
+  // two steps of a run.
+  std::function<void(const std::string& what)> before;
+  // A directory (Windows path, ending in a backslash) in which no new file can be made, as
+  // in one the user may not write: CreateExclusive and ProbeNewFile refuse files in it.
+  std::string lockedDirectory;
 
  private:
+  bool InLockedDirectory(const std::string& path) const;
+
   Env& inner_;
   std::string temp_;
   long failAt_ = 0;

@@ -1,6 +1,8 @@
 #include "cli.h"
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -12,11 +14,14 @@
 #include "app/app_state.h"
 #include "app/closing_message.h"
 #include "app/update_header.h"
+#include "clock.h"
 #include "console_log.h"
 #include "engine/paths.h"
 #include "engine/update_error.h"
+#include "entry_json.h"
 #include "host.h"
 #include "json_text.h"
+#include "listing.h"
 #include "platform/exceptions.h"
 #include "vareri_version.h"
 
@@ -31,18 +36,20 @@ const char kProgram[] = "vareri-cli";
   "when there is one, else the file's default directory, on drive C: when it names\n"   \
   "none. The Windows and system directories are the system's.\n"
 #else
-#define VARERI_CLI_DIRECTORY_HELP                                                         \
-  "Without --dir, the installation directory is the update file's default directory,\n"   \
-  "on drive C: when it names none. This build has no registry: the registry path of a\n"  \
-  "format 6 update file is not read. The Windows and system directories default to\n"     \
-  "C:\\WINDOWS and C:\\WINDOWS\\SYSTEM. Paths are Windows paths; this build only turns\n" \
-  "their backslashes into slashes, so C:\\APP is the directory C:/APP under the\n"        \
-  "current one.\n"
+#define VARERI_CLI_DIRECTORY_HELP                                                        \
+  "Without --dir, the installation directory is the update file's default directory,\n"  \
+  "on drive C: when it names none. This build has no registry: the registry path of a\n" \
+  "format 6 update file is not read. The Windows and system directories default to\n"    \
+  "C:\\WINDOWS and C:\\WINDOWS\\SYSTEM. Paths are Windows paths; this build turns\n"     \
+  "their backslashes into slashes, so C:\\APP is the directory C:/APP under the\n"       \
+  "current one, and finds names in any case, as Windows does (quill.exe for\n"           \
+  "QUILL.EXE), so it serves a mounted Windows volume or a Wine prefix.\n"
 #endif
 
 const char kHelp[] =
     "Usage: vareri-cli check FILE.upd [--dir DIR] [options]\n"
     "       vareri-cli update FILE.upd [--dir DIR] [--backup] [options]\n"
+    "       vareri-cli list FILE.upd [--dir DIR] [options]\n"
     "\n"
     "Checks the installed files of a product against an update file, or updates them,\n"
     "without a window: the same runs, log lines and closing texts as vareri.exe.\n"
@@ -51,6 +58,8 @@ const char kHelp[] =
     "  check    inspect every selected file and say whether it can be updated\n"
     "  update   inspect every selected file; when none has an error, replace the older\n"
     "           ones (a file is never left half-written)\n"
+    "  list     show the update's components and files, where they would be found and\n"
+    "           which versions they replace, without looking at any installed file\n"
     "\n"
     "Options:\n"
     "  --dir DIR          the installation directory (default: see below)\n"
@@ -63,7 +72,9 @@ const char kHelp[] =
     "  --system-dir DIR   the system directory (default: see below)\n"
     "  --json             instead of the log lines and the closing text, print one JSON\n"
     "                     object per file entry and a summary object, one per line\n"
-    "  --log FILE         also append every line, timestamped, to FILE\n"
+    "  --quiet            print nothing but errors; the exit status tells the rest\n"
+    "  --log FILE         also append every line to FILE, with the date, time and time\n"
+    "                     zone, the command line and the exit status\n"
     "  --key FILE         require the update file to be signed by the public key in FILE\n"
     "                     (a PEM public key, or the one-line text updpack keygen prints),\n"
     "                     instead of the key the product recorded, if any\n"
@@ -77,12 +88,22 @@ const char kHelp[] =
     "anything runs. When the product recorded its vendor's key (UpdateKey, beside\n"
     "PathName) or --key gives one, the file must be signed by that key. What was checked\n"
     "is said on standard error, and with --json in the summary's \"integrity\" object.\n"
+    "\n"
+    "With --json, each entry gives the installed file's version and size, the new ones,\n"
+    "the versions the update accepts when the installed one is not among them, and the\n"
+    "reason for an error; the summary gives the host, the start time, the duration and\n"
+    "how many files the run changed (\"changed\"). An update that finds every file up to\n"
+    "date already exits 0 and says on standard error that nothing was changed.\n"
+    "\n"
+    "Interrupted (Ctrl+C or Ctrl+Break; SIGINT or SIGTERM), a run finishes the file in\n"
+    "hand, replaces no other, removes its temporary files and exits 3 if it replaced\n"
+    "any file, else 2; a second interrupt ends it at once.\n"
     "\n" VARERI_CLI_DIRECTORY_HELP
     "\n"
     "Exit status:\n"
-    "  0   everything is up to date, or was updated\n"
+    "  0   everything is up to date, or was updated (list: the file was read)\n"
     "  1   check: files can be updated, and no error was found\n"
-    "  2   errors were found; nothing was changed\n"
+    "  2   errors were found, or the run was interrupted; nothing was changed\n"
     "  3   the update stopped part-way: some files were replaced\n"
     "  4   the update file could not be opened or read, is damaged, is not a supported\n"
     "      update file, or is not signed by the required key\n"
@@ -92,6 +113,8 @@ struct Options {
   bool help = false;
   bool version = false;
   bool doUpdate = false;
+  bool list = false;
+  std::string commandLine;  // as given, for the log
   std::string updatePath;
   std::string dir;
   std::string windowsDir;
@@ -105,6 +128,7 @@ struct Options {
   bool keyGiven = false;
   bool backup = false;
   bool json = false;
+  bool quiet = false;
   std::vector<std::string> only;
   std::vector<std::string> exclude;
 };
@@ -163,9 +187,18 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
       value = arg.substr(equals + 1);
       inlineValue = true;
     }
-    if (name == "--backup" || name == "--json") {
+    const struct {
+      const char* name;
+      bool* value;
+    } flags[] = {
+        {"--backup", &options->backup}, {"--json", &options->json}, {"--quiet", &options->quiet}};
+    bool* flag = nullptr;
+    for (const auto& candidate : flags) {
+      if (name == candidate.name) flag = candidate.value;
+    }
+    if (flag) {
       if (inlineValue) return name + " takes no value";
-      (name == "--backup" ? options->backup : options->json) = true;
+      *flag = true;
       continue;
     }
     const ValueOption* option = nullptr;
@@ -186,10 +219,13 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
     *option->given = true;
     *option->value = value;
   }
-  if (command.empty()) return "no command given (check or update)";
-  if (command != "check" && command != "update") return "unknown command " + command;
+  if (command.empty()) return "no command given (check, update or list)";
+  if (command != "check" && command != "update" && command != "list") {
+    return "unknown command " + command;
+  }
   if (!haveFile) return command + " needs an update file";
   options->doUpdate = command == "update";
+  options->list = command == "list";
   if (options->backup && !options->doUpdate) return "--backup is only for update";
   // Paths of 256 characters and more are refused, never cut (a cut path names another
   // directory).
@@ -200,19 +236,6 @@ std::string ParseArguments(int argc, char** argv, Options* options) {
     }
   }
   return std::string();
-}
-
-// The verdict of an entry without an error, as --json names it.
-const char* VerdictName(const EntryOutcome& outcome) {
-  if (!outcome.selected) return "notSelected";
-  switch (outcome.verdict) {
-    case verdictUpToDate:
-      return "upToDate";
-    case verdictNewer:
-      return "newer";
-    default:
-      return "update";
-  }
 }
 
 // What the load checked, for the summary on the error stream; "" for a file without an
@@ -226,22 +249,15 @@ std::string IntegrityText(const IntegrityOutcome& integrity) {
                                              : ", not checked (no key recorded or given)");
 }
 
-// The system's reason an installed file would not open, as --json names it.
-const char* OpenReasonName(FileCause cause) {
-  switch (cause) {
-    case FileCause::fileNotFound:
-    case FileCause::badPath:
-      return "missing";
-    case FileCause::sharingViolation:
-    case FileCause::lockViolation:
-      return "inUse";
-    case FileCause::accessDenied:
-      return "accessDenied";
-    case FileCause::invalidFile:
-      return "notAFile";
-    default:
-      return "other";
+// The command line as one line of text, each argument with a blank or a quote in quotes.
+std::string CommandLineText(int argc, char** argv) {
+  std::string text = kProgram;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i] ? argv[i] : "";
+    bool quoted = arg.empty() || arg.find_first_of(" \t\"") != std::string::npos;
+    text += quoted ? " \"" + arg + "\"" : " " + arg;
   }
+  return text;
 }
 
 std::string Plural(size_t n, const char* one, const char* many) {
@@ -256,17 +272,23 @@ class Session {
         out_(out),
         err_(err),
         env_(env),
-        log_(options.json ? nullptr : &out, logFile) {
+        log_(options.json || options.quiet ? nullptr : &out, logFile),
+        started_(std::time(nullptr)),
+        clock_(std::chrono::steady_clock::now()) {
     app_.env = &env_;
     app_.log = &log_;
+    app_.stopRequested = &interrupt_.requested();
   }
 
   int Execute() {
-    log_.Note(std::string(kProgram) + (options_.doUpdate ? " update " : " check ") +
-              options_.updatePath);
+    log_.Note(options_.commandLine);
     int status = Prepare();
-    if (status >= 0) return status;
-    return RunAndReport();
+    if (status < 0 && interrupt_.requested()) {
+      status = Refuse(kExitErrors, "interrupted before any file was looked at");
+    }
+    if (status < 0) status = options_.list ? List() : RunAndReport();
+    log_.Note("exit status " + std::to_string(status));
+    return status;
   }
 
  private:
@@ -356,21 +378,62 @@ class Session {
     return -1;
   }
 
+  // The summary object of --json with what every summary says; the caller adds the rest.
+  JsonObject Summary() const {
+    JsonObject summary;
+    summary.Add("type", "summary")
+        .Add("command", options_.list       ? "list"
+                        : options_.doUpdate ? "update"
+                                            : "check")
+        .Add("file", options_.updatePath)
+        .Add("host", HostName())
+        .Add("started", IsoTimestamp(started_));
+    return summary;
+  }
+
+  long ElapsedMs() const {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - clock_)
+                                 .count());
+  }
+
   // Reports a failure before any run: a message on `err`, the log file, and the summary
   // object for --json. Returns `status`.
   int Refuse(int status, const std::string& message) {
     err_ << kProgram << ": " << message << '\n' << std::flush;
     log_.Note("error: " + message);
     if (options_.json) {
-      JsonObject summary;
-      summary.Add("type", "summary")
-          .Add("command", options_.doUpdate ? "update" : "check")
-          .Add("file", options_.updatePath)
+      JsonObject summary = Summary();
+      summary.Add("changed", 0)
           .Add("error", message)
+          .Add("durationMs", ElapsedMs())
           .Add("exitCode", status);
       out_ << summary.Text() << '\n' << std::flush;
     }
     return status;
+  }
+
+  // Information on the error stream and in the log file, unless --quiet.
+  void Inform(const std::string& text) {
+    if (!options_.quiet) err_ << kProgram << ": " << text << '\n';
+    log_.Note(text);
+  }
+
+  int List() {
+    if (options_.json) {
+      PrintListingJson(app_, out_);
+      JsonObject summary = Summary();
+      summary.Add("product", app_.productName)
+          .Add("directory", installDir_)
+          .Add("entries", static_cast<long>(app_.document.items.size()))
+          .Add("changed", 0)
+          .Add("durationMs", ElapsedMs())
+          .Add("exitCode", kExitUpToDate);
+      out_ << summary.Text() << '\n' << std::flush;
+    } else if (!options_.quiet) {
+      PrintListing(app_, out_);
+    }
+    return kExitUpToDate;
   }
 
   int RunAndReport() {
@@ -388,7 +451,7 @@ class Session {
 
     const RunRecord& record = app_.record;
     size_t errors = record.Errors();
-    size_t updated = record.Replaced();
+    size_t changed = record.Changed();
     bool underInstallDir = false;  // an entry under the installation directory failed
     for (size_t k = 0; k < record.entries.size(); ++k) {
       uint16_t kind = app_.document.items[k]->directoryKind;
@@ -399,7 +462,7 @@ class Session {
 
     int status;
     if (!raised.empty() || !app_.runOk) {
-      status = doUpdate && record.Changed() ? kExitPartial : kExitErrors;
+      status = doUpdate && changed ? kExitPartial : kExitErrors;
     } else {
       status = !doUpdate && app_.updateNeeded ? kExitUpdatable : kExitUpToDate;
     }
@@ -412,17 +475,22 @@ class Session {
     }
     if (options_.json) {
       PrintJson(closing, raised, status);
-    } else if (raised.empty()) {
+    } else if (raised.empty() && !options_.quiet) {
       out_ << closing << '\n' << std::flush;
     }
     if (raised.empty()) log_.Note(closing);
 
-    // What went wrong, on the error stream.
+    // What went wrong, on the error stream: the run's end, then each entry's reason.
     std::vector<std::string> problems;
     if (!raised.empty()) problems.push_back(raised);
-    if (status == kExitPartial) {
+    if (record.cancelled) {
+      problems.push_back(!doUpdate ? "interrupted: the check did not finish"
+                         : changed ? "interrupted: " + Plural(changed, "file was", "files were") +
+                                         " replaced, no other was touched"
+                                   : "interrupted: no file was changed");
+    } else if (status == kExitPartial) {
       problems.push_back("the update stopped part-way: " +
-                         Plural(updated, "file was", "files were") + " replaced");
+                         Plural(record.Replaced(), "file was", "files were") + " replaced");
     } else if (status == kExitErrors) {
       std::string found = Plural(errors, "error", "errors");
       if (errors == 0 && !raised.empty()) found = "an error";
@@ -434,10 +502,15 @@ class Session {
                            (options_.dirGiven ? "" : "; give it with --dir"));
       }
     }
+    for (size_t k = 0; k < record.entries.size(); ++k) {
+      std::string why = EntryCauseText(record.entries[k]);
+      if (!why.empty())
+        problems.push_back(std::string(app_.document.items[k]->targetPath) + ": " + why);
+    }
     std::string checked = IntegrityText(app_.document.integrity);
-    if (!checked.empty()) {
-      err_ << kProgram << ": " << checked << '\n';
-      log_.Note(checked);
+    if (!checked.empty()) Inform(checked);
+    if (doUpdate && status == kExitUpToDate && changed == 0) {
+      Inform("nothing was changed: every selected file was up to date already");
     }
     for (const std::string& problem : problems) {
       err_ << kProgram << ": " << problem << '\n';
@@ -451,44 +524,19 @@ class Session {
   void PrintJson(const std::string& closing, const std::string& raised, int status) {
     const RunRecord& record = app_.record;
     for (size_t k = 0; k < record.entries.size(); ++k) {
-      const CUpdateItem& item = *app_.document.items[k];
-      const EntryOutcome& outcome = record.entries[k];
-      JsonObject entry;
-      entry.Add("type", "entry")
-          .Add("index", static_cast<long>(k + 1))
-          .Add("component", item.componentName)
-          .Add("file", item.fileName)
-          .Add("path", std::string(item.targetPath))
-          .Add("selected", item.selected);
-      if (outcome.error != none) {
-        entry.AddNull("verdict")
-            .Add("error", UpdateErrorName(outcome.error))
-            .Add("code", static_cast<int>(outcome.error))
-            .Add("message", UpdateErrorMessage(outcome.error));
-        if (outcome.openCause != FileCause::none) {
-          entry.Add("reason", OpenReasonName(outcome.openCause));
-        }
-      } else if (!outcome.reached) {
-        entry.AddNull("verdict");
-      } else {
-        entry.Add("verdict", VerdictName(outcome));
-      }
-      if (options_.doUpdate) entry.Add("updated", outcome.replaced);
-      if (!outcome.backup.empty()) entry.Add("backup", LastComponent(outcome.backup));
-      entry.AddRaw("lines", JsonStringArray(outcome.lines));
-      out_ << entry.Text() << '\n';
+      out_ << EntryJson(*app_.document.items[k], k + 1, record.entries[k], options_.doUpdate)
+           << '\n';
     }
-    JsonObject summary;
-    summary.Add("type", "summary")
-        .Add("command", options_.doUpdate ? "update" : "check")
-        .Add("file", options_.updatePath)
-        .Add("product", app_.productName)
+    JsonObject summary = Summary();
+    summary.Add("product", app_.productName)
         .Add("directory", installDir_)
         .Add("ok", raised.empty() && app_.runOk)
         .Add("updateNeeded", app_.updateNeeded)
         .Add("entries", static_cast<long>(record.entries.size()))
         .Add("errors", static_cast<long>(record.Errors()));
     if (options_.doUpdate) summary.Add("updated", static_cast<long>(record.Replaced()));
+    summary.Add("changed", static_cast<long>(record.Changed()));
+    if (record.cancelled) summary.Add("interrupted", true);
     const IntegrityOutcome& integrity = app_.document.integrity;
     if (integrity.recordPresent) {
       JsonObject checked;
@@ -506,7 +554,7 @@ class Session {
     } else {
       summary.AddNull("text").Add("error", raised);
     }
-    summary.Add("exitCode", status);
+    summary.Add("durationMs", ElapsedMs()).Add("exitCode", status);
     out_ << summary.Text() << '\n' << std::flush;
   }
 
@@ -517,6 +565,9 @@ class Session {
   ConsoleLog log_;
   AppState app_;
   std::string installDir_;
+  InterruptGuard interrupt_;
+  std::time_t started_;
+  std::chrono::steady_clock::time_point clock_;
 };
 
 }  // namespace
@@ -526,6 +577,7 @@ const char* CliHelpText() { return kHelp; }
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env) {
   Options options;
   std::string problem = ParseArguments(argc, argv, &options);
+  options.commandLine = CommandLineText(argc, argv);
   if (options.help) {
     out << kHelp << std::flush;
     return kExitUpToDate;

@@ -2,18 +2,7 @@
 
 #include <ctime>
 
-std::string LocalTimestamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm local = {};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[32];
-  if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
-  return text;
-}
+#include "clock.h"
 
 void ConsoleLog::Append(const char* line) {
   if (echo_) *echo_ << line << '\n' << std::flush;
@@ -32,5 +21,5 @@ void ConsoleLog::Note(const std::string& text) {
 
 void ConsoleLog::WriteToFile(const std::string& line) {
   if (!file_ || !*file_) return;
-  *file_ << LocalTimestamp() << ' ' << line << '\n' << std::flush;
+  *file_ << LogTimestamp(std::time(nullptr)) << ' ' << line << '\n' << std::flush;
 }

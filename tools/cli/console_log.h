@@ -1,6 +1,6 @@
 // The log of a vareri-cli run: every line the engine adds is printed and flushed at once
-// (unless the output is JSON), and appended with a timestamp to the --log file when there
-// is one. The streams belong to the caller and outlive the log.
+// (unless the output is JSON or quiet), and appended with a timestamp and its time zone to
+// the --log file when there is one. The streams belong to the caller and outlive the log.
 #pragma once
 
 #include <ostream>
@@ -32,6 +32,3 @@ class ConsoleLog : public UpdateLog {
   std::ostream* echo_;
   std::ostream* file_;
 };
-
-// The local time as "YYYY-MM-DD HH:MM:SS".
-std::string LocalTimestamp();

@@ -1,8 +1,10 @@
 // What vareri-cli takes from the machine it runs on besides the engine's Env: the Windows
-// and system directories the window takes at start-up, and a directory test for messages.
-// One implementation per backend: host_win32.cpp, host_posix.cpp.
+// and system directories the window takes at start-up, a directory test for messages, the
+// machine's name, and the console's interrupts. One implementation per backend:
+// host_win32.cpp, host_posix.cpp.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 struct HostDirectories {
@@ -17,3 +19,19 @@ HostDirectories DefaultHostDirectories();
 
 // Whether `path` (a Windows path) names an existing directory. Never raises.
 bool IsDirectory(const std::string& path);
+
+// The machine's name; "" when the system gives none.
+std::string HostName();
+
+// While it lives, the first interrupt (SIGINT or SIGTERM; on Windows Ctrl+C or Ctrl+Break)
+// only sets `requested`, for a run to stop between two files; a second one ends the program
+// as if there were no guard. One guard at a time.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+  const std::atomic<bool>& requested() const;
+};

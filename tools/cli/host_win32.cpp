@@ -2,6 +2,19 @@
 
 #include "host.h"
 
+namespace {
+
+std::atomic<bool> gInterrupted(false);
+
+// Runs on a thread of its own. TRUE: handled, the program goes on; FALSE: the next
+// handler, in the end the system's, which ends the program.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  return gInterrupted.exchange(true) ? FALSE : TRUE;
+}
+
+}  // namespace
+
 HostDirectories DefaultHostDirectories() {
   char windows[256] = {};
   char system[256] = {};
@@ -14,3 +27,19 @@ bool IsDirectory(const std::string& path) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+std::string HostName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  if (!::GetComputerNameA(name, &size)) return std::string();
+  return std::string(name, size);
+}
+
+InterruptGuard::InterruptGuard() {
+  gInterrupted = false;
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+InterruptGuard::~InterruptGuard() { ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
+
+const std::atomic<bool>& InterruptGuard::requested() const { return gInterrupted; }

@@ -105,6 +105,14 @@ class PosixEnv : public Env {
     return std::make_unique<PosixFile>(fd.release(), path);
   }
 
+  bool ProbeNewFile(const std::string& path) override {
+    std::string native = NativePath(path);
+    ScopedFd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return errno == EEXIST;
+    ::unlink(native.c_str());
+    return true;
+  }
+
   FileIdentity ReadFileIdentity(const std::string& path) override {
     return ::ReadFileIdentity(path);
   }

@@ -4,5 +4,8 @@
 
 #include <string>
 
-// Turns an engine path (Windows style, backslash-separated) into a POSIX one.
+// Turns an engine path (Windows style, backslash-separated) into a POSIX one. The tree may
+// be a Windows one (a mounted volume, a Wine prefix), where names are found in any case:
+// a component missing under its own name is the directory's entry that differs from it in
+// case alone (quill.exe for QUILL.EXE). Costs one lstat when the whole path exists.
 std::string NativePath(const std::string& path);

@@ -48,6 +48,15 @@ class Win32Env : public Env {
     return file;
   }
 
+  bool ProbeNewFile(const std::string& path) override {
+    // Deleted when closed, also should the process die first.
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_EXISTS;
+    ::CloseHandle(h);
+    return true;
+  }
+
   FileIdentity ReadFileIdentity(const std::string& path) override {
     return ::ReadFileIdentity(path);
   }
