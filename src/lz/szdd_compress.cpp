@@ -234,10 +234,19 @@ bool SzddCompress(ByteSource& in, uint64_t size, ByteSink& out, char missingChar
 }
 
 std::vector<uint8_t> SzddCompress(const uint8_t* data, size_t size, char missingChar) {
-  std::vector<uint8_t> out;
-  out.reserve(kSzddHeaderSize + size + size / 8 + 1);
+  // Grown by resizing: GCC 12 takes VectorSink's insert into a vector still empty for an
+  // overflow (-Wstringop-overflow) once the call is inlined.
+  class Appender : public ByteSink {
+   public:
+    void Write(const uint8_t* bytes, size_t count) override {
+      size_t at = out.size();
+      out.resize(at + count);
+      std::memcpy(out.data() + at, bytes, count);
+    }
+    std::vector<uint8_t> out;
+  } sink;
+  sink.out.reserve(kSzddHeaderSize + size + size / 8 + 1);
   MemorySource source(data, size);
-  VectorSink sink(out);
   SzddCompress(source, size, sink, missingChar);
-  return out;
+  return std::move(sink.out);
 }

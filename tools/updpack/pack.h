@@ -42,7 +42,7 @@ struct BuildOptions {
   unsigned jobs = 0;                   // files compressed at once; 0: one per core
   // What the entries compressed ahead of their turn hold in memory together; the rest of
   // their stored contents waits in scratch files beside the output.
-  size_t aheadMemory = 32u << 20;
+  size_t aheadMemory = 16u << 20;
   FormatLimits limits;
 };
 

@@ -35,15 +35,27 @@ void StoredPayload::Finish() {
 }
 
 void StoredPayload::Store(const uint8_t* data, size_t count) {
-  size_t inMemory = std::min(count, memoryLimit_ - memory_.size());
-  memory_.insert(memory_.end(), data, data + inMemory);
-  if (inMemory == count) return;
+  // In pieces of fixed size: a growing vector would hold up to twice what it keeps.
+  constexpr size_t kPiece = 64 * 1024;
+  while (count > 0 && inMemory_ < memoryLimit_) {
+    if (memory_.empty() || memory_.back().size() == kPiece) {
+      memory_.emplace_back();
+      memory_.back().reserve(kPiece);
+    }
+    std::vector<uint8_t>& piece = memory_.back();
+    size_t n = std::min({count, kPiece - piece.size(), memoryLimit_ - inMemory_});
+    piece.insert(piece.end(), data, data + n);
+    inMemory_ += n;
+    data += n;
+    count -= n;
+  }
+  if (count == 0) return;
   if (!scratch_) scratch_ = std::make_unique<ScratchFile>(scratchNear_);
-  scratch_->Write(data + inMemory, count - inMemory);
+  scratch_->Write(data, count);
 }
 
 void StoredPayload::Drain(const std::function<void(const uint8_t*, size_t)>& out) {
-  if (!memory_.empty()) out(memory_.data(), memory_.size());
+  for (const std::vector<uint8_t>& piece : memory_) out(piece.data(), piece.size());
   if (!scratch_) return;
   std::vector<uint8_t> buffer(64 * 1024);
   while (size_t n = scratch_->ReadBack(buffer.data(), buffer.size())) out(buffer.data(), n);

@@ -42,6 +42,7 @@ class StoredPayload : public ByteSink {
   uint64_t size_ = 0;
   uint8_t block_[kPayloadBlockSize];
   size_t blockFill_ = 0;
-  std::vector<uint8_t> memory_;
+  std::vector<std::vector<uint8_t>> memory_;
+  size_t inMemory_ = 0;
   std::unique_ptr<ScratchFile> scratch_;
 };
