@@ -53,10 +53,12 @@ bench: bootstrap
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j$(JOBS)
 	cmake --preset win32 >/dev/null
-	cmake --build --preset win32 -j$(JOBS) --target lz32_bench
+	cmake --build --preset win32 -j$(JOBS) --target lz32_bench scale_wine_bench vareri \
+	  vareri-cli updpack
 	set -o pipefail; { build/bench/bench/load_bench && \
 	  bench/codec_bench.sh build/bench build/win32 && \
-	  build/bench/bench/update_bench; } | bench/table.sh
+	  build/bench/bench/update_bench && \
+	  build/bench/bench/scale_bench build/bench build/win32; } | bench/table.sh
 
 demo:
 	@JOBS=$(JOBS) bash scripts/demo.sh

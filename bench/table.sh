@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Reads the benchmark lines (load:, expand:, compress:, update:, sha256:) on standard input, passes
-# them through, and ends with one table: each figure, the reference measured beside it in
-# the same run, and their ratio (higher is better for rates, lower for times).
+# Reads the benchmark lines (load:, expand:, compress:, update:, sha256:, scale...:, window:) on
+# standard input, passes them through, and ends with one table: each figure, the reference
+# measured beside it in the same run, and their ratio (higher is better for rates, lower for
+# times and sizes).
 set -euo pipefail
 tee /dev/stderr | awk '
   /^load:/     { load = $2 + 0 }
@@ -14,6 +15,19 @@ tee /dev/stderr | awk '
                  match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0
                  match($0, /cp\+sync [0-9.]+/); usync = substr($0, RSTART + 8, RLENGTH - 8) + 0 }
   /^sha256:/   { sha = $2 + 0; match($0, /sha256sum [0-9.]+/); shasum = substr($0, RSTART + 10, RLENGTH - 10) + 0 }
+  /^scale:/    { nupdate = after(", update "); ncp = after(", cp ") }
+  /^scale \(wine\):/       { wcheck = after(", check ") }
+  /^scale \(wine\) calls:/ { versions = after("version calls "); replace = after("replacement ")
+                             copyfile = after("CopyFileA ") }
+  /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
+  /^window:/   { lines = $2; window = after("lines, check "); wcli = after("vareri-cli.exe check ") }
+  # The number that follows `key` in this line, 0 when there is none.
+  function after(key,   found) {
+    if (!match($0, key "[0-9.]+")) return 0
+    found = substr($0, RSTART, RLENGTH)
+    match(found, /[0-9.]+$/)
+    return substr(found, RSTART, RLENGTH) + 0
+  }
   function row(name, value, unit, refname, ref, goal) {
     printf "%-28s %12s %-8s %-22s %12s %8s   %s\n", name, value, unit, refname, ref,
            (ref + 0 > 0 ? sprintf("%.2f", value / ref) : "-"), goal
@@ -30,4 +44,11 @@ tee /dev/stderr | awk '
     if (usync)    row("update run (200 files)", update, "s", "cp + sync, same bytes", usync, "-")
     if (update)   row("update peak memory", rss, "MB", "limit", 16, "< 1")
     if (sha)      row("file digest check", sha, "MB/s", "sha256sum", shasum, ">= 1")
+    if (nupdate)  row("scale update, native", nupdate, "s", "cp of the new files", ncp, "<= 3")
+    if (wcheck)   row("scale check, Wine", wcheck, "s", "version calls alone", versions, "<= 1.3")
+    if (replace)  row("scale replacement, Wine", replace, "s", "CopyFileA", copyfile, "<= 3")
+    if (peak1)    row("updpack peak, " size1 " MB", peak1, "MB", "limit", 64, "< 1")
+    if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "limit", 64, "< 1")
+    if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "peak at " size1 " MB", peak1, "<= 1.5")
+    if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
   }'

@@ -1,6 +1,6 @@
 // The SZDD compressed-file format: LZSS with a 4096-byte window that starts filled with
-// spaces, written at position 4096 - 16. Compressor for the build tool, streaming expander
-// for the engine's POSIX backend and for checking update files.
+// spaces, written at position 4096 - 16. Streaming compressor for the build tool, streaming
+// expander for the engine's POSIX backend and for checking update files.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +36,14 @@ class VectorSink : public ByteSink {
   std::vector<uint8_t>& out_;
 };
 
-// Returns the SZDD file for `size` bytes at `data`. `missingChar` is the last character
-// of the original file name, recorded in the header (0 when not known).
+// Writes to `out` the SZDD file for the `size` bytes read from `in`, reading no byte past
+// them, in constant memory (under half a megabyte) whatever the size. `missingChar` is the
+// last character of the original file name, recorded in the header (0 when not known).
+// Returns false, the file written only in part, when `in` ends before `size` bytes.
+// Raises whatever `in` or `out` raises.
+bool SzddCompress(ByteSource& in, uint64_t size, ByteSink& out, char missingChar = 0);
+
+// Returns the SZDD file for `size` bytes at `data`: the same bytes as the streaming form.
 std::vector<uint8_t> SzddCompress(const uint8_t* data, size_t size, char missingChar = 0);
 
 // Result of an expansion.

@@ -18,9 +18,7 @@ static void WriteOrder(ArchiveWriter& w, const DocumentPlan& plan, const OrderPl
   if (offsets) offsets->push_back(at);
 }
 
-std::vector<uint8_t> WriteDocument(const DocumentPlan& plan, DocumentOffsets* offsets) {
-  std::vector<uint8_t> out;
-  ArchiveWriter w(out);
+void WriteHeader(ArchiveWriter& w, const DocumentPlan& plan, uint32_t itemCount) {
   w.WriteWord(plan.fileType);
   w.WriteWord(plan.formatVersion);
   w.WriteWord(plan.unusedWord1);
@@ -33,29 +31,44 @@ std::vector<uint8_t> WriteDocument(const DocumentPlan& plan, DocumentOffsets* of
     for (const std::string& part : plan.registryPath) w.WriteString(part, plan.stringForm);
   }
   w.WriteWord(plan.unusedWord2);
-  w.WriteCount(static_cast<uint32_t>(plan.items.size()), plan.longCounts);
+  w.WriteCount(itemCount, plan.longCounts);
+}
+
+void WriteItemHead(ArchiveWriter& w, const DocumentPlan& plan, const ItemPlan& item,
+                   std::vector<uint32_t>* fingerprintOffsets) {
+  w.BeginObject("CUpdateItem", 0, plan.longTags);
+  w.WriteString(item.componentName, plan.stringForm);
+  w.WriteString(item.description, plan.stringForm);
+  w.WriteWord(item.defaultSelected);
+  w.WriteString(item.fileName, plan.stringForm);
+  w.WriteWord(item.unusedWord);
+  w.WriteWord(item.directoryKind);
+  w.WriteString(item.directory, plan.stringForm);
+  w.WriteCount(static_cast<uint32_t>(item.previousVersions.size()), plan.longCounts);
+  for (const OrderPlan& order : item.previousVersions) {
+    WriteOrder(w, plan, order, fingerprintOffsets);
+  }
+  WriteStamp(w, item.expectedStamp);
+}
+
+void WriteTrailer(ArchiveWriter& w, const DocumentPlan& plan) {
+  w.WriteWord(plan.sampleCount);
+  w.WriteWord(plan.sampleLength);
+}
+
+std::vector<uint8_t> WriteDocument(const DocumentPlan& plan, DocumentOffsets* offsets) {
+  std::vector<uint8_t> out;
+  ArchiveWriter w(out);
+  WriteHeader(w, plan, static_cast<uint32_t>(plan.items.size()));
   for (const ItemPlan& item : plan.items) {
-    w.BeginObject("CUpdateItem", 0, plan.longTags);
-    w.WriteString(item.componentName, plan.stringForm);
-    w.WriteString(item.description, plan.stringForm);
-    w.WriteWord(item.defaultSelected);
-    w.WriteString(item.fileName, plan.stringForm);
-    w.WriteWord(item.unusedWord);
-    w.WriteWord(item.directoryKind);
-    w.WriteString(item.directory, plan.stringForm);
-    w.WriteCount(static_cast<uint32_t>(item.previousVersions.size()), plan.longCounts);
     std::vector<uint32_t> orderOffsets;
-    for (const OrderPlan& order : item.previousVersions) {
-      WriteOrder(w, plan, order, &orderOffsets);
-    }
-    WriteStamp(w, item.expectedStamp);
+    WriteItemHead(w, plan, item, &orderOffsets);
     uint32_t at = w.WritePayload(item.payload.data(), item.payload.size());
     if (offsets) {
       offsets->payloadOffsets.push_back(at);
       offsets->fingerprintOffsets.push_back(std::move(orderOffsets));
     }
   }
-  w.WriteWord(plan.sampleCount);
-  w.WriteWord(plan.sampleLength);
+  WriteTrailer(w, plan);
   return out;
 }

@@ -62,5 +62,14 @@ struct DocumentOffsets {
 // Returns the bytes of the update file described by `plan`.
 std::vector<uint8_t> WriteDocument(const DocumentPlan& plan, DocumentOffsets* offsets = nullptr);
 
+// The parts of WriteDocument, for a writer that streams each item's stored contents itself:
+// the header up to and including the item count; an item's record up to its PayloadRecord
+// (the fingerprints' offsets, as `writer` counts them, appended to `fingerprintOffsets` when
+// given); the two fingerprint parameters that end the document.
+void WriteHeader(ArchiveWriter& writer, const DocumentPlan& plan, uint32_t itemCount);
+void WriteItemHead(ArchiveWriter& writer, const DocumentPlan& plan, const ItemPlan& item,
+                   std::vector<uint32_t>* fingerprintOffsets);
+void WriteTrailer(ArchiveWriter& writer, const DocumentPlan& plan);
+
 // Writes the 16-byte stamp record.
 void WriteStamp(ArchiveWriter& writer, const CFileStamp& stamp);

@@ -72,11 +72,15 @@ void UpdateDialog::RunAndReport(bool doUpdate) {
   DoDataExchange(true);
   std::snprintf(app_.installDir, sizeof app_.installDir, "%s", pathText.c_str());
   {
-    // Restored when the run returns, and when it raises.
-    struct WaitCursor {
+    // The log and the cursor are restored when the run returns, and when it raises.
+    struct RunScope {
+      ListBoxLog& log;
       HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
-      ~WaitCursor() { ::SetCursor(previous); }
-    } wait;
+      ~RunScope() {
+        log.Flush();
+        ::SetCursor(previous);
+      }
+    } scope{log_};
     app_.document.Run(*app_.updateFile, doUpdate, app_);
   }
   ClosingMessage closing = MakeClosingMessage(app_.productName, app_.failureMessage, doUpdate,

@@ -134,6 +134,30 @@ TEST_F(MainWindowTest, ClosingMessagesOfFailedAndCurrentRuns) {
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
 }
 
+// A log longer than the list holds every line, and once the run has ended the list draws
+// again (lines below its view are added with its drawing held): scrolled, it shows others.
+TEST_F(MainWindowTest, ALongLogDrawsAgainOnceTheRunEnds) {
+  std::vector<EntryPlan> entries;
+  for (int i = 0; i < 40; ++i) {
+    entries.emplace_back("F" + std::to_string(i) + ".DLL");
+    entries.back().newBytes = MakeProgram(kV11, 0, 3000, i);
+  }
+  HWND main = OpenMain(entries);
+  gui::SetEditText(main, IDC_PATH, Win("APP"));
+  gui::MessageBoxInfo box = ClickForBox(main, IDC_CHECK);
+  gui::AnswerMessageBox(box.window, IDOK);
+  HWND list = gui::Control(main, IDC_LOG);
+  std::vector<std::string> lines = gui::ListBoxLines(list);
+  ASSERT_EQ(lines.size(), 40u);
+  EXPECT_EQ(lines[39], Win("APP\\F39.DLL") + " error [File Not Found]");
+  const gui::Bitmap top = gui::CaptureWindow(list, true);
+  DWORD_PTR ignored;
+  ASSERT_TRUE(::SendMessageTimeoutA(list, LB_SETTOPINDEX, 39, 0, SMTO_ABORTIFHUNG,
+                                    gui::kMessageTimeoutMs, &ignored));
+  EXPECT_TRUE(gui::WaitUntil([&] { return gui::CaptureWindow(list, true).pixels != top.pixels; }));
+  Close(main);
+}
+
 TEST_F(MainWindowTest, OptionsDialogRowsAndCommits) {
   HWND main = ThreeEntries();
   HWND options = OpenOptions(main);

@@ -25,6 +25,25 @@ std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& 
   return a;
 }
 
+// A source that returns between 1 and `most` bytes per call, like a slow pipe.
+class TrickleSource : public ByteSource {
+ public:
+  explicit TrickleSource(const std::vector<uint8_t>& bytes, uint32_t most = 7)
+      : bytes_(bytes), most_(most) {}
+  size_t Read(uint8_t* buffer, size_t count) override {
+    size_t n = std::min({count, bytes_.size() - pos, size_t{1} + random_.Below(most_)});
+    std::copy(bytes_.begin() + pos, bytes_.begin() + pos + n, buffer);
+    pos += n;
+    return n;
+  }
+  size_t pos = 0;
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  uint32_t most_;
+  lztest::Random random_{4};
+};
+
 // Checks the header and that the file expands to `data`.
 void ExpectRoundTrip(const std::vector<uint8_t>& data, const std::string& what) {
   std::vector<uint8_t> packed = Compress(data, 'L');
@@ -136,6 +155,34 @@ TEST(SzddCodec, RoundTripsMoreThanTenMegabytes) {
   EXPECT_EQ(sink.total, data.size());
   EXPECT_FALSE(sink.mismatch);
   EXPECT_LE(sink.largest, 1u << 20);
+}
+
+// The streaming form writes the same bytes in bounded pieces, reads no byte past the size it
+// is given, and says when the input ends before it.
+TEST(SzddCodec, StreamsInBoundedPiecesWhateverTheReads) {
+  std::vector<uint8_t> data = lztest::PeLike(300000, 5);
+  data = Concat(data, lztest::Text(100000, 6));
+  for (size_t size : {size_t{0}, size_t{30}, size_t{32768 + 20}, data.size() - 3}) {
+    struct Sink : VectorSink {
+      using VectorSink::VectorSink;
+      void Write(const uint8_t* bytes, size_t count) override {
+        largest = std::max(largest, count);
+        VectorSink::Write(bytes, count);
+      }
+      size_t largest = 0;
+    };
+    std::vector<uint8_t> out;
+    Sink sink(out);
+    TrickleSource source(data, size % 2 ? 5000 : 7);
+    EXPECT_TRUE(SzddCompress(source, size, sink, 'L')) << size;
+    EXPECT_TRUE(out == Compress(std::vector<uint8_t>(data.begin(), data.begin() + size), 'L'));
+    EXPECT_EQ(source.pos, size);
+    EXPECT_LE(sink.largest, 40000u);
+  }
+  std::vector<uint8_t> out;
+  VectorSink sink(out);
+  MemorySource shorter(data.data(), 1000);
+  EXPECT_FALSE(SzddCompress(shorter, 1001, sink));
 }
 
 TEST(SzddExpand, CopiesInputWithoutTheSignature) {
@@ -264,22 +311,6 @@ TEST(SzddExpand, TruncatedAndDamagedInputsGiveDeterministicResults) {
 }
 
 TEST(SzddExpand, ReadsSourcesThatDeliverLittleAtATime) {
-  // A source that returns between 1 and 7 bytes per call, like a slow pipe.
-  class TrickleSource : public ByteSource {
-   public:
-    explicit TrickleSource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-    size_t Read(uint8_t* buffer, size_t count) override {
-      size_t n = std::min({count, bytes_.size() - pos_, size_t{1} + random_.Below(7)});
-      std::copy(bytes_.begin() + pos_, bytes_.begin() + pos_ + n, buffer);
-      pos_ += n;
-      return n;
-    }
-
-   private:
-    const std::vector<uint8_t>& bytes_;
-    size_t pos_ = 0;
-    lztest::Random random_{4};
-  };
   std::vector<uint8_t> data = lztest::Text(200000);
   for (const auto& input : {Compress(data), data}) {
     std::vector<uint8_t> out;

@@ -284,30 +284,6 @@ TEST(EntryChecks, FittingSamplesStayApart) {
   }
 }
 
-// The 4 GiB guard counts what the writer writes: every fingerprint byte and the records.
-TEST(EntryChecks, SizesBoundWhatIsWritten) {
-  DocumentPlan plan;
-  plan.formatVersion = 6;
-  plan.description = std::string(300, 'd');
-  plan.registryPath[0] = "Maker";
-  const uint64_t header = WriteDocument(plan).size();
-  EXPECT_GE(HeaderBytes(plan), header);
-  EXPECT_LE(HeaderBytes(plan), header + 64);
-  ItemPlan item;
-  item.componentName = "C";
-  item.fileName = "A.DLL";
-  item.payload.resize(1000);
-  for (int k = 0; k < 3; ++k) {
-    OrderPlan order;
-    order.fingerprint.resize(20000);
-    item.previousVersions.push_back(order);
-  }
-  plan.items.push_back(item);
-  const uint64_t entry = WriteDocument(plan).size() - header;
-  EXPECT_GE(EntryBytes(item), entry);
-  EXPECT_LE(EntryBytes(item), entry + 256);
-}
-
 class UpdpackTest : public ::testing::Test {
  protected:
   // Two files, in folders whose names are not ASCII (which the Windows build must open by
@@ -510,6 +486,103 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   uintmax_t size = fs::file_size(output_);
   EXPECT_THROW(BuildUpdate(missing, output_, PackReport()), PackError);
   EXPECT_EQ(fs::file_size(output_), size);
+}
+
+// Files are compressed on several threads, a few entries ahead, large contents waiting in
+// scratch files: the output is the same bytes whatever the number of threads, an error names
+// the first entry in manifest order, and no scratch file stays behind.
+TEST_F(UpdpackTest, OutputIsTheSameWhateverTheThreads) {
+  WriteProduct();
+  for (int k = 0; k < 12; ++k) {
+    ManifestFile extra = manifest_.files[1];
+    extra.name = "EXTRA" + std::to_string(k) + ".TXT";
+    extra.newPath = Put("donn\u00e9es/v2/" + extra.name, Compressible(3000 + 2000 * k, 10 + k));
+    manifest_.files.push_back(extra);
+  }
+  BuildOptions one;
+  one.jobs = 1;
+  BuildUpdate(manifest_, output_, PackReport(), one);
+  const Bytes expected = FileBytes(0, fs::file_size(output_));
+  BuildOptions four;
+  four.jobs = 4;
+  four.aheadMemory = 8 * 1024;  // about a kilobyte each: nearly everything goes to scratch
+  std::vector<std::string> progress;
+  PackReport report;
+  report.progress = [&](const std::string& line) { progress.push_back(line); };
+  BuildUpdate(manifest_, output_, report, four);
+  EXPECT_TRUE(FileBytes(0, fs::file_size(output_)) == expected);
+  ASSERT_EQ(progress.size(), manifest_.files.size());
+  EXPECT_EQ(progress[5].rfind("EXTRA3.TXT ", 0), 0u) << progress[5];
+
+  Manifest broken = manifest_;
+  broken.files[9].newPath += ".gone";
+  broken.files[4].newPath += ".gone";
+  for (unsigned jobs : {1u, 4u}) {
+    four.jobs = jobs;
+    try {
+      BuildUpdate(broken, output_, PackReport(), four);
+      ADD_FAILURE() << "a missing file must fail";
+    } catch (const PackError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("files[4].new: cannot read", 0), 0u) << e.what();
+    }
+  }
+  EXPECT_TRUE(FileBytes(0, fs::file_size(output_)) == expected);
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+  }
+}
+
+// The format's 32-bit sizes and offsets, lowered: a file, a stored payload and the update
+// file may reach the limit but not pass it, and the refusal names what would pass it.
+TEST_F(UpdpackTest, RefusesWhatPassesTheFormatsLimits) {
+  WriteProduct();
+  BuildOptions plain;
+  plain.plain = true;
+  BuildUpdate(manifest_, output_, PackReport(), plain);
+  const uint64_t plainSize = fs::file_size(output_);
+  BuildUpdate(manifest_, output_, PackReport());
+  const uint64_t size = fs::file_size(output_);
+  VEzorazEdo doc;
+  {
+    std::unique_ptr<CFile> file = OpenForReading(output_);
+    doc.EnsureLoaded(*file);
+  }
+  const uint64_t storedA = doc.items[0]->payloadLength;
+  const std::string a = "files[0].new: " + manifest_.files[0].newPath;
+  const std::string b = "files[1].new: " + manifest_.files[1].newPath;
+  const uint64_t fileA = newA_.size();
+  const struct {
+    FormatLimits limits;
+    bool plain;
+    std::string refusal;  // the message's start; "" when the build succeeds
+    uint64_t passed;      // the limit the message names
+  } rows[] = {
+      {{fileA, storedA, size}, false, "", 0},
+      {{fileA - 1, storedA, size}, false, a + " has 70000 bytes; an update file ", fileA - 1},
+      {{fileA, storedA - 1, size}, false, a + " compresses to more than", storedA - 1},
+      {{fileA, storedA, size - 1}, false, "the integrity record: with it the update", size - 1},
+      {{fileA, storedA, plainSize}, true, "", 0},
+      {{fileA, storedA, plainSize - 5}, true, b + ": with it the update file", plainSize - 5},
+  };
+  uint64_t kept = size;
+  for (const auto& row : rows) {
+    BuildOptions options;
+    options.plain = row.plain;
+    options.limits = row.limits;
+    std::string error;
+    try {
+      BuildUpdate(manifest_, output_, PackReport(), options);
+      kept = row.plain ? plainSize : size;
+    } catch (const PackError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error.rfind(row.refusal, 0), 0u) << error;
+    EXPECT_EQ(error.empty(), row.refusal.empty()) << error;
+    EXPECT_EQ(error.find(" " + std::to_string(row.passed) + " bytes") == std::string::npos,
+              error.empty())
+        << error;
+    EXPECT_EQ(fs::file_size(output_), kept) << error;
+  }
 }
 
 TEST_F(UpdpackTest, ListAndVerifyRefuseWhatTheUpdaterRefusesInItsWords) {

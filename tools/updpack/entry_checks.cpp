@@ -4,20 +4,6 @@
 
 #include "pack.h"
 
-namespace {
-
-// The most the encoding adds to a record's fields: a class record (three WORDs and the
-// class name) or a long tag, a string's longest length prefix, a long list count.
-constexpr uint64_t kObjectTag = 6 + 32;
-constexpr uint64_t kStringPrefix = 7;
-constexpr uint64_t kListCount = 6;
-constexpr uint64_t kStamp = 16;
-constexpr uint64_t kPayloadLength = 4;
-
-uint64_t StringBytes(const std::string& text) { return kStringPrefix + text.size(); }
-
-}  // namespace
-
 bool SamplesFit(uint32_t size, SampleParameters samples) {
   uint32_t step = size / (2u * samples.count);
   return step > 0 && step >= samples.length;
@@ -84,23 +70,4 @@ void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameter
                   "-byte file would overlap and check less than they seem to; " +
                   (ways.empty() ? "it is too small to be sampled: leave this previous version out"
                                 : "use " + ways));
-}
-
-uint64_t HeaderBytes(const DocumentPlan& plan) {
-  uint64_t bytes = 3 * 2 + StringBytes(plan.signature) + StringBytes(plan.description) +
-                   StringBytes(plan.productName) + StringBytes(plan.failureMessage) +
-                   StringBytes(plan.defaultDirectory) + 2 + kListCount + 2 * 2;
-  for (const std::string& part : plan.registryPath) bytes += StringBytes(part);
-  return bytes;
-}
-
-uint64_t EntryBytes(const ItemPlan& item) {
-  uint64_t bytes = kObjectTag + StringBytes(item.componentName) + StringBytes(item.description) +
-                   StringBytes(item.fileName) + StringBytes(item.directory) + 3 * 2 + kListCount +
-                   kStamp + kPayloadLength + item.payload.size();
-  for (const OrderPlan& order : item.previousVersions) {
-    bytes += kObjectTag + 2 + StringBytes(order.unusedText1) + StringBytes(order.unusedText2) +
-             kStamp + kPayloadLength + order.fingerprint.size();
-  }
-  return bytes;
 }

@@ -1,5 +1,4 @@
-// What updpack refuses in a file entry once its files are read, and what an entry adds to
-// the update file, so the 4 GiB limit of the format's offsets is checked on what is written.
+// What updpack refuses in a file entry once its files are read.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +34,3 @@ std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expect
 // cannot tell it from one already in `item`, or its samples would overlap.
 void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
                    const std::string& where);
-
-// At most how many bytes the header of `plan` takes in the update file.
-uint64_t HeaderBytes(const DocumentPlan& plan);
-
-// At most how many bytes `item` takes in the update file: its record, stored contents, and
-// every previous version's record with its fingerprint.
-uint64_t EntryBytes(const ItemPlan& item);

@@ -1,5 +1,7 @@
 // updpack: builds, lists and verifies update files, and drafts manifests from releases.
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -28,7 +30,7 @@
 namespace {
 
 const char kSynopsis[] =
-    "Usage: updpack build MANIFEST -o FILE.upd [--sign KEY | --plain] [--quiet]\n"
+    "Usage: updpack build MANIFEST -o FILE.upd [--sign KEY | --plain] [-j N] [--quiet]\n"
     "       updpack list FILE.upd\n"
     "       updpack verify FILE.upd [--key PUBLIC]\n"
     "       updpack sign FILE.upd --key KEY\n"
@@ -58,6 +60,8 @@ const char kDetails[] =
     "  -o, --output FILE   where build writes the update file, init the manifest\n"
     "  --sign KEY          build: sign the update file with the private key KEY (PEM)\n"
     "  --plain             build: no integrity record, the file as older tools wrote it\n"
+    "  -j, --jobs N        build: compress N files at once (default: one per core); the\n"
+    "                      update file is the same whatever N is\n"
     "  --key KEY           sign: the private key (PEM); verify: the public key the file\n"
     "                      must be signed by (PEM, or the one-line text)\n"
     "  --private KEY       keygen: where the private key goes (keep it secret)\n"
@@ -111,7 +115,7 @@ std::string NativeName(const std::string& utf8) { return utf8; }
 #endif
 
 int Build(const std::string& manifestPath, const std::string& output, bool quiet,
-          const std::string& signingKey, bool plain) {
+          const std::string& signingKey, bool plain, unsigned jobs) {
   std::filesystem::path manifestName = std::filesystem::u8path(manifestPath);
   std::ifstream in(manifestName, std::ios::binary);
   if (!in) {
@@ -142,6 +146,7 @@ int Build(const std::string& manifestPath, const std::string& output, bool quiet
   };
   BuildOptions options;
   options.plain = plain;
+  options.jobs = jobs;
   std::unique_ptr<SigningKey> signer;
   if (!signingKey.empty()) {
     signer = SigningKey::Load(signingKey);
@@ -212,13 +217,14 @@ int Run(const std::vector<std::string>& args) {
   } options[] = {
       {"--output", "-o", "build init", ""},  {"--sign", nullptr, "build", ""},
       {"--key", nullptr, "sign verify", ""}, {"--private", nullptr, "keygen", ""},
-      {"--public", nullptr, "keygen", ""},
+      {"--public", nullptr, "keygen", ""},   {"--jobs", "-j", "build", ""},
   };
   NameOption& output = options[0];
   NameOption& sign = options[1];
   NameOption& key = options[2];
   NameOption& privateKey = options[3];
   NameOption& publicKey = options[4];
+  NameOption& jobs = options[5];
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     NameOption* option = nullptr;
@@ -228,7 +234,9 @@ int Run(const std::vector<std::string>& args) {
       }
     }
     bool valued = option || arg == "--new" || arg == "--previous";
-    if (valued && i + 1 >= args.size()) return Usage(arg + " needs a name");
+    if (valued && i + 1 >= args.size()) {
+      return Usage(arg + (option == &jobs ? " needs a number" : " needs a name"));
+    }
     if (arg == "-h" || arg == "--help") {
       std::fputs(kSynopsis, stdout);
       std::fputs(kDetails, stdout);
@@ -289,7 +297,16 @@ int Run(const std::vector<std::string>& args) {
   if (command == "build") {
     if (output.value.empty()) return Usage("build needs -o FILE.upd");
     if (plain && !sign.value.empty()) return Usage("--plain leaves no record to sign");
-    return Build(input, output.value, quiet, sign.value, plain);
+    unsigned threads = 0;
+    if (!jobs.value.empty()) {
+      char* end = nullptr;
+      unsigned long n = std::strtoul(jobs.value.c_str(), &end, 10);
+      if (*end || n < 1 || n > 256 || !std::isdigit(static_cast<unsigned char>(jobs.value[0]))) {
+        return Usage("-j needs a number of files from 1 to 256, not \"" + jobs.value + "\"");
+      }
+      threads = static_cast<unsigned>(n);
+    }
+    return Build(input, output.value, quiet, sign.value, plain, threads);
   }
   if (command == "list") {
     ListUpdate(NativeName(input), std::cout);

@@ -79,11 +79,56 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path, const std::string& f
   return data;
 }
 
-CFileStamp ReleaseStamp(const std::string& path, const std::vector<uint8_t>& data) {
+InputFile::InputFile(const std::string& path, const std::string& field)
+    : path_(path), field_(field) {
+  fs::path name = fs::u8path(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(name, ec)) {
+    throw PackError(field + ": cannot read " + path + ": no such file");
+  }
+  length_ = fs::file_size(name, ec);
+  if (ec) throw PackError(field + ": cannot read " + path + ": " + ec.message());
+  // Without a buffer of its own, large reads go straight to the caller's buffer.
+  in_.rdbuf()->pubsetbuf(nullptr, 0);
+  in_.open(name, std::ios::binary);
+  if (!in_) throw PackError(field + ": cannot read " + path + ": " + std::strerror(errno));
+}
+
+size_t InputFile::Read(void* buffer, size_t count) {
+  in_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
+  size_t n = static_cast<size_t>(in_.gcount());
+  if (in_.bad()) throw PackError(field_ + ": cannot read " + path_ + ": " + std::strerror(errno));
+  // A short read is the end as the file has it now; the next read says so again.
+  in_.clear();
+  position_ += n;
+  return n;
+}
+
+uint64_t InputFile::SeekRelative(int64_t delta) {
+  if (delta < 0 && static_cast<uint64_t>(-delta) > position_) {
+    throw CFileException(FileCause::badSeek, 131, "Moving in " + path_);
+  }
+  return SeekAbsolute(position_ + delta);
+}
+
+uint64_t InputFile::SeekAbsolute(uint64_t offset) {
+  in_.clear();
+  if (!in_.seekg(static_cast<std::streamoff>(offset))) {
+    throw PackError(field_ + ": cannot read " + path_ + ": " + std::strerror(errno));
+  }
+  return position_ = offset;
+}
+
+CFileStamp ReleaseStamp(const std::string& path, CFile& file) {
   CFileStamp stamp;
-  stamp.size = static_cast<uint32_t>(data.size());
+  uint64_t length = file.Length();
+  stamp.size = length > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(length);
   stamp.modified = LastWriteSeconds(path);
-  BytesView view(data);
-  ReadPeFileVersion(view, &stamp.versionMS, &stamp.versionLS);
+  ReadPeFileVersion(file, &stamp.versionMS, &stamp.versionLS);
   return stamp;
+}
+
+CFileStamp ReleaseStamp(const std::string& path, const std::vector<uint8_t>& data) {
+  BytesView view(data);
+  return ReleaseStamp(path, view);
 }

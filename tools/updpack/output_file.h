@@ -1,0 +1,54 @@
+// The files updpack writes. An AtomicFile is written under a temporary name beside its final
+// one and renamed into place only when complete, so a failure never leaves part of a file
+// under the final name and an earlier file there stays as it was. A ScratchFile holds bytes
+// that wait for their turn, beside the output, and is removed when done with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+class AtomicFile {
+ public:
+  // Creates the temporary file beside `path` (UTF-8). Raises PackError.
+  explicit AtomicFile(const std::string& path);
+  // Removes the temporary file unless Commit has renamed it.
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Appends `count` bytes. Raises PackError, for a full disk among others.
+  void Write(const void* data, size_t count);
+
+  // Flushes and closes the temporary file and renames it to `path`. Raises PackError.
+  void Commit();
+
+ private:
+  std::string path_;
+  std::filesystem::path temp_;
+  std::ofstream out_;
+  bool committed_ = false;
+};
+
+class ScratchFile {
+ public:
+  // Creates an empty scratch file beside `near` (UTF-8). Raises PackError.
+  explicit ScratchFile(const std::string& near);
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  // Appends `count` bytes. Raises PackError.
+  void Write(const void* data, size_t count);
+
+  // Reads everything written back from the start, in pieces of at most `size` bytes into
+  // `buffer`; returns each piece's length, 0 at the end. Raises PackError.
+  size_t ReadBack(void* buffer, size_t size);
+
+ private:
+  std::filesystem::path path_;
+  std::fstream io_;
+  bool reading_ = false;
+};
