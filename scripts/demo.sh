@@ -95,12 +95,7 @@ VARERI_GUI_TIMEOUT="${VARERI_GUI_TIMEOUT:-120}" scripts/xvfb-run-wine.sh "${driv
   --screenshots "$out/screenshots"
 rc=$?
 set -e
-if command -v convert >/dev/null 2>&1; then
-  for bmp in "$out"/screenshots/*.bmp; do
-    [ -e "$bmp" ] || continue
-    convert "$bmp" "${bmp%.bmp}.png" >/dev/null 2>&1 && rm -f "$bmp"
-  done
-fi
+scripts/screenshots-to-png.sh "$out/screenshots"
 [ "$rc" -eq 0 ] || fail "demo_driver failed (exit status $rc)"
 
 # Every file is now the 1.1 build, and (renaming was on) its backup the 1.0 build.

@@ -59,11 +59,6 @@ VARERI_GUI_TIMEOUT="${VARERI_GUI_TIMEOUT:-120}" scripts/xvfb-run-wine.sh "${driv
   --check-only --screenshots "$out/screenshots" "${path[@]}"
 rc=$?
 set -e
-if command -v convert >/dev/null 2>&1; then
-  for bmp in "$out"/screenshots/*.bmp; do
-    [ -e "$bmp" ] || continue
-    convert "$bmp" "${bmp%.bmp}.png" >/dev/null 2>&1 && rm -f "$bmp"
-  done
-fi
+scripts/screenshots-to-png.sh "$out/screenshots"
 say "screenshots: $(ls "$out/screenshots" | tr '\n' ' ')(in $out/screenshots)"
 [ "$rc" -eq 0 ] || fail "vareri.exe did not get through the check (exit status $rc); see above"
