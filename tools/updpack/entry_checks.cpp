@@ -1,7 +1,5 @@
 #include "entry_checks.h"
 
-#include <cstdio>
-
 #include "pack.h"
 
 bool SamplesFit(uint32_t size, SampleParameters samples) {
@@ -17,13 +15,6 @@ SampleParameters FittingSamples(uint32_t size, SampleParameters wanted) {
   return {};
 }
 
-std::string VersionText(const CFileStamp& s) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", s.versionMS >> 16, s.versionMS & 0xFFFF,
-                s.versionLS >> 16, s.versionLS & 0xFFFF);
-  return text;
-}
-
 std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expected) {
   if (previous.CompareVersion(expected) == 0) return "";
   if ((previous.versionMS | previous.versionLS | expected.versionMS | expected.versionLS) == 0) {
@@ -31,8 +22,8 @@ std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expect
            "the updater would call an installed copy up to date and never replace it; give "
            "the file a version resource, or leave the entry out";
   }
-  return "its version " + VersionText(previous) + " is not older than the new version " +
-         VersionText(expected) +
+  return "its version " + previous.VersionText() + " is not older than the new version " +
+         expected.VersionText() +
          ", so the updater would never replace it; give the new file a higher version, or "
          "leave this previous version out";
 }
@@ -47,7 +38,7 @@ void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameter
         other.stamp.versionLS == order.stamp.versionLS && other.stamp.size == order.stamp.size &&
         other.fingerprint == order.fingerprint) {
       throw PackError(where + ": the same previous version as previous[" + std::to_string(k) +
-                      "] (" + VersionText(order.stamp) + ", " + std::to_string(order.stamp.size) +
+                      "] (" + order.stamp.VersionText() + ", " + std::to_string(order.stamp.size) +
                       " bytes, the same samples); list it once");
     }
   }

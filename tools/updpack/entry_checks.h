@@ -22,9 +22,6 @@ bool SamplesFit(uint32_t size, SampleParameters samples);
 // first, then shorter ones. {0, 0} when none fit (a file under 2 bytes).
 SampleParameters FittingSamples(uint32_t size, SampleParameters wanted);
 
-// "1.2.3.4" for a stamp's file version.
-std::string VersionText(const CFileStamp& stamp);
-
 // Why the updater would never lay a file of version `expected` over `previous`, or "" when
 // it would: only an installed file older by CFileStamp::CompareVersion is replaced.
 std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expected);

@@ -177,7 +177,7 @@ DocumentPlan HeaderPlan(const Manifest& manifest) {
 }
 
 std::string ProgressLine(const PreparedEntry& entry) {
-  return entry.item.fileName + " " + VersionText(entry.item.expectedStamp) + ", " +
+  return entry.item.fileName + " " + entry.item.expectedStamp.VersionText() + ", " +
          std::to_string(entry.newSize) + " -> " + std::to_string(entry.stored->size()) +
          " bytes, " + std::to_string(entry.item.previousVersions.size()) + " previous version(s)";
 }

@@ -15,13 +15,6 @@ const char* KindName(uint16_t kind) {
   return kind < 4 ? kNames[kind] : "unknown";
 }
 
-std::string Version(const CFileStamp& s) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", s.versionMS >> 16, s.versionMS & 0xFFFF,
-                s.versionLS >> 16, s.versionLS & 0xFFFF);
-  return text;
-}
-
 // Counts and hashes what the expansion writes.
 class DigestSink : public ByteSink {
  public:
@@ -75,8 +68,8 @@ void ListUpdate(const std::string& path, std::ostream& out) {
     const CUpdateItem& item = *doc.items[i];
     std::snprintf(line, sizeof line, "  %-3zu %-12s %-16s %-14s %-15s %10u %10u %4zu %s%s\n", i + 1,
                   KindName(item.directoryKind), item.directory.c_str(), item.fileName.c_str(),
-                  Version(item.expectedStamp).c_str(), item.expectedStamp.size, item.payloadLength,
-                  item.previousVersions.size(), item.componentName.c_str(),
+                  item.expectedStamp.VersionText().c_str(), item.expectedStamp.size,
+                  item.payloadLength, item.previousVersions.size(), item.componentName.c_str(),
                   item.selected ? "" : " (not selected)");
     out << line;
   }
