@@ -103,6 +103,23 @@ TEST_F(RunTest, UpdateWithoutRenamingOverwritesInPlace) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+// Each new file is flushed before it takes its name; the names are made durable once per
+// directory, after the last of them.
+TEST_F(RunTest, RenamesAreMadeDurableOncePerDirectoryAtTheEnd) {
+  ThreeOlder();
+  std::vector<std::string> calls;
+  env_.before = [&](const std::string& what) {
+    if (what == "Flushing" || what == "ReplaceWithBackup" || what == "SyncDirectory") {
+      calls.push_back(what);
+    }
+  };
+  Run(true);
+  std::vector<std::string> want;
+  for (int i = 0; i < 3; ++i) want.insert(want.end(), {"Flushing", "ReplaceWithBackup"});
+  want.push_back("SyncDirectory");
+  EXPECT_EQ(calls, want);
+}
+
 TEST_F(RunTest, MissingSelectedFileStopsTheUpdateUnselectedDoesNot) {
   ThreeEntries();
   std::filesystem::remove(Native(Win("APP\\B.DLL")));  // unselected: no error

@@ -106,6 +106,10 @@ class Win32Env : public Env {
         return saved ? ReplaceOutcome::backupFailed : ReplaceOutcome::failed;
     }
   }
+
+  // Windows gives programs no flush of a directory's entries; its file systems log renames
+  // themselves.
+  void SyncDirectory(const std::string&) override {}
 };
 
 }  // namespace
