@@ -9,7 +9,8 @@
 // product and its update file in DIR, old/, new/, install/ and scale.upd, for a probe to run
 // on, and times nothing)
 // Output:
-//   "scale: N files, build T s (peak M MB), check C s, update U s, cp P s"
+//   "scale: N files, build T s (peak M MB), check C s, update U s, cp P s, cp+flush F s"
+//   (cp+flush: the same copy with every file flushed, as the update flushes every new file)
 //   "scale (wine): N files, build T s (peak M MB), check C s, update U s, cp P s"
 //   "scale (wine) calls: version calls V s, replacement R s, CopyFileA K s"
 //   "scale memory: updpack peak M1 MB at S1 MB, M2 MB at S2 MB"
@@ -170,6 +171,12 @@ int main(int argc, char** argv) {
   double check = Timed({cli, "check", upd, "--dir", root + "/install"}, 1);
   double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0);
   double copy = Timed({"/bin/cp", "-r", root + "/new", root + "/copy"}, 0);
+  fs::remove_all(root + "/copy");
+  // sync with file names flushes each of them.
+  double durable = Timed({"/bin/sh", "-c",
+                          "cp -r '" + root + "/new' '" + root + "/copy' && find '" + root +
+                              "/copy' -type f -exec sync {} +"},
+                         0);
   for (const std::string& name : product.names) {
     if (!SameContents(root + "/install/" + name, root + "/new/" + name)) {
       Fail(name + " differs from its new version after the update");
@@ -178,8 +185,9 @@ int main(int argc, char** argv) {
   fs::remove_all(root + "/copy");
   fs::remove_all(root + "/install");
   std::printf(
-      "scale: %d files, build %.2f s (peak %ld MB), check %.2f s, update %.2f s, cp %.2f s\n",
-      files, build, peak, check, update, copy);
+      "scale: %d files, build %.2f s (peak %ld MB), check %.2f s, update %.2f s, cp %.2f s, "
+      "cp+flush %.2f s\n",
+      files, build, peak, check, update, copy, durable);
   std::fflush(stdout);
 
   {
