@@ -4,10 +4,13 @@
 // the references measured in the same run: cp of the new files; under Wine the version calls
 // every check must make, CopyFileA of the new files, and vareri-cli.exe beside the window.
 // updpack's peak memory is shown for this product and for one of fewer, larger files.
-// Usage: scale_bench NATIVE_BUILD_DIR [WIN32_BUILD_DIR] [--files N]
-// (--files: a quicker run over fewer files of the same sizes)
+// Usage: scale_bench NATIVE_BUILD_DIR [WIN32_BUILD_DIR] [--files N] [--product DIR]
+// (--files: a quicker run over fewer files of the same sizes; --product: only makes the
+// product and its update file in DIR, old/, new/, install/ and scale.upd, for a probe to run
+// on, and times nothing)
 // Output:
-//   "scale: N files, build T s (peak M MB), check C s, update U s, cp P s"
+//   "scale: N files, build T s (peak M MB), check C s, update U s, cp P s, cp+flush F s"
+//   (cp+flush: the same copy with every file flushed, as the update flushes every new file)
 //   "scale (wine): N files, build T s (peak M MB), check C s, update U s, cp P s"
 //   "scale (wine) calls: version calls V s, replacement R s, CopyFileA K s"
 //   "scale memory: updpack peak M1 MB at S1 MB, M2 MB at S2 MB"
@@ -131,19 +134,23 @@ std::map<std::string, double> Figures(const std::vector<std::string>& lines,
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   int files = kFiles;
-  if (args.size() >= 2 && args[args.size() - 2] == "--files") {
-    files = std::atoi(args.back().c_str());
+  std::string keep;
+  while (args.size() >= 2 && args[args.size() - 2].rfind("--", 0) == 0) {
+    if (args[args.size() - 2] == "--files") files = std::atoi(args.back().c_str());
+    if (args[args.size() - 2] == "--product") keep = args.back();
     args.resize(args.size() - 2);
   }
   if (args.empty() || args.size() > 2 || files < 1) {
-    std::fprintf(stderr, "usage: scale_bench NATIVE_BUILD_DIR [WIN32_BUILD_DIR] [--files N]\n");
+    std::fprintf(stderr,
+                 "usage: scale_bench NATIVE_BUILD_DIR [WIN32_BUILD_DIR] [--files N] "
+                 "[--product DIR]\n");
     return 2;
   }
   const std::string native = fs::absolute(args[0]).string();
   const std::string updpack = native + "/tools/updpack/updpack";
   const std::string cli = native + "/tools/cli/vareri-cli";
   TempDir dir;
-  const std::string root = dir.path();
+  const std::string root = keep.empty() ? dir.path() : fs::absolute(keep).string();
   const std::string upd = root + "/scale.upd";
 
   auto made = std::chrono::steady_clock::now();
@@ -153,6 +160,10 @@ int main(int argc, char** argv) {
                product.megabytes, Since(made));
 
   struct rusage usage;
+  if (!keep.empty()) {
+    Timed({updpack, "build", product.manifest, "-o", upd, "-q"}, 0);
+    return 0;
+  }
   double build = Timed({updpack, "build", product.manifest, "-o", upd, "-q"}, 0, &usage);
   long peak = PeakMegabytes(usage);
   std::fprintf(stderr, "scale_bench: updpack peak %ld MB; this process held %ld MB\n", peak,
@@ -160,6 +171,12 @@ int main(int argc, char** argv) {
   double check = Timed({cli, "check", upd, "--dir", root + "/install"}, 1);
   double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0);
   double copy = Timed({"/bin/cp", "-r", root + "/new", root + "/copy"}, 0);
+  fs::remove_all(root + "/copy");
+  // sync with file names flushes each of them.
+  double durable = Timed({"/bin/sh", "-c",
+                          "cp -r '" + root + "/new' '" + root + "/copy' && find '" + root +
+                              "/copy' -type f -exec sync {} +"},
+                         0);
   for (const std::string& name : product.names) {
     if (!SameContents(root + "/install/" + name, root + "/new/" + name)) {
       Fail(name + " differs from its new version after the update");
@@ -168,8 +185,9 @@ int main(int argc, char** argv) {
   fs::remove_all(root + "/copy");
   fs::remove_all(root + "/install");
   std::printf(
-      "scale: %d files, build %.2f s (peak %ld MB), check %.2f s, update %.2f s, cp %.2f s\n",
-      files, build, peak, check, update, copy);
+      "scale: %d files, build %.2f s (peak %ld MB), check %.2f s, update %.2f s, cp %.2f s, "
+      "cp+flush %.2f s\n",
+      files, build, peak, check, update, copy, durable);
   std::fflush(stdout);
 
   {

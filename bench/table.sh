@@ -15,7 +15,7 @@ tee /dev/stderr | awk '
                  match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0
                  match($0, /cp\+sync [0-9.]+/); usync = substr($0, RSTART + 8, RLENGTH - 8) + 0 }
   /^sha256:/   { sha = $2 + 0; match($0, /sha256sum [0-9.]+/); shasum = substr($0, RSTART + 10, RLENGTH - 10) + 0 }
-  /^scale:/    { nupdate = after(", update "); ncp = after(", cp ") }
+  /^scale:/    { nupdate = after(", update "); ncp = after(", cp "); nflush = after("cp\\+flush ") }
   /^scale \(wine\):/       { wcheck = after(", check ") }
   /^scale \(wine\) calls:/ { versions = after("version calls "); replace = after("replacement ")
                              copyfile = after("CopyFileA ") }
@@ -45,6 +45,7 @@ tee /dev/stderr | awk '
     if (update)   row("update peak memory", rss, "MB", "limit", 16, "< 1")
     if (sha)      row("file digest check", sha, "MB/s", "sha256sum", shasum, ">= 1")
     if (nupdate)  row("scale update, native", nupdate, "s", "cp of the new files", ncp, "<= 3")
+    if (nflush)   row("scale update, native", nupdate, "s", "cp + flush of each file", nflush, "-")
     if (wcheck)   row("scale check, Wine", wcheck, "s", "version calls alone", versions, "<= 1.3")
     if (replace)  row("scale replacement, Wine", replace, "s", "CopyFileA", copyfile, "<= 3")
     if (peak1)    row("updpack peak, " size1 " MB", peak1, "MB", "limit", 64, "< 1")

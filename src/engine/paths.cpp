@@ -36,3 +36,8 @@ std::string LastComponent(const std::string& path) {
   size_t slash = path.rfind('\\');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}

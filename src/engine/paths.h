@@ -22,3 +22,6 @@ std::string BackupName(const std::string& path);
 
 // The text after the last backslash, or the whole path when it has none.
 std::string LastComponent(const std::string& path);
+
+// The text up to and including the last backslash, or "" when there is none.
+std::string DirectoryOf(const std::string& path);

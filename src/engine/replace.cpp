@@ -109,6 +109,7 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, R
       return cannotDecompress;
   }
   fresh.Release();
+  run.replacedDirectories.insert(DirectoryOf(targetPath));
   if (renamePrevious) {
     run.AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
     outcome.backup = backup;
@@ -119,7 +120,7 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, R
 }
 
 bool CanMakeNewFileNextTo(RunContext& run, const std::string& target) {
-  std::string directory = FoldedName(target.substr(0, target.rfind('\\') + 1));
+  std::string directory = FoldedName(DirectoryOf(target));
   auto known = run.writableDirectories.find(directory);
   if (known != run.writableDirectories.end()) return known->second;
   // Only making a file tells: permissions, a read-only volume, a full directory, whatever

@@ -69,6 +69,19 @@ struct CurrentEntry {
   RunContext& run_;
 };
 
+// Makes the update pass's renames durable when the pass ends, however it ends: one sync per
+// directory instead of one per file. Every new file was flushed before it took its
+// target's name, so a target is whole either way; the sync only keeps the new names.
+struct DurableRenames {
+  explicit DurableRenames(RunContext& run) : run_(run) {}
+  ~DurableRenames() {
+    for (const std::string& directory : run_.replacedDirectories)
+      run_.env->SyncDirectory(directory);
+    run_.replacedDirectories.clear();
+  }
+  RunContext& run_;
+};
+
 // Whether the caller asked the run to stop; a run that stops has failed.
 bool StopAsked(RunContext& run) {
   if (!run.stopRequested || !run.stopRequested->load()) return false;
@@ -139,6 +152,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   run.record = RunRecord();
   run.record.doUpdate = doUpdate;
   run.writableDirectories.clear();
+  run.replacedDirectories.clear();
   run.log->Clear();
   EnsureLoaded(updateFile);
   run.record.entries.resize(items.size());
@@ -166,6 +180,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
     }
   }
   if (doUpdate && run.runOk) {
+    DurableRenames durable(run);
     for (size_t k = 0; k < items.size(); ++k) {
       if (StopAsked(run)) break;
       CUpdateItem& item = *items[k];

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 
 #include "engine/run_record.h"
@@ -40,4 +41,8 @@ struct RunContext {
   // Directories in which this run could make a new file (folded path: yes or no), so that
   // each is tried once per run.
   std::map<std::string, bool> writableDirectories;
+
+  // Directories in which this run has put new files in place, each made durable once when
+  // the update pass ends (Env::SyncDirectory) rather than once per file.
+  std::set<std::string> replacedDirectories;
 };

@@ -76,7 +76,14 @@ class Env {
   // target's attributes (Windows) or mode and, where permitted, owner (POSIX). With a
   // `backup` name, the previous version is kept under it in that same step; this fails
   // when a file of that name exists. A target that another program holds open, that is
-  // read-only or that is not a file is not replaced.
+  // read-only or that is not a file is not replaced. Where the OS needs it (POSIX), the new
+  // name lasts a power failure only once the caller has had its directory synced
+  // (SyncDirectory).
   virtual ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
                                            const std::string& backup) = 0;
+
+  // Makes the renames done in `directory` (a Windows path, ending in a backslash) durable.
+  // One call covers every rename made there before it. Failure is not reported: the renames
+  // have happened, and nothing could undo them.
+  virtual void SyncDirectory(const std::string& directory) = 0;
 };

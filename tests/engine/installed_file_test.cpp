@@ -15,6 +15,7 @@
 #include "engine/sample_check.h"
 #include "fingerprint.h"
 #include "model/file_name.h"
+#include "support/counting_file.h"
 
 namespace {
 
@@ -139,6 +140,12 @@ TEST_F(InspectionTest, SamplesAcceptChangesOnlyOutsideTheSampledRanges) {
   };
   auto check = [&](const Bytes& installedBytes) { return checkWith(installedBytes, n, m); };
   EXPECT_EQ(check(previous), none);
+  // The fingerprint is read in one go, and no further than its end.
+  CountingFile counted(updateFile);
+  MemoryFile same(previous);
+  EXPECT_EQ(SampleCheck(same, counted, 10, size, n, m), none);
+  EXPECT_EQ(counted.reads, 1u);
+  EXPECT_EQ(counted.bytesRead, n * (m + 4u));
   Bytes outside = previous;
   outside[step / 2] ^= 0xFF;  // between a copied sample and a summed one
   outside[size - 1] ^= 0xFF;

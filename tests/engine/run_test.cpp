@@ -103,6 +103,40 @@ TEST_F(RunTest, UpdateWithoutRenamingOverwritesInPlace) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+// Each new file is flushed before it takes its name; the names are made durable once per
+// directory, after the last of them.
+TEST_F(RunTest, RenamesAreMadeDurableOncePerDirectoryAtTheEnd) {
+  class Recording : public TestEnv {
+   public:
+    using TestEnv::TestEnv;
+    void SyncDirectory(const std::string& directory) override {
+      calls.push_back("SyncDirectory " + directory);
+      TestEnv::SyncDirectory(directory);
+    }
+    std::vector<std::string> calls;
+  } env(Win("TEMP\\"));
+  env.before = [&](const std::string& what) {
+    if (what == "Flushing" || what == "ReplaceWithBackup") env.calls.push_back(what);
+  };
+  std::vector<EntryPlan> entries;
+  for (const char* path : {"A.DLL", "BIN\\B.DLL", "C.DLL"}) {
+    entries.emplace_back(LastComponent(path), 2, path[1] == 'I' ? "BIN" : "");
+    Bytes old = MakeProgram(kV10, 0, 4000, path[0]);
+    entries.back().newBytes = MakeProgram(kV11, 0, 4200, path[0] + 1);
+    entries.back().previous = {old};
+    Install(Win(std::string("APP\\") + path), old);
+  }
+  Build(entries);
+  app_.env = &env;
+  Run(true);
+  std::vector<std::string> want;
+  for (int i = 0; i < 3; ++i) want.insert(want.end(), {"Flushing", "ReplaceWithBackup"});
+  want.push_back("SyncDirectory " + Win("APP\\"));
+  want.push_back("SyncDirectory " + Win("APP\\BIN\\"));
+  EXPECT_EQ(env.calls, want);
+  EXPECT_EQ(app_.record.Replaced(), 3u);
+}
+
 TEST_F(RunTest, MissingSelectedFileStopsTheUpdateUnselectedDoesNot) {
   ThreeEntries();
   std::filesystem::remove(Native(Win("APP\\B.DLL")));  // unselected: no error

@@ -131,3 +131,8 @@ ReplaceOutcome TestEnv::ReplaceWithBackup(const std::string& newFile, const std:
   if (Fault("ReplaceWithBackup")) return ReplaceOutcome::failed;
   return inner_.ReplaceWithBackup(newFile, target, backup);
 }
+
+void TestEnv::SyncDirectory(const std::string& directory) {
+  if (Fault("SyncDirectory")) return;
+  inner_.SyncDirectory(directory);
+}

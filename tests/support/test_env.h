@@ -46,6 +46,7 @@ class TestEnv : public Env {
                               ByteSink& out) override;
   ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
                                    const std::string& backup) override;
+  void SyncDirectory(const std::string& directory) override;
 
   // Wraps a file so that its calls count and can fail too.
   std::unique_ptr<CFile> Wrap(std::unique_ptr<CFile> file);

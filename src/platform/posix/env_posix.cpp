@@ -56,15 +56,6 @@ void KeepIdentity(const std::string& native, const struct stat& replaced) {
   (void)::chmod(native.c_str(), mode);
 }
 
-// Makes a rename in the directory of `native` durable. Failure is not reported: the
-// rename has happened, and nothing could undo it.
-void SyncDirectory(const std::string& native) {
-  size_t slash = native.rfind('/');
-  std::string directory = slash == std::string::npos ? "." : native.substr(0, slash + 1);
-  ScopedFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) (void)::fsync(fd.get());
-}
-
 class PosixEnv : public Env {
  public:
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
@@ -159,8 +150,13 @@ class PosixEnv : public Env {
       if (!saved.empty()) ::unlink(saved.c_str());
       return ReplaceOutcome::failed;
     }
-    SyncDirectory(replaced);
     return ReplaceOutcome::replaced;
+  }
+
+  void SyncDirectory(const std::string& directory) override {
+    std::string native = NativePath(directory);
+    ScopedFd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) (void)::fsync(fd.get());
   }
 };
 

@@ -81,7 +81,13 @@ class Win32Env : public Env {
     if (saved && Exists(backup)) return ReplaceOutcome::backupFailed;
     DWORD attributes = ::GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
-      ::SetFileAttributesA(newFile.c_str(), attributes & kKeptAttributes);
+      // A new file has the archive attribute already, as nearly every target does: asking
+      // is much cheaper than setting it again.
+      DWORD kept = attributes & kKeptAttributes;
+      DWORD now = ::GetFileAttributesA(newFile.c_str());
+      if (now == INVALID_FILE_ATTRIBUTES || (now & kKeptAttributes) != kept) {
+        ::SetFileAttributesA(newFile.c_str(), kept);
+      }
     }
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
@@ -106,6 +112,10 @@ class Win32Env : public Env {
         return saved ? ReplaceOutcome::backupFailed : ReplaceOutcome::failed;
     }
   }
+
+  // Windows gives programs no flush of a directory's entries; its file systems log renames
+  // themselves.
+  void SyncDirectory(const std::string&) override {}
 };
 
 }  // namespace
