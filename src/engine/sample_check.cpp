@@ -20,13 +20,6 @@ size_t ReadFully(CFile& file, uint8_t* buffer, size_t count) {
   return done;
 }
 
-// `count` bytes of the installed file from `pos`, zeros past its end.
-void ReadSample(CFile& installed, uint64_t pos, uint8_t* buffer, size_t count) {
-  installed.SeekAbsolute(pos);
-  size_t got = ReadFully(installed, buffer, count);
-  std::memset(buffer + got, 0, count - got);
-}
-
 // The fingerprint, read in sequence through one buffer of 1024 bytes, never past its end:
 // a read per 1024 bytes rather than one per sample and per sum.
 class FingerprintReader {
@@ -63,10 +56,18 @@ class FingerprintReader {
 
 }  // namespace
 
+uint64_t SampleStep(uint32_t size, uint16_t sampleCount) { return size / (2u * sampleCount); }
+
+void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count) {
+  file.SeekAbsolute(pos);
+  size_t got = ReadFully(file, buffer, count);
+  if (got < count) std::memset(buffer + got, 0, count - got);
+}
+
 UpdateError SampleCheck(CFile& installed, CFile& updateFile, uint32_t offset, uint32_t size,
                         uint16_t sampleCount, uint16_t sampleLength) {
   if (sampleCount == 0 || sampleLength > kSampleBuffer) return previousVersionNotCompatible;
-  const uint64_t step = size / (2u * sampleCount);
+  const uint64_t step = SampleStep(size, sampleCount);
   uint8_t sample[kSampleBuffer];
   uint8_t stored[kSampleBuffer];
   FingerprintReader fingerprint(updateFile, offset, sampleCount * (sampleLength + 4u));

@@ -1,9 +1,10 @@
 #include "entry_checks.h"
 
+#include "engine/sample_check.h"
 #include "pack.h"
 
 bool SamplesFit(uint32_t size, SampleParameters samples) {
-  uint32_t step = size / (2u * samples.count);
+  uint64_t step = SampleStep(size, samples.count);
   return step > 0 && step >= samples.length;
 }
 
@@ -47,7 +48,7 @@ void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameter
   // Fewer samples of the same length, or as many shorter ones; for a tiny file, one short one.
   std::string ways;
   uint32_t count = samples.length ? size / (2u * samples.length) : size / 2;
-  uint32_t step = size / (2u * samples.count);
+  uint64_t step = SampleStep(size, samples.count);
   if (count >= 1) ways = "sampleCount " + std::to_string(count) + " or less";
   if (step >= 1) {
     ways += (ways.empty() ? "" : ", or ") + ("sampleLength " + std::to_string(step) + " or less");
