@@ -126,7 +126,7 @@ Json Entry(const ReleaseFile& file, Json previous, const fs::path& manifestFolde
   entry["component"] = Placeholder("component name");
   entry["description"] = Placeholder("what changed in this file");
   entry["name"] = file.relative.filename().u8string();
-  entry["directoryKind"] = "installation";
+  entry["directoryKind"] = DirectoryKindName(kindInstallation);
   entry["directory"] = directory;
   entry["new"] = ManifestPath(file.path, manifestFolder);
   entry["previous"] = std::move(previous);

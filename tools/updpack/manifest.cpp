@@ -13,6 +13,11 @@
 using nlohmann::json;
 namespace fs = std::filesystem;
 
+const char* DirectoryKindName(uint16_t kind) {
+  static const char* const kNames[] = {"windows", "system", "installation", "absolute"};
+  return kind < 4 ? kNames[kind] : "unknown";
+}
+
 namespace {
 
 // Windows-1252 bytes 0x80 to 0x9F; 0 where the code page has no character.
@@ -239,9 +244,8 @@ uint16_t DirectoryKind(const json& file, const std::string& where) {
   if (!file.contains("directoryKind")) Fail(field, "missing");
   const json& value = file.at("directoryKind");
   if (value.is_string()) {
-    static const char* const kNames[] = {"windows", "system", "installation", "absolute"};
     for (uint16_t i = 0; i < 4; ++i) {
-      if (value.get<std::string>() == kNames[i]) return i;
+      if (value.get<std::string>() == DirectoryKindName(i)) return i;
     }
   } else if (value.is_number_integer() && value.get<long long>() >= 0 &&
              value.get<long long>() <= 3) {

@@ -40,6 +40,10 @@ class ManifestError : public std::runtime_error {
 // holding it anywhere does not build.
 constexpr char kPlaceholder[] = "<fill in: ";
 
+// The manifest's name of a directory kind: "windows", "system", "installation" or
+// "absolute" for 0 to 3, "unknown" beyond.
+const char* DirectoryKindName(uint16_t kind);
+
 // Parses manifest text (paths in it are UTF-8 and stay so; relative ones are joined to
 // `baseDirectory`, UTF-8 too). Raises ManifestError naming the first field that is wrong.
 Manifest ParseManifest(const std::string& text, const std::string& baseDirectory);

@@ -10,11 +10,6 @@
 
 namespace {
 
-const char* KindName(uint16_t kind) {
-  static const char* const kNames[] = {"windows", "system", "installation", "absolute"};
-  return kind < 4 ? kNames[kind] : "unknown";
-}
-
 // Counts and hashes what the expansion writes.
 class DigestSink : public ByteSink {
  public:
@@ -67,10 +62,10 @@ void ListUpdate(const std::string& path, std::ostream& out) {
   for (size_t i = 0; i < doc.items.size(); ++i) {
     const CUpdateItem& item = *doc.items[i];
     std::snprintf(line, sizeof line, "  %-3zu %-12s %-16s %-14s %-15s %10u %10u %4zu %s%s\n", i + 1,
-                  KindName(item.directoryKind), item.directory.c_str(), item.fileName.c_str(),
-                  item.expectedStamp.VersionText().c_str(), item.expectedStamp.size,
-                  item.payloadLength, item.previousVersions.size(), item.componentName.c_str(),
-                  item.selected ? "" : " (not selected)");
+                  DirectoryKindName(item.directoryKind), item.directory.c_str(),
+                  item.fileName.c_str(), item.expectedStamp.VersionText().c_str(),
+                  item.expectedStamp.size, item.payloadLength, item.previousVersions.size(),
+                  item.componentName.c_str(), item.selected ? "" : " (not selected)");
     out << line;
   }
 }
