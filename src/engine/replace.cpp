@@ -66,9 +66,7 @@ void TempFile::Remove() {
 }
 
 std::string NewFileName(const std::string& target) {
-  size_t slash = target.rfind('\\');
-  size_t name = slash == std::string::npos ? 0 : slash + 1;
-  return target.substr(0, name) + target.substr(name, kMarkedNameLength) + kNewFileMark;
+  return DirectoryOf(target) + LastComponent(target).substr(0, kMarkedNameLength) + kNewFileMark;
 }
 
 UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
