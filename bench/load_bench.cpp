@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "model/document.h"
-#include "model/document_writer.h"
+#include "writer/document_writer.h"
 #include "support/counting_file.h"
 #include "support/temp_dir.h"
 

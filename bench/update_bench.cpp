@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "session/app_state.h"
 #include "bench_product.h"
 #include "model/update_item.h"
 #include "pack.h"

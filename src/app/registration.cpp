@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "model/limits.h"
+
 namespace {
 
 const char kFileType[] = "VLR.Update";
@@ -12,8 +14,8 @@ const char kDescription[] = "Velloran Update File";
 void RegisterFileType(const std::string& program, ClassesRegistry& registry) {
   // The command and icon texts live in 260 bytes: a path that leaves no room for " %1" or
   // ",0" is not registered at all rather than registered cut.
-  char command[260];
-  char icon[260];
+  char command[kProgramPathSize];
+  char icon[kProgramPathSize];
   if (std::snprintf(command, sizeof command, "%s %%1", program.c_str()) >=
           static_cast<int>(sizeof command) ||
       std::snprintf(icon, sizeof icon, "%s,0", program.c_str()) >= static_cast<int>(sizeof icon)) {

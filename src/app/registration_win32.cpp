@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/registration.h"
+#include "model/limits.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ class SystemClassesRegistry : public ClassesRegistry {
 }  // namespace
 
 void RegisterFileType() {
-  char program[260];
+  char program[kProgramPathSize];
   DWORD n = ::GetModuleFileNameA(nullptr, program, sizeof program);
   if (n == 0 || n >= sizeof program) return;
   SystemClassesRegistry registry;

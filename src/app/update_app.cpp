@@ -3,12 +3,14 @@
 // After windows.h, which it needs.
 #include <commdlg.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/app_message_box.h"
-#include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/registration.h"
+#include "platform/system_directories.h"
+#include "session/app_state.h"
 #include "ui/dialog.h"
 #include "ui/update_dialog.h"
 
@@ -17,11 +19,13 @@ namespace {
 // Start-up in its fixed order; returns when the program is to end.
 void RunUpdateApp(HINSTANCE instance, AppState& app) {
   app.instanceHandle = instance;
+  SetDialogHost(DialogHost{&AppMessageBox, &ReportError});
   SetDialogColors(::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_WINDOWTEXT));
   RegisterFileType();
   UpdateDialog dialog(app);
-  ::GetWindowsDirectoryA(app.windowsDir, sizeof app.windowsDir);
-  ::GetSystemDirectoryA(app.systemDir, sizeof app.systemDir);
+  SystemDirectories directories = ReadSystemDirectories();
+  std::snprintf(app.windowsDir, sizeof app.windowsDir, "%s", directories.windows.c_str());
+  std::snprintf(app.systemDir, sizeof app.systemDir, "%s", directories.system.c_str());
 
   std::string path = PathFromCommandLine(::GetCommandLineA());
   if (path.empty()) {
@@ -34,7 +38,8 @@ void RunUpdateApp(HINSTANCE instance, AppState& app) {
     ofn.nMaxFile = sizeof chosen;
     ofn.lpstrTitle = "Select an Update File";
     ofn.lpstrDefExt = "upd";
-    ofn.Flags = 4100 | OFN_EXPLORER;
+    // 4100: the file must exist, and the read-only box is hidden.
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
     if (!::GetOpenFileNameA(&ofn)) {
       AppMessageBox("Usage: VARERI <filename>\n where <filename> must be an update file (upd)",
                     MB_OK | MB_ICONSTOP);

@@ -59,7 +59,8 @@ class ArchiveReader {
   uint32_t ReadListCount();
 
   // Reads one TaggedObject: null, an object read earlier in this pass, or a new object
-  // that has read its own fields. Raises CArchiveException with causes 5 to 7.
+  // that has read its own fields. Raises CArchiveException: badReference, unknownClass or
+  // schemaMismatch.
   TaggedObject ReadTaggedObject();
 
   // Reads an ObjectList whose elements must all be new objects of T's class, appending

@@ -1,7 +1,7 @@
 // Inspection of installed files: where they are, whether they can be written, their
 // stamps, and whether one is a known previous version of the update's file.
-#include "engine/paths.h"
-#include "engine/payload_order.h"
+#include "model/paths.h"
+#include "model/payload_order.h"
 #include "engine/run_context.h"
 #include "engine/sample_check.h"
 #include "engine/update_error.h"

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "engine/paths.h"
-#include "engine/payload_order.h"
+#include "model/paths.h"
+#include "model/payload_order.h"
 #include "engine/run_context.h"
 #include "model/document.h"
 #include "model/file_name.h"

@@ -1,16 +1,16 @@
 // The check and update runs: a first pass that verifies every entry, and, for an update
 // in which every selected entry passed, a second pass that replaces the older files.
 // Each entry's outcome goes to the run's record as well as to the log.
-#include <map>
 #include <string>
 #include <vector>
 
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "engine/replace.h"
 #include "engine/run_context.h"
 #include "engine/update_error.h"
 #include "model/document.h"
 #include "model/file_name.h"
+#include "model/name_clashes.h"
 
 UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   FormPath(run);
@@ -90,17 +90,34 @@ bool StopAsked(RunContext& run) {
   return true;
 }
 
-// The names an entry's file may have: its target, and for a kind-1 entry the fallback too.
+// The names an entry's file may have: its target, and for a kindSystem entry the fallback too.
 // Folded, as Windows compares names. Needs FormPath.
-std::vector<std::string> NamesOf(const CUpdateItem& item, const RunContext& run) {
-  std::vector<std::string> names;
-  if (!item.pathOk) return names;
-  names.push_back(FoldedName(item.targetPath));
+NamedEntry NamesOf(const CUpdateItem& item, const RunContext& run) {
+  NamedEntry named;
+  named.selected = item.selected;
+  if (!item.pathOk) return named;
+  named.names.push_back(FoldedName(item.targetPath));
   std::string fallback;
   if (item.directoryKind == kindSystem && item.FallbackPath(run, &fallback)) {
-    names.push_back(FoldedName(fallback));
+    named.names.push_back(FoldedName(fallback));
   }
-  return names;
+  return named;
+}
+
+EntryCause CauseOf(NameClash clash) {
+  switch (clash) {
+    case NameClash::sameTarget:
+      return EntryCause::sameTarget;
+    case NameClash::targetIsBackup:
+      return EntryCause::targetIsBackup;
+    case NameClash::backupIsTarget:
+      return EntryCause::backupIsTarget;
+    case NameClash::backupIsItself:
+      return EntryCause::backupIsItself;
+    case NameClash::none:
+      break;
+  }
+  return EntryCause::none;
 }
 
 // Marks every selected entry whose file another entry of this run names too: as its own
@@ -108,41 +125,14 @@ std::vector<std::string> NamesOf(const CUpdateItem& item, const RunContext& run)
 // an update would replace one file twice, or delete an installed file to keep a backup.
 void FindNameCollisions(const ObjectList<CUpdateItem>& items, bool renamePrevious,
                         const RunContext& run, std::vector<EntryOutcome>& outcomes) {
-  auto mark = [&](size_t k, EntryCause cause, size_t other) {
-    if (outcomes[k].cause != EntryCause::none) return;
-    outcomes[k].cause = cause;
-    outcomes[k].collidesWith = other + 1;
-  };
-  std::vector<std::vector<std::string>> names(items.size());
-  std::map<std::string, size_t> anyTarget;       // name: the first entry with it
-  std::map<std::string, size_t> selectedTarget;  // the same among the selected entries
-  for (size_t k = 0; k < items.size(); ++k) {
-    names[k] = NamesOf(*items[k], run);
-    for (const std::string& name : names[k]) {
-      anyTarget.emplace(name, k);
-      if (!items[k]->selected) continue;
-      auto first = selectedTarget.emplace(name, k).first;
-      if (first->second != k) {
-        mark(k, EntryCause::sameTarget, first->second);
-        mark(first->second, EntryCause::sameTarget, k);
-      }
-    }
-  }
-  if (!renamePrevious) return;
-  for (size_t k = 0; k < items.size(); ++k) {
-    if (!items[k]->selected) continue;
-    for (const std::string& name : names[k]) {
-      std::string backup = BackupName(name);
-      if (backup == name) mark(k, EntryCause::backupIsItself, k);
-      auto other = anyTarget.find(backup);
-      if (other != anyTarget.end() && other->second != k) {
-        mark(k, EntryCause::backupIsTarget, other->second);
-      }
-      auto selectedOther = selectedTarget.find(backup);
-      if (selectedOther != selectedTarget.end() && selectedOther->second != k) {
-        mark(selectedOther->second, EntryCause::targetIsBackup, k);
-      }
-    }
+  std::vector<NamedEntry> named;
+  named.reserve(items.size());
+  for (const auto& item : items) named.push_back(NamesOf(*item, run));
+  for (const Clash& clash : FindNameClashes(named, renamePrevious)) {
+    EntryOutcome& outcome = outcomes[clash.entry];
+    if (outcome.cause != EntryCause::none) continue;  // an entry's first clash is its cause
+    outcome.cause = CauseOf(clash.cause);
+    outcome.collidesWith = clash.other + 1;
   }
 }
 

@@ -1,5 +1,5 @@
-// RunContext: the engine's view of a run. The window's AppState and vareri-cli extend it;
-// the engine needs nothing else of the program that drives it.
+// RunContext: the engine's view of a run. AppState (src/session), which the window and
+// vareri-cli share, extends it; the engine needs nothing else of the program that drives it.
 #pragma once
 
 #include <atomic>
@@ -10,14 +10,15 @@
 
 #include "engine/run_record.h"
 #include "engine/update_log.h"
+#include "model/limits.h"
 #include "platform/env.h"
 
 struct RunContext {
-  char windowsDir[256] = {};
-  char systemDir[256] = {};
-  char installDir[256] = {};  // taken from the Path box before every run
-  bool runOk = true;          // set to 1 before a run; cleared by any error line
-  bool updateNeeded = false;  // set to 0 before a run; set when a selected file is older
+  char windowsDir[kPathSize] = {};
+  char systemDir[kPathSize] = {};
+  char installDir[kPathSize] = {};  // taken from the Path box before every run
+  bool runOk = true;                // true before a run; cleared by any error line
+  bool updateNeeded = false;        // false before a run; set when a selected file is older
 
   UpdateLog* log = nullptr;    // where the run's lines go
   Env* env = &Env::Default();  // the OS, or a wrapper around it in tests

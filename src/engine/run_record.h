@@ -38,7 +38,7 @@ struct EntryOutcome {
   size_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
   bool stampRead = false;   // the installed file was there: `installed` is its stamp as last read
   CFileStamp installed;
-  std::string firstPath;                   // a kind-1 entry that fell back: the system
+  std::string firstPath;                   // a kindSystem entry that fell back: the system
   FileCause firstCause = FileCause::none;  // directory's path, and why it did not open
   bool replaced = false;                   // the new version is in place
   std::string backup;              // full path of the kept previous version, when one was kept

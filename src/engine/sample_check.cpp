@@ -3,22 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/payload_order.h"
+#include "model/payload_order.h"
+#include "model/samples.h"
 
 namespace {
 
 constexpr size_t kSampleBuffer = 1024;
-
-// Reads up to `count` bytes, as many reads as it takes; returns how many came.
-size_t ReadFully(CFile& file, uint8_t* buffer, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    size_t n = file.Read(buffer + done, count - done);
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
-}
 
 // The fingerprint, read in sequence through one buffer of 1024 bytes, never past its end:
 // a read per 1024 bytes rather than one per sample and per sum.
@@ -55,14 +45,6 @@ class FingerprintReader {
 };
 
 }  // namespace
-
-uint64_t SampleStep(uint32_t size, uint16_t sampleCount) { return size / (2u * sampleCount); }
-
-void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count) {
-  file.SeekAbsolute(pos);
-  size_t got = ReadFully(file, buffer, count);
-  if (got < count) std::memset(buffer + got, 0, count - got);
-}
 
 UpdateError SampleCheck(CFile& installed, CFile& updateFile, uint32_t offset, uint32_t size,
                         uint16_t sampleCount, uint16_t sampleLength) {

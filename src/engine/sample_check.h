@@ -9,13 +9,6 @@
 #include "model/file_stamp.h"
 #include "platform/file.h"
 
-// The distance between samples in a previous version of `size` bytes: pair i's copied
-// sample sits at 2*i*step and its summed one at (2*i+1)*step. REQUIRES: sampleCount >= 1.
-uint64_t SampleStep(uint32_t size, uint16_t sampleCount);
-
-// `count` bytes of `file` from `pos`, zeros past its end.
-void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count);
-
 // Version first, then size: none, differentVersion or differentSize. Time takes no part.
 UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate);
 

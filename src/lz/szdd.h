@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/byte_stream.h"
+#include "lz/byte_stream.h"
 
 // "SZDD" 88 F0 27 33, then mode 'A', the missing last character of the name and the
 // unpacked length (DWORD): 14 header bytes.

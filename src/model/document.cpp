@@ -9,18 +9,8 @@ const ClassRegistry& UpdateClassRegistry() {
 const ClassInfo VEzorazEdo::kClass = {"VEzorazEdo", 0, nullptr};
 
 void VEzorazEdo::ReadFields(ArchiveReader& reader) {
-  fileType = reader.ReadWord();
-  formatVersion = reader.ReadWord();
-  unusedWord1 = reader.ReadWord();
-  signature = reader.ReadArchiveString();
-  description = reader.ReadArchiveString();
-  productName = reader.ReadArchiveString();
-  failureMessage = reader.ReadArchiveString();
-  defaultDirectory = reader.ReadArchiveString();
-  if (formatVersion >= 6) {
-    for (std::string& part : registryPath) part = reader.ReadArchiveString();
-  }
-  unusedWord2 = reader.ReadWord();
+  ReadHeaderStart(reader, this);
+  ReadHeaderRest(reader, this);
   reader.ReadList(items);
   sampleCount = reader.ReadWord();
   sampleLength = reader.ReadWord();

@@ -7,20 +7,17 @@
 
 #include "archive/archive_reader.h"
 #include "model/integrity_check.h"
+#include "model/update_header.h"
 #include "model/update_item.h"
 #include "platform/file.h"
-
-// What the header of every update file begins with: the file type WORD, then (after the
-// format version and a WORD not used) this signature, compared byte for byte.
-constexpr uint16_t kUpdateFileType = 1;
-constexpr char kUpdateSignature[] = "VLR.UPD";
 
 // The two classes an update file may contain.
 const ClassRegistry& UpdateClassRegistry();
 
 struct RunContext;
 
-class VEzorazEdo : public CObject {
+// The header fields (formatVersion, productName, ...) are its own, read as the load's first.
+class VEzorazEdo : public CObject, public UpdateHeader {
  public:
   static const ClassInfo kClass;
 
@@ -42,18 +39,6 @@ class VEzorazEdo : public CObject {
   // outcome in run.record. Raises what the file layer and the load raise; the lines
   // logged and the outcomes recorded so far stay.
   void Run(CFile& updateFile, bool doUpdate, RunContext& run);
-
-  // Header, as the load read it.
-  uint16_t fileType = 0;
-  uint16_t formatVersion = 0;
-  uint16_t unusedWord1 = 0;
-  std::string signature;
-  std::string description;
-  std::string productName;
-  std::string failureMessage;
-  std::string defaultDirectory;
-  std::string registryPath[3];  // format 6 and later
-  uint16_t unusedWord2 = 0;
 
   ObjectList<CUpdateItem> items;
   uint16_t sampleCount = 0;

@@ -1,5 +1,7 @@
 #include "model/file_name.h"
 
+#include "model/limits.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -22,7 +24,9 @@ std::string FileNameProblem(const std::string& name) {
   if (name.empty()) return "is empty";
   if (name == "." || name == "..")
     return "is \"" + name + "\", which Windows reads as a step in a path";
-  if (name.size() > 255) return "is longer than 255 characters";
+  if (name.size() > kMaxNameLength) {
+    return "is longer than " + std::to_string(kMaxNameLength) + " characters";
+  }
   for (unsigned char c : name) {
     if (c < 0x20) {
       char text[80];

@@ -7,6 +7,7 @@
 
 #include "archive/archive_reader.h"
 #include "model/file_stamp.h"
+#include "model/limits.h"
 #include "model/update_order.h"
 #include "platform/sha256.h"
 
@@ -46,7 +47,7 @@ class CUpdateItem : public CObject {
 
   // Fills `installedStamp` and opens the installed file exclusively for reading and
   // writing into `file`. Returns none, cannotWrite (opens for reading only) or
-  // fileNotFound (also for a device's name, decided before anything is read); a kind-1
+  // fileNotFound (also for a device's name, decided before anything is read); a kindSystem
   // entry falls back to installDir\system\fileName. The stamp, the paths tried and the
   // system's reason for a refused open go to the entry's outcome.
   UpdateError OpenInstalled(RunContext& run, std::unique_ptr<CFile>& file);
@@ -61,7 +62,7 @@ class CUpdateItem : public CObject {
   // become current (`verdict` then says so); else the error the first pass would now give.
   UpdateError Recheck(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
-  // The kind-1 fallback path, installDir\system\fileName, into `path`. False, storing
+  // The kindSystem fallback path, installDir\system\fileName, into `path`. False, storing
   // nothing, when it would exceed 255 characters.
   bool FallbackPath(const RunContext& run, std::string* path) const;
 
@@ -84,7 +85,7 @@ class CUpdateItem : public CObject {
 
   // Removes the file an interrupted update may have left next to this entry's installed
   // file (the new version while it was made, engine/replace.h NewFileName), under the
-  // fallback path too for a kind-1 entry. Forms `targetPath`.
+  // fallback path too for a kindSystem entry. Forms `targetPath`.
   void RemoveLeftovers(RunContext& run);
 
   // Read from the file.
@@ -108,7 +109,7 @@ class CUpdateItem : public CObject {
   // Run-time state.
   bool selected = false;
   bool pendingSelected = false;
-  char targetPath[256] = {};
+  char targetPath[kPathSize] = {};
   bool pathOk = false;
   CFileStamp installedStamp;
   uint16_t verdict = verdictUpdate;

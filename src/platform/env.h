@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/byte_stream.h"
+#include "lz/byte_stream.h"
 #include "platform/exceptions.h"
 #include "platform/file.h"
 #include "platform/file_info.h"

@@ -1,5 +1,7 @@
-// The error objects raised by the file layer and by allocations. They travel up to the
-// dialog layer's window procedure, the only place that catches them and reports them.
+// The error objects raised by the file layer and by allocations. They travel up to the top of
+// the program that started the action, the only place that catches them: the window's dialog
+// procedure, which reports them in a box, and vareri-cli's session, which turns them into a
+// message and an exit status.
 #pragma once
 
 #include <stdexcept>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/byte_stream.h"
+#include "lz/byte_stream.h"
 #include "platform/env.h"
 
 // Expands `stored` (an SZDD file, or any other bytes, which are copied unchanged) into

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "app/app_message_box.h"
 #include "model/update_item.h"
+#include "ui/dialog.h"
 
 namespace {
 const char kSelfProperty[] = "VareriComponentList";
@@ -53,9 +53,9 @@ LRESULT CALLBACK ComponentListBox::ListProc(HWND hwnd, UINT message, WPARAM wPar
     try {
       self->ToggleAtPress(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
     } catch (const std::exception& e) {
-      ReportError(&e, false);
+      HostReportError(&e, false);
     } catch (...) {
-      ReportError(nullptr, false);
+      HostReportError(nullptr, false);
     }
   }
   return result;

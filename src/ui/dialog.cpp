@@ -3,10 +3,9 @@
 #include <exception>
 #include <vector>
 
-#include "app/app_message_box.h"
-
 namespace {
 
+DialogHost g_host;
 HBRUSH g_dialogBrush = nullptr;
 COLORREF g_dialogBackground = RGB(192, 192, 192);
 COLORREF g_dialogText = RGB(0, 0, 0);
@@ -18,6 +17,21 @@ void SetDialogColors(COLORREF background, COLORREF text) {
   g_dialogBrush = ::CreateSolidBrush(background);
   g_dialogBackground = background;
   g_dialogText = text;
+}
+
+void SetDialogHost(const DialogHost& host) { g_host = host; }
+
+int HostMessageBox(const std::string& text, UINT type) {
+  if (g_host.messageBox) return g_host.messageBox(text, type);
+  return ::MessageBoxA(::GetActiveWindow(), text.c_str(), nullptr, type);
+}
+
+void HostReportError(const std::exception* error, bool fromCommand) {
+  if (g_host.reportError) {
+    g_host.reportError(error, fromCommand);
+  } else {
+    HostMessageBox(error ? error->what() : "An unexpected error occurred.", MB_OK | MB_ICONSTOP);
+  }
 }
 
 Dialog::~Dialog() = default;
@@ -108,7 +122,7 @@ INT_PTR Dialog::Failed(HWND hwnd, UINT message, LPARAM lParam, const std::except
     ::ValidateRect(hwnd, nullptr);
     return TRUE;
   }
-  ReportError(error, message == WM_COMMAND && lParam == 0);
+  HostReportError(error, message == WM_COMMAND && lParam == 0);
   // A command counts as handled; an initialisation lets the platform set the focus.
   return (message == WM_COMMAND || message == WM_INITDIALOG) ? TRUE : FALSE;
 }

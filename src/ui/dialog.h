@@ -12,6 +12,23 @@
 // read once at start-up.
 void SetDialogColors(COLORREF background, COLORREF text);
 
+// What the windows ask of the application around them: its message box (captioned with the
+// program's name, with its icon rule) and its report of an error that escaped the handling of
+// a window message. Start-up sets both before any window opens.
+struct DialogHost {
+  int (*messageBox)(const std::string& text, UINT type) = nullptr;
+  void (*reportError)(const std::exception* error, bool fromCommand) = nullptr;
+};
+void SetDialogHost(const DialogHost& host);
+
+// The application's message box; the system's own, captioned by nothing, before start-up has
+// set one.
+int HostMessageBox(const std::string& text, UINT type);
+
+// The application's report of `error` (null: of no known kind); a plain stop box before
+// start-up has set one.
+void HostReportError(const std::exception* error, bool fromCommand);
+
 class Dialog {
  public:
   explicit Dialog(int templateId) : templateId_(templateId) {}

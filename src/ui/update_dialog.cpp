@@ -1,9 +1,8 @@
 #include "ui/update_dialog.h"
 
-#include <cstdio>
-
-#include "app/app_state.h"
-#include "app/closing_message.h"
+#include "session/app_state.h"
+#include "session/closing_message.h"
+#include "session/run_request.h"
 #include "resources/resource.h"
 #include "ui/directory_chooser.h"
 #include "ui/options_dialog.h"
@@ -30,7 +29,7 @@ BOOL UpdateDialog::OnInitDialog() {
   DoDataExchange(false);
   log_.Attach(logList_);
   app_.log = &log_;
-  OpenUpdateFile(*this, app_);
+  OpenUpdateFile();
   return TRUE;
 }
 
@@ -67,10 +66,8 @@ HBRUSH UpdateDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
 }
 
 void UpdateDialog::RunAndReport(bool doUpdate) {
-  app_.runOk = true;
-  app_.updateNeeded = false;
   DoDataExchange(true);
-  std::snprintf(app_.installDir, sizeof app_.installDir, "%s", pathText.c_str());
+  SetInstallDir(app_, pathText);
   {
     // The log and the cursor are restored when the run returns, and when it raises.
     struct RunScope {
@@ -81,7 +78,7 @@ void UpdateDialog::RunAndReport(bool doUpdate) {
         ::SetCursor(previous);
       }
     } scope{log_};
-    app_.document.Run(*app_.updateFile, doUpdate, app_);
+    StartRun(app_, doUpdate);
   }
   ClosingMessage closing = MakeClosingMessage(app_.productName, app_.failureMessage, doUpdate,
                                               app_.runOk, app_.updateNeeded);

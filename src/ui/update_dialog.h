@@ -27,6 +27,9 @@ class UpdateDialog : public Dialog {
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT message) override;
 
  private:
+  // The window's initialisation (opening.cpp): reads and checks the update file's header
+  // and fills the window, or refuses the file and ends the window.
+  void OpenUpdateFile();
   void Browse();
 
   AppState& app_;
@@ -38,9 +41,4 @@ class UpdateDialog : public Dialog {
   HWND logList_ = nullptr;
   bool updated_ = false;  // a successful update: Check, Update and Options are gone
 
-  friend void OpenUpdateFile(UpdateDialog& dialog, AppState& app);
 };
-
-// The main window's initialisation: reads and checks the update file's header and fills
-// the window, or refuses the file and ends the window.
-void OpenUpdateFile(UpdateDialog& dialog, AppState& app);

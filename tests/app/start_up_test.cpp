@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "app/install_path.h"
+#include "session/install_dir.h"
 
 namespace {
 

@@ -4,11 +4,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/payload_order.h"
-#include "fingerprint.h"
+#include "model/payload_order.h"
+#include "writer/fingerprint.h"
+#include "writer/stored_payload.h"
 #include "lz/szdd.h"
-#include "pack.h"
 #include "platform/pe_version.h"
+#include "session/run_request.h"
 #include "support/pe_builder.h"
 
 namespace fs = std::filesystem;
@@ -122,11 +123,7 @@ void EngineTest::Build(const std::vector<EntryPlan>& entries,
   app_.updateFile = OpenForReading(Native(updatePath_));
 }
 
-void EngineTest::Run(bool doUpdate) {
-  app_.runOk = true;
-  app_.updateNeeded = false;
-  app_.document.Run(*app_.updateFile, doUpdate, app_);
-}
+void EngineTest::Run(bool doUpdate) { StartRun(app_, doUpdate); }
 
 std::vector<std::string> EngineTest::Leftovers() const {
   std::vector<std::string> found;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "model/document_writer.h"
+#include "session/app_state.h"
+#include "writer/document_writer.h"
 #include "support/temp_dir.h"
 #include "support/test_env.h"
 

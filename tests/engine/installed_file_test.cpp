@@ -11,9 +11,9 @@
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "engine/sample_check.h"
-#include "fingerprint.h"
+#include "writer/fingerprint.h"
 #include "model/file_name.h"
 #include "support/counting_file.h"
 

@@ -16,8 +16,8 @@
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
-#include "engine/paths.h"
-#include "engine/payload_order.h"
+#include "model/paths.h"
+#include "model/payload_order.h"
 #include "platform/sha256.h"
 
 namespace {
@@ -162,6 +162,12 @@ TEST_F(ReplaceTest, BackupNameEqualToTheTargetIsRefused) {
                 Win("APP\\DATA.DA_") +
                 " error [Cannot rename File. Check Read-Only Attribute or File Permissions]"});
   EXPECT_EQ(app_.record.entries[0].cause, EntryCause::backupIsItself);  // found by the check
+  EXPECT_EQ(Installed(Win("APP\\DATA.DA_")), old_);
+  EXPECT_TRUE(Leftovers().empty());
+  // The replacement refuses it on its own too, before it makes anything.
+  CUpdateItem& item = *app_.document.items[0];
+  item.verdict = verdictUpdate;
+  EXPECT_EQ(item.ReplaceFile(*app_.updateFile, app_.document, app_), cannotRename);
   EXPECT_EQ(Installed(Win("APP\\DATA.DA_")), old_);
   EXPECT_TRUE(Leftovers().empty());
   app_.document.renamePrevious = false;  // without renaming it updates normally

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "engine/engine_fixture.h"
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "platform/name_case.h"
 
 namespace {

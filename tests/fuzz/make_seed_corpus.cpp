@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archive/integrity_record.h"
-#include "model/document_writer.h"
+#include "writer/document_writer.h"
 #include "support/trust_data.h"
 
 static void SaveBytes(const std::string& dir, const std::string& name,

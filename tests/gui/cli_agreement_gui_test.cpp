@@ -19,7 +19,7 @@ TEST_F(CliAgreementTest, WindowAndCliGiveTheSameLinesAndFiles) {
   for (const char* dir : {"WINDOW", "CLI"}) {
     std::string root = std::string(dir) + "\\";
     Install(Win(root + "A.DLL"), oldA);
-    Install(Win(root + "system\\S.DLL"), oldS);  // found through the kind-1 fallback
+    Install(Win(root + "system\\S.DLL"), oldS);  // found through the kindSystem fallback
     Install(Win(root + "C.DLL"), current);
   }
   EntryPlan a("A.DLL");

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/document_writer.h"
+#include "writer/document_writer.h"
 #include "support/counting_file.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/document.h"
-#include "model/document_writer.h"
+#include "writer/document_writer.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
 

@@ -15,4 +15,30 @@ TEST(WideToAnsi, ConvertsToTheCodePageUpToTheFirstNul) {
   EXPECT_EQ(converted.find_first_not_of('?'), converted.size() - 1);
 }
 
+TEST(Utf8ToCodePage, TakesWindows1252AndRefusesWhatIsNotOneOfItsCharacters) {
+  const struct {
+    const char* utf8;
+    const char* converted;  // null: refused
+  } cases[] = {
+      {"plain", "plain"},
+      {"donn\xC3\xA9" "es \xE2\x82\xAC", "donn\xE9" "es \x80"},
+      {"\xC1\x81", nullptr},          // 'A' in an overlong form
+      {"\xE0\x80\xAF", nullptr},      // '/' in an overlong form
+      {"\xF0\x80\x80\xAF", nullptr},  // '/' again, four bytes long
+      {"\xC2\x81", nullptr},          // a C1 control, though Windows maps byte 0x81 to it
+      {"\xE4\xB8\xAD", nullptr},      // a character the code page has no place for
+      {"\xC3", nullptr},              // cut short
+      {"\x80", nullptr},              // a continuation byte alone
+      {"\xF8\x88\x80\x80\x80", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    bool ok = Utf8ToCodePage(c.utf8, &out);
+    EXPECT_EQ(ok, c.converted != nullptr) << c.utf8;
+    if (c.converted) {
+      EXPECT_EQ(out, c.converted) << c.utf8;
+    }
+  }
+}
+
 }  // namespace

@@ -42,7 +42,7 @@ class ScenarioTest : public EngineTest {
     return RunWith(request);
   }
 
-  // Product "Demo" 1.0: A.EXE and B.DLL under APP, S.DLL in APP\system (kind 1), and the
+  // Product "Demo" 1.0: A.EXE and B.DLL under APP, S.DLL in APP\system (kindSystem), and the
   // update to 1.1 over 1.0; closed again so a program can open it alone.
   void Product(uint16_t format = 5) {
     v10_ = {MakeProgram(kV10, 0, 30000, 1), MakeProgram(kV10, 0, 12000, 2),

@@ -1,4 +1,4 @@
-#include "fingerprint.h"
+#include "writer/fingerprint.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include <random>
 #include <sstream>
 
-#include "app/update_header.h"
-#include "engine/payload_order.h"
+#include "session/header_check.h"
+#include "model/payload_order.h"
 #include "entry_checks.h"
-#include "fingerprint.h"
+#include "writer/fingerprint.h"
 #include "lz/szdd.h"
 #include "manifest.h"
 #include "model/document.h"

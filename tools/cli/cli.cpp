@@ -11,18 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/closing_message.h"
-#include "app/update_header.h"
+#include "session/app_state.h"
+#include "session/closing_message.h"
+#include "session/header_check.h"
+#include "session/install_dir.h"
+#include "session/trust.h"
 #include "clock.h"
 #include "console_log.h"
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "engine/update_error.h"
 #include "entry_json.h"
 #include "host.h"
 #include "json_text.h"
 #include "listing.h"
 #include "platform/exceptions.h"
+#include "platform/system_directories.h"
 #include "vareri_version.h"
 
 namespace {
@@ -318,13 +321,9 @@ class Session {
       app_.document.trust = RecordedTrust(header);
       if (options_.keyGiven) {
         std::ifstream key(options_.keyPath, std::ios::binary);
-        if (!key) return Refuse(kExitUsage, "cannot read the key file " + options_.keyPath);
-        // An empty file is read as empty text, which the load refuses as no key.
-        std::stringstream text;
-        text << key.rdbuf();
-        app_.document.trust.keyRequired = true;
-        app_.document.trust.keyText = text.str();
-        app_.document.trust.keyOrigin = "the key in " + options_.keyPath;
+        if (!ReadKeyFile(key, options_.keyPath, &app_.document.trust)) {
+          return Refuse(kExitUsage, "cannot read the key file " + options_.keyPath);
+        }
       }
       app_.document.EnsureLoaded(*app_.updateFile);
 
@@ -332,7 +331,7 @@ class Session {
       if (status >= 0) return status;
       app_.document.renamePrevious = options_.backup;
 
-      HostDirectories host = DefaultHostDirectories();
+      SystemDirectories host = ReadSystemDirectories();
       std::string windows = options_.windowsGiven ? options_.windowsDir : host.windows;
       std::string system = options_.systemGiven ? options_.systemDir : host.system;
       installDir_ = options_.dirGiven ? options_.dir : ProposeInstallDir(header);

@@ -5,20 +5,12 @@
 #include <ostream>
 
 #include "platform/env.h"
+#include "session/exit_status.h"
 
-// The exit statuses, as --help documents them.
-enum CliExit : int {
-  kExitUpToDate = 0,    // everything is up to date or was updated
-  kExitUpdatable = 1,   // a check found files that can be updated and no error
-  kExitErrors = 2,      // errors were found; nothing was changed
-  kExitPartial = 3,     // an update stopped part-way: some files were replaced
-  kExitUnreadable = 4,  // the update file could not be opened, read or used
-  kExitUsage = 64,      // wrong usage, an unknown component, a log file that cannot be opened
-};
 
 // Runs one command line (argv[0] is the program's name). Log lines, the closing text and the
 // JSON go to `out`; problems to `err`. Installed files are inspected and replaced through
-// `env`. Returns one of CliExit. Raises nothing the core raises: CException and allocation
+// `env`. Returns one of ExitStatus. Raises nothing the core raises: CException and allocation
 // failures become messages and statuses.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env);
 

@@ -1,6 +1,6 @@
 #include "entry_json.h"
 
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "engine/update_error.h"
 #include "json_text.h"
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-// The system directory's path of a kind-1 entry is tried first, then this one.
+// The system directory's path of a kindSystem entry is tried first, then this one.
 std::string FallbackOf(const CUpdateItem& item, const AppState& app) {
   std::string fallback;
   if (item.directoryKind != kindSystem || !item.FallbackPath(app, &fallback)) return "";

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "app/app_state.h"
+#include "session/app_state.h"
 
 // One line per file entry of the loaded document: its path (formed from the directories in
 // `app`; both paths for an entry of the system directory), the new version and size, the

@@ -1,6 +1,6 @@
 #include "entry_checks.h"
 
-#include "engine/sample_check.h"
+#include "model/samples.h"
 #include "pack.h"
 
 bool SamplesFit(uint32_t size, SampleParameters samples) {

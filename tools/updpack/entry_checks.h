@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/document_writer.h"
+#include "writer/document_writer.h"
 
 // A fingerprint's shape: `count` pairs of samples of `length` bytes.
 struct SampleParameters {

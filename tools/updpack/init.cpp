@@ -5,10 +5,12 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "manifest.h"
 #include "model/file_name.h"
+#include "model/update_item.h"
 #include "pack.h"
+#include "platform/text.h"
 #include "release_file.h"
 
 namespace fs = std::filesystem;

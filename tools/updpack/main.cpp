@@ -15,6 +15,7 @@
 #include "pack.h"
 #include "platform/exceptions.h"
 #include "read_back.h"
+#include "session/trust.h"
 #include "signing.h"
 #include "vareri_version.h"
 
@@ -162,13 +163,8 @@ int Build(const std::string& manifestPath, const std::string& output, bool quiet
 // The public key a file must be signed by, from a file holding its PEM or one-line text.
 TrustRequirement KeyFromFile(const std::string& path) {
   std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) throw PackError("cannot read the key " + path);
-  std::stringstream text;
-  text << in.rdbuf();
   TrustRequirement trust;
-  trust.keyRequired = true;
-  trust.keyText = text.str();
-  trust.keyOrigin = "the key in " + path;
+  if (!ReadKeyFile(in, path, &trust)) throw PackError("cannot read the key " + path);
   return trust;
 }
 

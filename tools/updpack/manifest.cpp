@@ -1,14 +1,18 @@
 #include "manifest.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "engine/paths.h"
+#include "model/paths.h"
 #include "model/file_name.h"
+#include "model/limits.h"
+#include "model/name_clashes.h"
 #include "model/update_item.h"
+#include "platform/text.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -19,12 +23,6 @@ const char* DirectoryKindName(uint16_t kind) {
 }
 
 namespace {
-
-// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page has no character.
-const uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 [[noreturn]] void Fail(const std::string& field, const std::string& message) {
   throw ManifestError(field + ": " + message);
@@ -146,8 +144,9 @@ void CheckAbsolute(const std::string& directory, const std::string& name,
     Fail(field, "names a stream (a \":\" after the drive), not a directory");
   }
   CheckComponents(Components(directory.substr(2)), field);
-  if (JoinedPath(directory, name).size() > kPathSize - 1) {
-    Fail(field, "with the file name, the path is longer than 255 characters");
+  if (JoinedPath(directory, name).size() > kMaxPathLength) {
+    Fail(field, "with the file name, the path is longer than " + std::to_string(kMaxPathLength) +
+                    " characters");
   }
 }
 
@@ -162,33 +161,46 @@ std::string TargetKey(const ManifestFile& file, const std::string& name) {
 }
 
 // Two entries for one file, or one entry's file at another's backup name: with "Rename
-// previous versions" on, one replacement would destroy the other's file or backup.
+// previous versions" on, one replacement would destroy the other's file or backup. Reported
+// at the first entry that clashes with an earlier one, as a vendor reads the manifest: the
+// same file first, then its file as an earlier backup name, then its backup name as an
+// earlier file, naming the latest such entry. A name ending in '_' is fine when renaming is
+// off, so it is not refused here.
 void CheckTargets(const std::vector<ManifestFile>& files) {
-  std::map<std::string, size_t> targets;
-  std::map<std::string, size_t> backups;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const ManifestFile& file = files[i];
-    std::string field = "files[" + std::to_string(i) + "].name";
-    std::string target = TargetKey(file, file.name);
-    std::string backup = TargetKey(file, BackupName(file.name));
-    auto other = targets.find(target);
-    if (other != targets.end()) {
-      Fail(field, file.name + " is the file of files[" + std::to_string(other->second) +
-                      "] too; list each file once");
+  std::vector<NamedEntry> named(files.size());
+  for (size_t i = 0; i < files.size(); ++i) named[i].names = {TargetKey(files[i], files[i].name)};
+  const Clash* first = nullptr;
+  size_t firstLater = 0;
+  const std::vector<Clash> clashes = FindNameClashes(named, true);
+  for (const Clash& clash : clashes) {
+    if (clash.cause == NameClash::backupIsItself) continue;
+    // From the later entry's side: the earlier one's target or backup name it meets.
+    size_t later = std::max(clash.entry, clash.other);
+    if (clash.entry != later) continue;
+    auto rank = [](NameClash cause) {
+      return cause == NameClash::sameTarget ? 0 : cause == NameClash::targetIsBackup ? 1 : 2;
+    };
+    if (!first || later < firstLater ||
+        (later == firstLater && (rank(clash.cause) < rank(first->cause) ||
+                                 (rank(clash.cause) == rank(first->cause) &&
+                                  clash.other > first->other)))) {
+      first = &clash;
+      firstLater = later;
     }
-    other = backups.find(target);
-    if (other != backups.end()) {
-      Fail(field, file.name + " is the backup name of files[" + std::to_string(other->second) +
-                      "]: renaming previous versions would replace it");
-    }
-    other = targets.find(backup);
-    if (backup != target && other != targets.end()) {
-      Fail(field, "its backup name " + BackupName(file.name) + " is the file of files[" +
-                      std::to_string(other->second) +
-                      "]: renaming previous versions would replace it");
-    }
-    targets[target] = i;
-    backups[backup] = i;
+  }
+  if (!first) return;
+  const ManifestFile& file = files[first->entry];
+  std::string field = "files[" + std::to_string(first->entry) + "].name";
+  std::string other = "files[" + std::to_string(first->other) + "]";
+  switch (first->cause) {
+    case NameClash::sameTarget:
+      Fail(field, file.name + " is the file of " + other + " too; list each file once");
+    case NameClash::targetIsBackup:
+      Fail(field, file.name + " is the backup name of " + other +
+                      ": renaming previous versions would replace it");
+    default:
+      Fail(field, "its backup name " + BackupName(file.name) + " is the file of " + other +
+                      ": renaming previous versions would replace it");
   }
 }
 
@@ -305,76 +317,21 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
 
 }  // namespace
 
-bool Utf8ToCodePage(const std::string& utf8, std::string* out, std::string* problem) {
-  out->clear();
-  if (problem) *problem = "a byte sequence that is not UTF-8";
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    uint32_t cp;
-    size_t extra;
-    if (lead < 0x80) {
-      cp = lead;
-      extra = 0;
-    } else if ((lead & 0xE0) == 0xC0) {
-      cp = lead & 0x1F;
-      extra = 1;
-    } else if ((lead & 0xF0) == 0xE0) {
-      cp = lead & 0x0F;
-      extra = 2;
-    } else if ((lead & 0xF8) == 0xF0) {
-      cp = lead & 0x07;
-      extra = 3;
-    } else {
-      return false;
-    }
-    for (size_t k = 1; k <= extra; ++k) {
-      if (i + k >= utf8.size()) return false;
-      unsigned char next = static_cast<unsigned char>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    i += extra + 1;
-    static const uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kLeast[extra]) return false;  // overlong forms hide characters
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out->push_back(static_cast<char>(cp));
-      continue;
-    }
-    bool found = false;
-    for (int k = 0; k < 32; ++k) {
-      if (kHigh[k] != 0 && kHigh[k] == cp) {
-        out->push_back(static_cast<char>(0x80 + k));
-        found = true;
-        break;
-      }
-    }
-    if (!found) {
-      if (problem) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", cp);
-        *problem = "\"" + utf8.substr(i - extra - 1, extra + 1) + "\" (" + code + ")";
-      }
-      return false;
-    }
-  }
-  return true;
-}
-
 std::string DescriptionWarning(const std::string& description) {
-  constexpr size_t kBoxLines = 9;
-  constexpr size_t kBoxColumns = 60;
   size_t lines = 0;
   for (size_t start = 0; !description.empty();) {
     size_t end = description.find("\r\n", start);
     if (end == std::string::npos) end = description.size();
     size_t length = end - start;
-    lines += length == 0 ? 1 : (length + kBoxColumns - 1) / kBoxColumns;
+    lines += length == 0 ? 1 : (length + kDescriptionBoxColumns - 1) / kDescriptionBoxColumns;
     if (end == description.size()) break;
     start = end + 2;
   }
-  if (lines <= kBoxLines) return "";
+  if (lines <= kDescriptionBoxLines) return "";
   return "description: about " + std::to_string(lines) +
-         " lines; the main window shows about 9 lines of about 60 characters and cannot "
+         " lines; the main window shows about " + std::to_string(kDescriptionBoxLines) +
+         " lines of about " + std::to_string(kDescriptionBoxColumns) +
+         " characters and cannot "
          "scroll: shorten it";
 }
 
@@ -386,7 +343,7 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
              "sampleCount", "sampleLength", "files"});
   Manifest m;
   if (!root.contains("format")) Fail("format", "missing (5 or 6)");
-  m.format = Number(root, "format", "", 5, 6, 6);
+  m.format = Number(root, "format", "", kOldestFormat, kNewestFormat, kNewestFormat);
   m.description = WithCrLf(Text(root, "description", "", false));
   m.product = Text(root, "product", "", true);
   m.failureMessage = Text(root, "failureMessage", "", false);

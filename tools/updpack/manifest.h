@@ -48,10 +48,6 @@ const char* DirectoryKindName(uint16_t kind);
 // `baseDirectory`, UTF-8 too). Raises ManifestError naming the first field that is wrong.
 Manifest ParseManifest(const std::string& text, const std::string& baseDirectory);
 
-// Converts UTF-8 text to the 8-bit code page update files carry (Windows-1252).
-// Returns false when a character has no place in it, and then names it in `problem`.
-bool Utf8ToCodePage(const std::string& utf8, std::string* out, std::string* problem = nullptr);
-
 // A warning when `description` needs more room than the main window's description box
 // shows (about 9 lines of about 60 characters, no scroll bar), else "".
 std::string DescriptionWarning(const std::string& description);

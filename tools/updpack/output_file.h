@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "writer/stored_payload.h"
+
 class AtomicFile {
  public:
   // Creates the temporary file beside `path` (UTF-8). Raises PackError.
@@ -32,7 +34,7 @@ class AtomicFile {
   bool committed_ = false;
 };
 
-class ScratchFile {
+class ScratchFile : public PayloadSpill {
  public:
   // Creates an empty scratch file beside `near` (UTF-8). Raises PackError.
   explicit ScratchFile(const std::string& near);
@@ -41,11 +43,11 @@ class ScratchFile {
   ScratchFile& operator=(const ScratchFile&) = delete;
 
   // Appends `count` bytes. Raises PackError.
-  void Write(const void* data, size_t count);
+  void Write(const void* data, size_t count) override;
 
   // Reads everything written back from the start, in pieces of at most `size` bytes into
   // `buffer`; returns each piece's length, 0 at the end. Raises PackError.
-  size_t ReadBack(void* buffer, size_t size);
+  size_t ReadBack(void* buffer, size_t size) override;
 
  private:
   std::filesystem::path path_;

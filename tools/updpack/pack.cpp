@@ -5,16 +5,16 @@
 #include <thread>
 
 #include "archive/integrity_record.h"
-#include "engine/payload_order.h"
+#include "model/payload_order.h"
 #include "entry_checks.h"
-#include "fingerprint.h"
+#include "writer/fingerprint.h"
 #include "lz/szdd.h"
 #include "model/document.h"
 #include "ordered_work.h"
 #include "output_file.h"
 #include "release_file.h"
 #include "signing.h"
-#include "stored_payload.h"
+#include "writer/stored_payload.h"
 
 namespace {
 
@@ -91,7 +91,9 @@ PreparedEntry PrepareEntry(const Manifest& manifest, size_t index, const FormatL
   entry.newSize = input->Length();
   item.expectedStamp = StampOf(*input, entry.warnings);
   input->SeekAbsolute(0);
-  entry.stored = std::make_unique<StoredPayload>(scratchNear, memoryLimit, limits.payload,
+  entry.stored = std::make_unique<StoredPayload>(
+      [scratchNear] { return std::make_unique<ScratchFile>(scratchNear); }, memoryLimit,
+      limits.payload,
                                                  field + ".new: " + file.newPath);
   HashingSource source(*input);
   uint8_t more;
@@ -183,12 +185,6 @@ std::string ProgressLine(const PreparedEntry& entry) {
 }
 
 }  // namespace
-
-std::vector<uint8_t> StoreContents(const std::vector<uint8_t>& data, char lastNameChar) {
-  std::vector<uint8_t> stored = SzddCompress(data.data(), data.size(), lastNameChar);
-  ReverseBlocks(stored);
-  return stored;
-}
 
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
   AtomicFile file(path);

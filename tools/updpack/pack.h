@@ -7,23 +7,15 @@
 #include <string>
 
 #include "manifest.h"
-#include "model/document_writer.h"
+#include "writer/document_writer.h"
+#include "writer/pack_error.h"
 
 class SigningKey;
-
-class PackError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct PackReport {
   std::function<void(const std::string&)> progress;  // one line per file entry
   std::function<void(const std::string&)> warning;
 };
-
-// The stored form of a new file: compressed (recording the name's last character), then
-// every 1024-byte block reversed.
-std::vector<uint8_t> StoreContents(const std::vector<uint8_t>& data, char lastNameChar);
 
 // Writes `bytes` to `path` through an AtomicFile. Raises PackError.
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/update_header.h"
-#include "engine/payload_order.h"
+#include "session/header_check.h"
+#include "model/payload_order.h"
 #include "lz/szdd.h"
 #include "model/document.h"
 #include "pack.h"

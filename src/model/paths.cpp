@@ -1,0 +1,43 @@
+#include "model/paths.h"
+
+#include <cstring>
+#include <initializer_list>
+
+std::string JoinedPath(const std::string& path, const std::string& name) {
+  if (name.empty()) return path;
+  if (!path.empty() && path.back() == '\\') return path + name;
+  return path + "\\" + name;
+}
+
+bool JoinPath(char* path, const std::string& name) {
+  std::string joined = JoinedPath(path, name);
+  if (joined.size() > kPathSize - 1) return false;
+  std::memcpy(path, joined.c_str(), joined.size() + 1);
+  return true;
+}
+
+bool CopyPath(char* path, const std::string& text) {
+  if (text.size() <= kPathSize - 1) {
+    std::memcpy(path, text.c_str(), text.size() + 1);
+    return true;
+  }
+  std::memcpy(path, text.data(), kPathSize - 4);
+  std::memcpy(path + kPathSize - 4, "...", 4);
+  return false;
+}
+
+std::string BackupName(const std::string& path) {
+  std::string backup = path;
+  if (!backup.empty()) backup.back() = '_';
+  return backup;
+}
+
+std::string LastComponent(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}

@@ -1,0 +1,21 @@
+#include "model/samples.h"
+
+#include <cstring>
+
+uint64_t SampleStep(uint32_t size, uint16_t sampleCount) { return size / (2u * sampleCount); }
+
+size_t ReadFully(CFile& file, uint8_t* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    size_t n = file.Read(buffer + done, count - done);
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count) {
+  file.SeekAbsolute(pos);
+  size_t got = ReadFully(file, buffer, count);
+  if (got < count) std::memset(buffer + got, 0, count - got);
+}

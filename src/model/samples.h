@@ -1,0 +1,18 @@
+// Where a fingerprint's samples lie in a previous version: the layout the build tool writes
+// and the inspection compares, in one place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/file.h"
+
+// The distance between samples in a previous version of `size` bytes: pair i's copied
+// sample sits at 2*i*step and its summed one at (2*i+1)*step. REQUIRES: sampleCount >= 1.
+uint64_t SampleStep(uint32_t size, uint16_t sampleCount);
+
+// `count` bytes of `file` from `pos`, zeros past its end.
+void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count);
+
+// Reads up to `count` bytes, as many reads as it takes; returns how many came.
+size_t ReadFully(CFile& file, uint8_t* buffer, size_t count);

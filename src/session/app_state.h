@@ -1,0 +1,21 @@
+// AppState: the process-wide state of the updater. One instance lives from before
+// start-up to exit; it owns the document and the open update file, and is the engine's
+// view of every run the window starts (RunContext: directories, flags, log, Env).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/run_context.h"
+#include "model/document.h"
+#include "model/limits.h"
+#include "platform/file.h"
+
+struct AppState : RunContext {
+  VEzorazEdo document;
+  std::unique_ptr<CFile> updateFile;  // open for reading, no sharing, until exit
+  char updateFilePath[kUpdateFilePathSize] = {};  // at most 259 characters
+  void* instanceHandle = nullptr;
+  std::string productName;
+  std::string failureMessage;
+};
