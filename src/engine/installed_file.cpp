@@ -1,12 +1,12 @@
 // Inspection of installed files: where they are, whether they can be written, their
 // stamps, and whether one is a known previous version of the update's file.
-#include "model/paths.h"
-#include "model/payload_order.h"
 #include "engine/run_context.h"
 #include "engine/sample_check.h"
 #include "engine/update_error.h"
 #include "model/document.h"
 #include "model/file_name.h"
+#include "model/paths.h"
+#include "model/payload_order.h"
 
 bool CFileStamp::ReadFromFile(Env& env, const std::string& path) {
   FileIdentity identity = env.ReadFileIdentity(path);

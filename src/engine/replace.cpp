@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "model/paths.h"
-#include "model/payload_order.h"
 #include "engine/run_context.h"
 #include "model/document.h"
 #include "model/file_name.h"
+#include "model/paths.h"
+#include "model/payload_order.h"
 #include "model/update_item.h"
 #include "platform/sha256.h"
 

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "model/paths.h"
 #include "engine/replace.h"
 #include "engine/run_context.h"
 #include "engine/update_error.h"
 #include "model/document.h"
 #include "model/file_name.h"
 #include "model/name_clashes.h"
+#include "model/paths.h"
 
 UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   FormPath(run);

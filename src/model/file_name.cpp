@@ -1,9 +1,9 @@
 #include "model/file_name.h"
 
-#include "model/limits.h"
-
 #include <cstdio>
 #include <cstring>
+
+#include "model/limits.h"
 
 bool IsReservedDeviceName(const std::string& name) {
   // The name before its extension or stream: "NUL.TXT" and "COM1:x" are devices too.

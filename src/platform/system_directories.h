@@ -13,7 +13,7 @@ struct SystemDirectories {
   std::string system;
 };
 
-// Win32: GetWindowsDirectoryA and GetSystemDirectoryA with buffers of kSystemDirectorySize (empty on
-// failure). POSIX: there is no Windows installation, so C:\WINDOWS and C:\WINDOWS\SYSTEM,
-// which the backend maps onto the current directory's tree.
+// Win32: GetWindowsDirectoryA and GetSystemDirectoryA with buffers of kSystemDirectorySize (empty
+// on failure). POSIX: there is no Windows installation, so C:\WINDOWS and C:\WINDOWS\SYSTEM, which
+// the backend maps onto the current directory's tree.
 SystemDirectories ReadSystemDirectories();

@@ -13,7 +13,7 @@
 
 struct AppState : RunContext {
   VEzorazEdo document;
-  std::unique_ptr<CFile> updateFile;  // open for reading, no sharing, until exit
+  std::unique_ptr<CFile> updateFile;              // open for reading, no sharing, until exit
   char updateFilePath[kUpdateFilePathSize] = {};  // at most 259 characters
   void* instanceHandle = nullptr;
   std::string productName;

@@ -1,9 +1,9 @@
 #include "ui/update_dialog.h"
 
+#include "resources/resource.h"
 #include "session/app_state.h"
 #include "session/closing_message.h"
 #include "session/run_request.h"
-#include "resources/resource.h"
 #include "ui/directory_chooser.h"
 #include "ui/options_dialog.h"
 

@@ -40,5 +40,4 @@ class UpdateDialog : public Dialog {
   HWND optionsButton_ = nullptr;
   HWND logList_ = nullptr;
   bool updated_ = false;  // a successful update: Check, Update and Options are gone
-
 };

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/payload_order.h"
-#include "writer/fingerprint.h"
-#include "writer/stored_payload.h"
 #include "lz/szdd.h"
+#include "model/payload_order.h"
 #include "platform/pe_version.h"
 #include "session/run_request.h"
 #include "support/pe_builder.h"
+#include "writer/fingerprint.h"
+#include "writer/stored_payload.h"
 
 namespace fs = std::filesystem;
 

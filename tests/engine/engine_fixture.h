@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "session/app_state.h"
-#include "writer/document_writer.h"
 #include "support/temp_dir.h"
 #include "support/test_env.h"
+#include "writer/document_writer.h"
 
 using Bytes = std::vector<uint8_t>;
 

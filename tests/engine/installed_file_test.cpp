@@ -11,11 +11,11 @@
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
-#include "model/paths.h"
 #include "engine/sample_check.h"
-#include "writer/fingerprint.h"
 #include "model/file_name.h"
+#include "model/paths.h"
 #include "support/counting_file.h"
+#include "writer/fingerprint.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "archive/integrity_record.h"
-#include "writer/document_writer.h"
 #include "support/trust_data.h"
+#include "writer/document_writer.h"
 
 static void SaveBytes(const std::string& dir, const std::string& name,
                       const std::vector<uint8_t>& bytes) {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "writer/document_writer.h"
 #include "support/counting_file.h"
+#include "writer/document_writer.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "model/document.h"
-#include "writer/document_writer.h"
 #include "platform/exceptions.h"
 #include "support/temp_dir.h"
+#include "writer/document_writer.h"
 
 namespace {
 

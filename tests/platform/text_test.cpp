@@ -21,7 +21,10 @@ TEST(Utf8ToCodePage, TakesWindows1252AndRefusesWhatIsNotOneOfItsCharacters) {
     const char* converted;  // null: refused
   } cases[] = {
       {"plain", "plain"},
-      {"donn\xC3\xA9" "es \xE2\x82\xAC", "donn\xE9" "es \x80"},
+      {"donn\xC3\xA9"
+       "es \xE2\x82\xAC",
+       "donn\xE9"
+       "es \x80"},
       {"\xC1\x81", nullptr},          // 'A' in an overlong form
       {"\xE0\x80\xAF", nullptr},      // '/' in an overlong form
       {"\xF0\x80\x80\xAF", nullptr},  // '/' again, four bytes long

@@ -6,17 +6,17 @@
 #include <random>
 #include <sstream>
 
-#include "session/header_check.h"
-#include "model/payload_order.h"
 #include "entry_checks.h"
-#include "writer/fingerprint.h"
 #include "lz/szdd.h"
 #include "manifest.h"
 #include "model/document.h"
+#include "model/payload_order.h"
 #include "pack.h"
 #include "read_back.h"
+#include "session/header_check.h"
 #include "support/pe_builder.h"
 #include "support/temp_dir.h"
+#include "writer/fingerprint.h"
 
 namespace {
 

@@ -11,21 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "session/app_state.h"
-#include "session/closing_message.h"
-#include "session/header_check.h"
-#include "session/install_dir.h"
-#include "session/trust.h"
 #include "clock.h"
 #include "console_log.h"
-#include "model/paths.h"
 #include "engine/update_error.h"
 #include "entry_json.h"
 #include "host.h"
 #include "json_text.h"
 #include "listing.h"
+#include "model/paths.h"
 #include "platform/exceptions.h"
 #include "platform/system_directories.h"
+#include "session/app_state.h"
+#include "session/closing_message.h"
+#include "session/header_check.h"
+#include "session/install_dir.h"
+#include "session/trust.h"
 #include "vareri_version.h"
 
 namespace {

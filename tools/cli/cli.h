@@ -7,7 +7,6 @@
 #include "platform/env.h"
 #include "session/exit_status.h"
 
-
 // Runs one command line (argv[0] is the program's name). Log lines, the closing text and the
 // JSON go to `out`; problems to `err`. Installed files are inspected and replaced through
 // `env`. Returns one of ExitStatus. Raises nothing the core raises: CException and allocation

@@ -1,8 +1,8 @@
 #include "entry_json.h"
 
-#include "model/paths.h"
 #include "engine/update_error.h"
 #include "json_text.h"
+#include "model/paths.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
-#include "model/paths.h"
 #include "manifest.h"
 #include "model/file_name.h"
+#include "model/paths.h"
 #include "model/update_item.h"
 #include "pack.h"
 #include "platform/text.h"

@@ -7,10 +7,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "model/paths.h"
 #include "model/file_name.h"
 #include "model/limits.h"
 #include "model/name_clashes.h"
+#include "model/paths.h"
 #include "model/update_item.h"
 #include "platform/text.h"
 
@@ -181,9 +181,9 @@ void CheckTargets(const std::vector<ManifestFile>& files) {
       return cause == NameClash::sameTarget ? 0 : cause == NameClash::targetIsBackup ? 1 : 2;
     };
     if (!first || later < firstLater ||
-        (later == firstLater && (rank(clash.cause) < rank(first->cause) ||
-                                 (rank(clash.cause) == rank(first->cause) &&
-                                  clash.other > first->other)))) {
+        (later == firstLater &&
+         (rank(clash.cause) < rank(first->cause) ||
+          (rank(clash.cause) == rank(first->cause) && clash.other > first->other)))) {
       first = &clash;
       firstLater = later;
     }
@@ -328,9 +328,9 @@ std::string DescriptionWarning(const std::string& description) {
     start = end + 2;
   }
   if (lines <= kDescriptionBoxLines) return "";
-  return "description: about " + std::to_string(lines) +
-         " lines; the main window shows about " + std::to_string(kDescriptionBoxLines) +
-         " lines of about " + std::to_string(kDescriptionBoxColumns) +
+  return "description: about " + std::to_string(lines) + " lines; the main window shows about " +
+         std::to_string(kDescriptionBoxLines) + " lines of about " +
+         std::to_string(kDescriptionBoxColumns) +
          " characters and cannot "
          "scroll: shorten it";
 }

@@ -5,15 +5,15 @@
 #include <thread>
 
 #include "archive/integrity_record.h"
-#include "model/payload_order.h"
 #include "entry_checks.h"
-#include "writer/fingerprint.h"
 #include "lz/szdd.h"
 #include "model/document.h"
+#include "model/payload_order.h"
 #include "ordered_work.h"
 #include "output_file.h"
 #include "release_file.h"
 #include "signing.h"
+#include "writer/fingerprint.h"
 #include "writer/stored_payload.h"
 
 namespace {
@@ -93,8 +93,7 @@ PreparedEntry PrepareEntry(const Manifest& manifest, size_t index, const FormatL
   input->SeekAbsolute(0);
   entry.stored = std::make_unique<StoredPayload>(
       [scratchNear] { return std::make_unique<ScratchFile>(scratchNear); }, memoryLimit,
-      limits.payload,
-                                                 field + ".new: " + file.newPath);
+      limits.payload, field + ".new: " + file.newPath);
   HashingSource source(*input);
   uint8_t more;
   if (!SzddCompress(source, entry.newSize, *entry.stored, file.name.back()) ||

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "session/header_check.h"
-#include "model/payload_order.h"
 #include "lz/szdd.h"
 #include "model/document.h"
+#include "model/payload_order.h"
 #include "pack.h"
+#include "session/header_check.h"
 
 namespace {
 

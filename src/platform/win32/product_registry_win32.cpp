@@ -22,7 +22,8 @@ int ReadInstallPath(const std::string& p1, const std::string& p2, const std::str
   ::RegCloseKey(handle);
   if (rc != ERROR_SUCCESS) return 0;
   // A value stored without its terminator still ends inside the buffer.
-  if (size == 0 || buffer[size - 1] != '\0') buffer[size < kInstallPathSize ? size : kInstallPathSize - 1] = '\0';
+  if (size == 0 || buffer[size - 1] != '\0')
+    buffer[size < kInstallPathSize ? size : kInstallPathSize - 1] = '\0';
   return 1;
 }
 
