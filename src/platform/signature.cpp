@@ -32,6 +32,33 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+// Why `pem` is not exactly one PEM block labelled PUBLIC KEY with nothing around it, or "".
+// Decided here, alike for every backend: the libraries would each take a block of their own
+// choosing from text that holds several.
+std::string PemFrameProblem(const std::string& pem) {
+  const std::string begin = "-----BEGIN PUBLIC KEY-----";
+  const std::string end = "-----END PUBLIC KEY-----";
+  std::vector<std::string> lines;
+  for (size_t start = 0; start <= pem.size();) {
+    size_t stop = pem.find('\n', start);
+    if (stop == std::string::npos) stop = pem.size();
+    std::string line = pem.substr(start, stop - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(Trim(line));
+    start = stop + 1;
+  }
+  if (lines.front() != begin) {
+    return "it is not a PEM public key: its block begins \"" + lines.front() + "\"";
+  }
+  for (size_t k = 1; k < lines.size(); ++k) {
+    if (lines[k].compare(0, 5, "-----") != 0) continue;
+    if (lines[k] != end) return "it is not one PEM public key: it holds \"" + lines[k] + "\"";
+    if (k + 1 != lines.size()) return "it is not one PEM public key: it holds more than one block";
+    return std::string();
+  }
+  return "it is not a PEM public key: it has no \"" + end + "\" line";
+}
+
 }  // namespace
 
 std::string ParsePublicKey(const std::string& text, PublicKey* key) {
@@ -39,7 +66,8 @@ std::string ParsePublicKey(const std::string& text, PublicKey* key) {
   if (trimmed.empty()) return "it is empty";
   std::vector<uint8_t> point;
   if (trimmed.compare(0, 5, "-----") == 0) {
-    std::string problem = DecodePemPublicKey(trimmed, &point);
+    std::string problem = PemFrameProblem(trimmed);
+    if (problem.empty()) problem = DecodePemPublicKey(trimmed, &point);
     if (!problem.empty()) return problem;
   } else {
     std::string tag = std::string(kKeyTextTag) + " ";
