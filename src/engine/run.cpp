@@ -148,6 +148,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   run.record.entries.resize(items.size());
   for (auto& item : items) item->FormPath(run);
   FindNameCollisions(items, renamePrevious, run, run.record.entries);
+  run.AdmitRun(*this);
   // What a run that was killed may have left goes before this one starts.
   if (doUpdate) {
     for (auto& item : items) item->RemoveLeftovers(run);

@@ -13,7 +13,16 @@
 #include "model/limits.h"
 #include "platform/env.h"
 
+class VEzorazEdo;
+
 struct RunContext {
+  virtual ~RunContext() = default;
+
+  // Asked once per run by VEzorazEdo::Run, when every entry's path is formed and before
+  // anything is opened: raises to refuse the whole run, which then changes nothing. The
+  // session decides here which key the run needs. The engine's own view admits every run.
+  virtual void AdmitRun(VEzorazEdo&) {}
+
   char windowsDir[kPathSize] = {};
   char systemDir[kPathSize] = {};
   char installDir[kPathSize] = {};  // taken from the Path box before every run

@@ -25,6 +25,8 @@ void VEzorazEdo::EnsureLoaded(CFile& file) {
   if (found.recordPresent) {
     found.isSigned = record.isSigned;
     found.signer = record.signature.signer;
+    found.signature = record.signature;
+    found.signedDigest = record.SignedDigest();
     if (trust.keyRequired) {
       CheckSignature(&record, RequiredKey(trust), trust.keyOrigin);
       found.signatureVerified = true;

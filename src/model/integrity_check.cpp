@@ -25,23 +25,40 @@ PublicKey RequiredKey(const TrustRequirement& trust) {
   return key;
 }
 
-void CheckSignature(const IntegrityRecord* record, const PublicKey& key,
-                    const std::string& origin) {
+namespace {
+
+void Check(bool isSigned, const IntegritySignature& signature, const Sha256Digest& signedDigest,
+           const PublicKey& key, const std::string& origin) {
   std::string required = origin + " (" + key.Id().Hex() + ")";
-  if (!record || !record->isSigned) {
+  if (!isSigned) {
     throw CTrustException("The update file is not signed, but " + required +
                           " requires a signature: get the update file from its vendor.");
   }
-  if (record->signature.signer != key.Id()) {
-    throw CTrustException("The update file is signed by another key (" +
-                          record->signature.signer.Hex() + "), not by " + required +
-                          ": get the update file from its vendor.");
+  if (signature.signer != key.Id()) {
+    throw CTrustException("The update file is signed by another key (" + signature.signer.Hex() +
+                          "), not by " + required + ": get the update file from its vendor.");
   }
-  if (!VerifySignature(key, record->SignedDigest(), record->signature.value)) {
+  if (!VerifySignature(key, signedDigest, signature.value)) {
     throw CTrustException(
         "The update file's signature does not match its contents: the file was changed after "
         "it was signed. Get the update file again.");
   }
+}
+
+}  // namespace
+
+void CheckSignature(const IntegrityRecord* record, const PublicKey& key,
+                    const std::string& origin) {
+  if (!record) {
+    Check(false, IntegritySignature(), Sha256Digest(), key, origin);
+  } else {
+    Check(record->isSigned, record->signature, record->SignedDigest(), key, origin);
+  }
+}
+
+void CheckSignature(const IntegrityOutcome& found, const PublicKey& key,
+                    const std::string& origin) {
+  Check(found.recordPresent && found.isSigned, found.signature, found.signedDigest, key, origin);
 }
 
 void CheckBody(CFile& file, const IntegrityRecord& record) {

@@ -21,12 +21,15 @@ struct TrustRequirement {
   std::string keyOrigin;  // where it comes from, for messages: "the key in vendor.pub"
 };
 
-// What the load found, for reports (vareri-cli's summary). The window stays silent.
+// What the load found, kept for the decisions of every run and for reports (vareri-cli's
+// summary; the window stays silent).
 struct IntegrityOutcome {
   bool recordPresent = false;      // an integrity record, whose digests all matched
   bool isSigned = false;           // the record carries a signature ...
-  KeyId signer;                    // ... naming this key
-  bool signatureVerified = false;  // ... checked against the required key
+  KeyId signer;                    // ... that claims this key
+  bool signatureVerified = false;  // ... checked against a key that was required
+  IntegritySignature signature;    // the record's signature, and what it signs, to check it
+  Sha256Digest signedDigest;       // against a key a run requires
 };
 
 // An update file refused for want of the signature the product requires, or a required key
@@ -43,6 +46,9 @@ PublicKey RequiredKey(const TrustRequirement& trust);
 // Raises CTrustException, saying why, unless `record` (null for a file without one) carries a
 // valid signature by `key`, which comes from `origin`.
 void CheckSignature(const IntegrityRecord* record, const PublicKey& key, const std::string& origin);
+
+// The same for what a load found.
+void CheckSignature(const IntegrityOutcome& found, const PublicKey& key, const std::string& origin);
 
 // Raises CArchiveException (the update file is damaged) unless the body of `file` has the
 // record's digest. Raises CFileException when the OS refuses a read.

@@ -34,12 +34,13 @@ std::string Real(const std::string& native) {
 
 }  // namespace
 
-std::string CanonicalPath(const std::string& path) {
-  // A Windows path is full when it begins with a drive and a separator, or a separator;
-  // the backend maps both onto the current directory's tree.
+bool IsFullPath(const std::string& path) {
   bool onDrive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-  bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
-  if (!onDrive && !rooted) return std::string();
+  return onDrive || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+std::string CanonicalPath(const std::string& path) {
+  if (path.empty()) return std::string();
   std::string native = NativePath(path);
   std::vector<std::string> parts = Split(native);
   bool absolute = !native.empty() && native[0] == '/';

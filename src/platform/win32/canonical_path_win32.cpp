@@ -41,12 +41,15 @@ bool Missing(DWORD error) {
 
 }  // namespace
 
-std::string CanonicalPath(const std::string& path) {
+bool IsFullPath(const std::string& path) {
   bool onDrive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
   bool onShare = path.size() > 2 && (path[0] == '\\' || path[0] == '/') &&
                  (path[1] == '\\' || path[1] == '/');
-  bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
-  if (!onDrive && !onShare && !rooted) return std::string();
+  return onDrive || onShare;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  if (path.empty()) return std::string();
   char* filePart = nullptr;
   DWORD size = ::GetFullPathNameA(path.c_str(), 0, nullptr, &filePart);
   if (size == 0) return std::string();
