@@ -262,6 +262,39 @@ PayloadRecord ArchiveReader::SkipPayload() {
   return PayloadRecord{static_cast<uint32_t>(after - length), length};
 }
 
+PayloadRecord ArchiveReader::ReadPayload(std::vector<uint8_t>* bytes, size_t keep) {
+  uint64_t at = Offset();
+  uint32_t length = ReadDword();
+  if (length >= 0x80000000u) {
+    Fail(ArchiveCause::truncated,
+         Format("A payload of %llu bytes at offset %llu cannot be in an update file.", length, at));
+  }
+  uint64_t offset = Offset();
+  size_t kept = length < keep ? length : keep;
+  if (kept > end_ - cur_) {
+    uint64_t fileLength = file_->Length();
+    if (kept > (fileLength > offset ? fileLength - offset : 0)) {
+      Fail(ArchiveCause::truncated,
+           Format("A payload of %llu bytes at offset %llu runs past the end of the file.", length,
+                  offset));
+    }
+  }
+  try {
+    bytes->assign(kept, 0);
+  } catch (const std::bad_alloc&) {
+    throw CMemoryException();
+  } catch (const std::length_error&) {
+    throw CMemoryException();
+  }
+  ReadText(bytes->data(), kept);
+  if (kept < length) {
+    int64_t unconsumed = static_cast<int64_t>(end_ - cur_);
+    bufferEnd_ = file_->SeekRelative(static_cast<int64_t>(length - kept) - unconsumed);
+    cur_ = end_ = 0;
+  }
+  return PayloadRecord{static_cast<uint32_t>(offset), length};
+}
+
 void ArchiveReader::Close() {
   size_t unconsumed = end_ - cur_;
   CFile* file = file_;

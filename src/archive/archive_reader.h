@@ -87,6 +87,12 @@ class ArchiveReader {
   // a length that runs past the end is not checked here.
   PayloadRecord SkipPayload();
 
+  // Reads a PayloadRecord whose first `keep` bytes (at most) the caller holds in memory: they
+  // come into `bytes`, which takes exactly that many; the rest of the raw bytes are stepped
+  // over as SkipPayload steps. Returns where the raw bytes lie. Raises as SkipPayload does, and
+  // truncated when the file ends before the bytes kept; CMemoryException.
+  PayloadRecord ReadPayload(std::vector<uint8_t>* bytes, size_t keep);
+
   // Gives back the read-ahead (the file is left right after the last byte consumed)
   // and detaches. No read may follow.
   void Close();

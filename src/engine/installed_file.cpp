@@ -153,10 +153,9 @@ UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate)
   return none;
 }
 
-UpdateError CUpdateOrder::Matches(const CUpdateItem& item, CFile& installed, CFile& updateFile,
+UpdateError CUpdateOrder::Matches(const CUpdateItem& item, CFile& installed, CFile&,
                                   const VEzorazEdo& doc) const {
   UpdateError rc = MatchStamp(item.installedStamp, stamp);
   if (rc != none) return rc;
-  return SampleCheck(installed, updateFile, fingerprintOffset, stamp.size, doc.sampleCount,
-                     doc.sampleLength);
+  return SampleCheck(installed, fingerprint, stamp.size, doc.sampleCount, doc.sampleLength);
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/update_error.h"
 #include "model/file_stamp.h"
@@ -13,9 +14,9 @@
 UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate);
 
 // Compares `sampleCount` pairs of `sampleLength` bytes of `installed` (step = size /
-// (2 * sampleCount)) with the fingerprint at `offset` in `updateFile`: the first sample of
-// a pair reversed, the second as a 32-bit byte sum. Installed bytes past its end count as
-// 0; a fingerprint cut short by the end of the update file does not match. Returns none or
+// (2 * sampleCount)) with `fingerprint`, the bytes the load read: the first sample of a pair
+// reversed, the second as a 32-bit byte sum. Installed bytes past its end count as 0; a
+// fingerprint shorter than the pairs does not match. Returns none or
 // previousVersionNotCompatible, also for sampleCount 0 or sampleLength above 1024.
-UpdateError SampleCheck(CFile& installed, CFile& updateFile, uint32_t offset, uint32_t size,
+UpdateError SampleCheck(CFile& installed, const std::vector<uint8_t>& fingerprint, uint32_t size,
                         uint16_t sampleCount, uint16_t sampleLength);

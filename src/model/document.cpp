@@ -1,5 +1,11 @@
 #include "model/document.h"
 
+#include <algorithm>
+
+#include "archive/archive_exception.h"
+#include "model/body_reader.h"
+#include "model/samples.h"
+
 const ClassRegistry& UpdateClassRegistry() {
   static const ClassRegistry registry({&CUpdateItem::kClass, &CUpdateOrder::kClass});
   return registry;
@@ -16,6 +22,48 @@ void VEzorazEdo::ReadFields(ArchiveReader& reader) {
   sampleLength = reader.ReadWord();
 }
 
+namespace {
+
+// Drops the items a load appended unless it keeps them: a file refused after the read would
+// only pile them up with every retry.
+struct DropItemsUnlessKept {
+  ObjectList<CUpdateItem>& items;
+  size_t first;
+  bool keep = false;
+  ~DropItemsUnlessKept() {
+    if (!keep) items.erase(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
+  }
+};
+
+[[noreturn]] void BodyDiffers() {
+  throw CArchiveException(
+      ArchiveCause::generic, std::string(),
+      "Its contents differ from the checksum in its integrity record: get the update file again.");
+}
+
+// A fingerprint the comparison reads further than its record goes (the document's parameters
+// ask for more than it holds) is compared, as always, with the bytes after it in the file: a
+// file without digests gets them here, once. With digests they would not be the bytes hashed,
+// so such a fingerprint matches nothing.
+void TopUpFingerprints(CFile& file, ObjectList<CUpdateItem>& items, size_t first, size_t need) {
+  for (size_t k = first; k < items.size(); ++k) {
+    for (auto& order : items[k]->previousVersions) {
+      std::vector<uint8_t>& fingerprint = order->fingerprint;
+      if (fingerprint.size() >= need || fingerprint.size() < order->fingerprintLength) continue;
+      size_t have = fingerprint.size();
+      uint64_t at = uint64_t{order->fingerprintOffset} + have;
+      uint64_t length = file.Length();
+      size_t more =
+          static_cast<size_t>(std::min<uint64_t>(need - have, length > at ? length - at : 0));
+      fingerprint.resize(have + more);
+      file.SeekAbsolute(at);
+      fingerprint.resize(have + ReadFully(file, fingerprint.data() + have, more));
+    }
+  }
+}
+
+}  // namespace
+
 void VEzorazEdo::EnsureLoaded(CFile& file) {
   if (loaded) return;
   IntegrityOutcome found;
@@ -31,30 +79,42 @@ void VEzorazEdo::EnsureLoaded(CFile& file) {
       CheckSignature(&record, RequiredKey(trust), trust.keyOrigin);
       found.signatureVerified = true;
     }
-    CheckBody(file, record);
   }
-  file.SeekAbsolute(0);
-  ArchiveReader reader(file, UpdateClassRegistry(), ArchiveReader::kBufferSize);
   size_t first = items.size();
-  ReadFields(reader);
-  uint64_t documentLength = reader.Offset();
-  reader.Close();
-  // Items of a file refused after the read would only pile up with every retry.
-  struct DropItemsUnlessKept {
-    ObjectList<CUpdateItem>& items;
-    size_t first;
-    bool keep = false;
-    ~DropItemsUnlessKept() {
-      if (!keep) items.erase(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
-    }
-  } drop{items, first};
+  uint64_t documentLength = 0;
   if (found.recordPresent) {
+    // The body is hashed as it is parsed: what decides the runs is what the record vouches for.
+    BodyReader body(file, record.bodyLength);
+    DropItemsUnlessKept drop{items, first};
+    try {
+      ArchiveReader reader(body, UpdateClassRegistry(), ArchiveReader::kBufferSize);
+      ReadFields(reader);
+      documentLength = reader.Offset();
+      reader.Close();
+    } catch (const CException&) {
+      // A damaged body explains a document that does not read; an intact one keeps what was
+      // read, as any failed load does.
+      if (body.Finish() != record.bodyDigest) BodyDiffers();
+      drop.keep = true;
+      throw;
+    }
+    if (body.Finish() != record.bodyDigest) BodyDiffers();
     AttachContentDigests(record, documentLength, items, first);
+    drop.keep = true;
   } else {
+    file.SeekAbsolute(0);
+    ArchiveReader reader(file, UpdateClassRegistry(), ArchiveReader::kBufferSize);
+    ReadFields(reader);
+    documentLength = reader.Offset();
+    reader.Close();
+    DropItemsUnlessKept drop{items, first};
+    if (sampleCount > 0 && sampleLength <= 1024) {
+      TopUpFingerprints(file, items, first, size_t{sampleCount} * (sampleLength + 4u));
+    }
     CheckNoRecordCutShort(file, documentLength);
     if (trust.keyRequired) CheckSignature(nullptr, RequiredKey(trust), trust.keyOrigin);
+    drop.keep = true;
   }
-  drop.keep = true;
   integrity = found;
   loaded = true;
 }

@@ -7,6 +7,10 @@
 
 #include "platform/file.h"
 
+// The most of a fingerprint the comparison can read: 65535 samples of 1024 bytes and their
+// sums. The load keeps no more of one in memory.
+constexpr size_t kMaxFingerprintLength = 65535u * (1024u + 4u);
+
 // The distance between samples in a previous version of `size` bytes: pair i's copied
 // sample sits at 2*i*step and its summed one at (2*i+1)*step. REQUIRES: sampleCount >= 1.
 uint64_t SampleStep(uint32_t size, uint16_t sampleCount);

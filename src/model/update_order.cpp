@@ -1,6 +1,7 @@
 #include "model/update_order.h"
 
 #include "archive/archive_reader.h"
+#include "model/samples.h"
 
 static std::unique_ptr<CObject> CreateUpdateOrder() { return std::make_unique<CUpdateOrder>(); }
 
@@ -11,7 +12,7 @@ void CUpdateOrder::ReadFields(ArchiveReader& reader) {
   unusedText1 = reader.ReadArchiveString();
   unusedText2 = reader.ReadArchiveString();
   stamp.Read(reader);
-  PayloadRecord fingerprint = reader.SkipPayload();
-  fingerprintOffset = fingerprint.offset;
-  fingerprintLength = fingerprint.length;
+  PayloadRecord where = reader.ReadPayload(&fingerprint, kMaxFingerprintLength);
+  fingerprintOffset = where.offset;
+  fingerprintLength = where.length;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/class_registry.h"
 #include "model/file_stamp.h"
@@ -18,11 +19,13 @@ class CUpdateOrder : public CObject {
   static const ClassInfo kClass;
 
   const ClassInfo* GetRuntimeClass() const override { return &kClass; }
-  // Reads the previous-version record; the fingerprint is located, not read.
+  // Reads the previous-version record, its fingerprint into memory: the samples are compared
+  // with the bytes the load read (and, for a file with digests, hashed), never read again.
   void ReadFields(ArchiveReader& reader) override;
 
   // Whether the installed file of `item`, open in `installed`, is this previous version:
-  // by stamp, then by the fingerprint's samples. Moves both files' positions.
+  // by stamp, then by the fingerprint's samples. Moves the installed file's position; the
+  // update file's fingerprint was read with the load.
   UpdateError Matches(const CUpdateItem& item, CFile& installed, CFile& updateFile,
                       const VEzorazEdo& doc) const;
 
@@ -32,4 +35,5 @@ class CUpdateOrder : public CObject {
   CFileStamp stamp;
   uint32_t fingerprintOffset = 0;
   uint32_t fingerprintLength = 0;
+  std::vector<uint8_t> fingerprint;  // its first kMaxFingerprintLength bytes at most
 };

@@ -43,8 +43,8 @@ std::vector<Entry> CheckedEntries(const TrustStore& store) {
     }
     entry.canonical = IsFullPath(recorded.directory) ? CanonicalPath(recorded.directory) : "";
     if (entry.canonical.empty()) {
-      Refuse("The trust entry " + recorded.origin + " names the directory \"" +
-             recorded.directory + "\", which is not a full path. No update runs until it is "
+      Refuse("The trust entry " + recorded.origin + " names the directory \"" + recorded.directory +
+             "\", which is not a full path. No update runs until it is "
              "mended.");
     }
     entry.origin = "the trust entry for " + recorded.directory + " (" + recorded.origin + ")";
@@ -75,13 +75,13 @@ void DecideTrust(VEzorazEdo& document, const RunContext& run, const TrustStoreLo
   TrustStore store;
   std::string problem = ReadTrustStore(where, &store);
   if (!problem.empty()) {
-    Refuse("The trust store cannot be read: " + problem +
-           ". No update runs until it can be read.");
+    Refuse("The trust store cannot be read: " + problem + ". No update runs until it can be read.");
   }
   std::vector<Entry> entries = CheckedEntries(store);
 
   std::vector<Need> needs;
-  if (document.trust.keyRequired) needs.push_back({RequiredKey(document.trust), document.trust.keyOrigin});
+  if (document.trust.keyRequired)
+    needs.push_back({RequiredKey(document.trust), document.trust.keyOrigin});
   if (given.keyRequired) needs.push_back({RequiredKey(given), given.keyOrigin});
 
   // Each directory once, by its spelling as Windows compares names.

@@ -108,8 +108,8 @@ std::string ReadTrustStore(const TrustStoreLocation& where, TrustStore* store) {
     size_t tab = line.find('\t');
     if (tab == std::string::npos || line.find('\t', tab + 1) != std::string::npos) {
       return TrustStoreName(where) + ": " + origin +
-             " is not an entry (a key's one-line text, a tab, a directory) nor \"" +
-             kPolicyLine + "\"";
+             " is not an entry (a key's one-line text, a tab, a directory) nor \"" + kPolicyLine +
+             "\"";
     }
     TrustEntry entry;
     entry.keyText = line.substr(0, tab);
@@ -141,8 +141,8 @@ std::string AddTrustEntry(const TrustStoreLocation& where, const std::string& di
   return problem.empty() ? problem : TrustStoreName(where) + " " + problem;
 }
 
-std::string RemoveTrustEntries(const TrustStoreLocation& where, const std::string& directory,
-                               bool, size_t* removed) {
+std::string RemoveTrustEntries(const TrustStoreLocation& where, const std::string& directory, bool,
+                               size_t* removed) {
   *removed = 0;
   if (where.file.empty()) return "no trust store is given (--trust-store or VARERI_TRUST_STORE)";
   std::string text;

@@ -43,8 +43,8 @@ bool Missing(DWORD error) {
 
 bool IsFullPath(const std::string& path) {
   bool onDrive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-  bool onShare = path.size() > 2 && (path[0] == '\\' || path[0] == '/') &&
-                 (path[1] == '\\' || path[1] == '/');
+  bool onShare =
+      path.size() > 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
   return onDrive || onShare;
 }
 
@@ -54,8 +54,8 @@ std::string CanonicalPath(const std::string& path) {
   DWORD size = ::GetFullPathNameA(path.c_str(), 0, nullptr, &filePart);
   if (size == 0) return std::string();
   std::vector<char> full(size + 1);
-  DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                               &filePart);
+  DWORD n =
+      ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), &filePart);
   if (n == 0 || n >= full.size()) return std::string();
   std::string whole(full.data(), n);
   while (whole.size() > 3 && whole.back() == '\\') whole.pop_back();

@@ -94,8 +94,8 @@ std::string ReadEntries(HKEY root, bool perUser, TrustStore* store) {
 std::string ReadPolicy(TrustStore* store) {
   Key policy;
   std::string where = std::string("HKLM\\") + kPolicyKey;
-  LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_READ | KEY_WOW64_64KEY,
-                            policy.out());
+  LONG rc =
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_READ | KEY_WOW64_64KEY, policy.out());
   if (rc == ERROR_FILE_NOT_FOUND) return std::string();
   if (rc != ERROR_SUCCESS) return where + " cannot be read: " + ErrorText(rc);
   DWORD type = 0;
@@ -171,8 +171,8 @@ std::string AddTrustEntry(const TrustStoreLocation&, const std::string& director
     }
   }
   Key product;
-  rc = ::RegCreateKeyExA(trust.get(), name.c_str(), 0, nullptr, 0,
-                         KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, product.out(), nullptr);
+  rc = ::RegCreateKeyExA(trust.get(), name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                         nullptr, product.out(), nullptr);
   if (rc == ERROR_SUCCESS && existing.empty()) {
     rc = ::RegSetValueExA(product.get(), "Directory", 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(directory.c_str()),
