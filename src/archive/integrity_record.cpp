@@ -1,5 +1,6 @@
 #include "archive/integrity_record.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -71,6 +72,25 @@ void Decode(const std::vector<uint8_t>& bytes, uint64_t start, IntegrityRecord* 
     const uint8_t* entry = b + kSignedFixedSize + k * kEntrySize;
     record->entries[k].size = Get32(entry);
     std::memcpy(record->entries[k].digest.bytes, entry + 4, 32);
+  }
+  // The later fields: tag, length, bytes, filling the rest of the signed part exactly.
+  size_t at = kSignedFixedSize + size_t{count} * kEntrySize;
+  while (at < signedLength) {
+    if (signedLength - at < 8 || Get32(b + at + 4) > signedLength - at - 8) {
+      Damaged("Its integrity record's later fields do not fill its signed part: at byte " +
+              std::to_string(at) + " of " + ByteCount(signedLength) + ".");
+    }
+    uint32_t tag = Get32(b + at);
+    uint32_t length = Get32(b + at + 4);
+    if (tag & kCriticalField) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "%08X", tag);
+      throw CArchiveException(ArchiveCause::schemaMismatch, std::string(),
+                              std::string("Its integrity record holds the field ") + hex +
+                                  ", which this program does not know and must not ignore: a "
+                                  "newer version of the program is needed.");
+    }
+    at += 8 + size_t{length};
   }
   record->signedPart.assign(b, b + signedLength);
   if (std::memcmp(record->SignedDigest().bytes, b + signedLength, kDigestSize) != 0) {

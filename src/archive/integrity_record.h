@@ -24,6 +24,15 @@ struct IntegrityEntry {
   Sha256Digest digest;
 };
 
+// A later field of the signed part, after the entries: a DWORD tag, a DWORD length, the
+// bytes. A tag with kCriticalField set must be understood: a reader that does not know it
+// refuses the file, so a field on which safety depends can be made binding.
+constexpr uint32_t kCriticalField = 0x80000000u;
+struct IntegrityField {
+  uint32_t tag = 0;
+  std::vector<uint8_t> value;
+};
+
 struct IntegritySignature {
   KeyId signer;
   uint8_t value[kSignatureSize] = {};
@@ -33,6 +42,7 @@ struct IntegrityRecord {
   uint32_t bodyLength = 0;  // every byte before the record
   Sha256Digest bodyDigest;
   std::vector<IntegrityEntry> entries;  // one per file entry, in file order
+  std::vector<IntegrityField> laterFields;  // the later fields this reader knows
   // The record's bytes the signature covers, exactly as in the file: the fields above, and
   // any later fields this version does not know.
   std::vector<uint8_t> signedPart;
@@ -55,8 +65,9 @@ std::vector<uint8_t> EncodeIntegrityRecord(const std::vector<uint8_t>& signedPar
 // Looks for a record at the end of `file` with one read of the footer. Returns false when the
 // file does not end in a footer (it carries no record). Otherwise reads and decodes the record
 // into *record and returns true. Raises CArchiveException (generic, or schema mismatch for an
-// unknown version) for a record that is present but malformed, CFileException when the OS
-// refuses a read. Leaves the file's position anywhere.
+// unknown version or a critical later field this reader does not know) for a record that is
+// present but malformed, CFileException when the OS refuses a read. Leaves the file's
+// position anywhere.
 bool ReadIntegrityRecord(CFile& file, IntegrityRecord* record);
 
 // Whether `bytes`, found right after a document of `documentLength` bytes in a file without a

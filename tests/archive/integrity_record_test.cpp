@@ -95,4 +95,37 @@ TEST(IntegrityRecord, MalformedRecordsAreRefusedSayingWhy) {
   }
 }
 
+TEST(IntegrityRecord, LaterFieldsAreSkippedUnlessCritical) {
+  // tag, length, value; the critical bit is the tag's highest.
+  auto withFields = [](const Bytes& fields) {
+    Bytes part = SignedPart();
+    part.insert(part.end(), fields.begin(), fields.end());
+    Put32(part, 0, static_cast<uint32_t>(part.size()));
+    Bytes file = kBody;
+    Bytes record = EncodeIntegrityRecord(part, nullptr);
+    file.insert(file.end(), record.begin(), record.end());
+    return file;
+  };
+  const struct {
+    Bytes fields;
+    const char* says;  // null: read
+  } cases[] = {
+      {{7, 0, 0, 0, 2, 0, 0, 0, 'h', 'i'}, nullptr},
+      {{7, 0, 0, 0x80, 0, 0, 0, 0}, "field 80000007, which this program does not know"},
+      {{7, 0, 0, 0, 3, 0, 0, 0, 'h', 'i'}, "later fields do not fill its signed part"},
+      {{7, 0, 0}, "later fields do not fill its signed part"},
+  };
+  for (const auto& c : cases) {
+    MemoryFile file(withFields(c.fields));
+    IntegrityRecord record;
+    try {
+      EXPECT_TRUE(ReadIntegrityRecord(file, &record));
+      EXPECT_EQ(c.says, nullptr) << "accepted";
+    } catch (const CArchiveException& e) {
+      EXPECT_NE(std::string(e.what()).find(c.says ? c.says : "(accepted)"), std::string::npos)
+          << e.what();
+    }
+  }
+}
+
 }  // namespace
