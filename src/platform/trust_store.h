@@ -12,6 +12,12 @@
 #include <string>
 #include <vector>
 
+// Where Windows keeps it, below HKLM and HKCU; the policy below HKLM. docs/policy's template
+// sets the policy value.
+constexpr char kTrustStoreKey[] = "SOFTWARE\\vareri\\Trust";
+constexpr char kPolicyKey[] = "SOFTWARE\\Policies\\vareri";
+constexpr char kPolicyValue[] = "RequireSignature";
+
 struct TrustEntry {
   std::string directory;  // as recorded: a full path, in any form an installation directory takes
   std::string keyText;    // as recorded: a public key's one-line text, not checked here

@@ -11,8 +11,7 @@
 
 namespace {
 
-const char kTrustKey[] = "SOFTWARE\\vareri\\Trust";
-const char kPolicyKey[] = "SOFTWARE\\Policies\\vareri";
+constexpr const char* kTrustKey = kTrustStoreKey;
 
 class Key {
  public:
@@ -101,7 +100,7 @@ std::string ReadPolicy(TrustStore* store) {
   DWORD type = 0;
   DWORD value = 0;
   DWORD size = sizeof value;
-  rc = ::RegQueryValueExA(policy.get(), "RequireSignature", nullptr, &type,
+  rc = ::RegQueryValueExA(policy.get(), kPolicyValue, nullptr, &type,
                           reinterpret_cast<BYTE*>(&value), &size);
   if (rc == ERROR_FILE_NOT_FOUND) return std::string();
   if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && (type != REG_DWORD || size != 4))) {
