@@ -9,8 +9,6 @@ namespace {
 
 using gui::BoxIcon;
 
-const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
-
 class StartUpTest : public VareriGuiTest {
  protected:
   // A one-file update (format 5 unless the tweak says otherwise), written but not run.
