@@ -53,10 +53,9 @@ TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
   {
     std::unique_ptr<CFile> holder = OpenForReading(Native(Win("APP\\A.DLL")));
     Outcome held = Cli(Args("check", {"--json", "--only", "Program"}));
-    EXPECT_NE(held.out[0].find("\"error\":\"fileNotFound\",\"code\":1,\"message\":\"File Not "
-                               "Found\",\"reason\":\"inUse\","),
-              std::string::npos)
-        << held.out[0];
+    EXPECT_TRUE(Contains(held.out[0],
+                         "\"error\":\"fileNotFound\",\"code\":1,\"message\":\"File Not "
+                         "Found\",\"reason\":\"inUse\","));
   }
 
   // An update: what was replaced, what was kept, the counts.
@@ -64,22 +63,19 @@ TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
   Outcome update = Cli(Args("update", {"--json", "--backup"}));
   EXPECT_EQ(update.status, kExitUpToDate);
   ASSERT_EQ(update.out.size(), 4u);
-  EXPECT_NE(update.out[0].find(",\"updated\":true,\"backup\":\"A.DL_\",\"lines\":[" +
-                               JsonString(Win("APP\\A.DLL") + " renamed to A.DL_") + "," +
-                               JsonString("Updated File " + Win("APP\\A.DLL")) + "]}"),
-            std::string::npos)
-      << update.out[0];
-  EXPECT_NE(update.out[3].find(",\"ok\":true,\"updateNeeded\":true,\"entries\":3,\"errors\":0,"
-                               "\"updated\":1,\"changed\":1,\"text\":"),
-            std::string::npos)
-      << update.out[3];
+  EXPECT_TRUE(Contains(update.out[0], ",\"updated\":true,\"backup\":\"A.DL_\",\"lines\":[" +
+                                          JsonString(Win("APP\\A.DLL") + " renamed to A.DL_") +
+                                          "," + JsonString("Updated File " + Win("APP\\A.DLL")) +
+                                          "]}"));
+  EXPECT_TRUE(Contains(update.out[3],
+                       ",\"ok\":true,\"updateNeeded\":true,\"entries\":3,\"errors\":0,"
+                       "\"updated\":1,\"changed\":1,\"text\":"));
   // Run again, it changes nothing, and says so.
   Outcome again = Cli(Args("update", {"--json", "--backup"}));
   EXPECT_EQ(again.status, kExitUpToDate);
-  EXPECT_NE(again.out[3].find("\"updated\":0,\"changed\":0,\"text\":\"Demo \\\"Pro\\\"\xE2\x84\xA2 "
-                              "was sucessfully updated\""),
-            std::string::npos)
-      << again.out[3];
+  EXPECT_TRUE(Contains(again.out[3],
+                       "\"updated\":0,\"changed\":0,\"text\":\"Demo \\\"Pro\\\"\xE2\x84\xA2 "
+                       "was sucessfully updated\""));
   EXPECT_EQ(again.err,
             "vareri-cli: nothing was changed: every selected file was up to date already\n");
 }
@@ -92,31 +88,26 @@ TEST_F(CliTest, JsonSaysWhatTheUpdateAcceptsAndWhereItLooked) {
   fs::rename(Native(Win("APP\\E.DLL")), Native(Win("APP\\system\\E.DLL")));
   Outcome check = Cli(Args("check", {"--json"}));
   ASSERT_EQ(check.out.size(), 4u);
-  EXPECT_NE(check.out[0].find("\"installed\":{\"version\":\"1.0.0.0\",\"size\":30000},\"new\":{"
-                              "\"version\":\"1.1.0.0\",\"size\":34000},\"accepts\":[{\"version\":"
-                              "\"1.0.0.5\",\"size\":30000}],"),
-            std::string::npos)
-      << check.out[0];
-  EXPECT_NE(check.out[2].find("\"tried\":[{\"path\":" + JsonString(Win("WIN\\SYSTEM\\E.DLL")) +
-                              ",\"reason\":\"missing\"},{\"path\":" +
-                              JsonString(Win("APP\\system\\E.DLL")) + "}]"),
-            std::string::npos)
-      << check.out[2];
+  EXPECT_TRUE(Contains(check.out[0],
+                       "\"installed\":{\"version\":\"1.0.0.0\",\"size\":30000},\"new\":{"
+                       "\"version\":\"1.1.0.0\",\"size\":34000},\"accepts\":[{\"version\":"
+                       "\"1.0.0.5\",\"size\":30000}],"));
+  EXPECT_TRUE(Contains(
+      check.out[2],
+      "\"tried\":[{\"path\":" + JsonString(Win("WIN\\SYSTEM\\E.DLL")) +
+          ",\"reason\":\"missing\"},{\"path\":" + JsonString(Win("APP\\system\\E.DLL")) + "}]"));
 
   // A directory that takes no new file; renaming on, A.DLL's backup name is entry 2's file.
   env_.lockedDirectory = Win("APP\\");
   Install(Win("APP\\A.DLL"), oldA_);
-  EXPECT_NE(Cli(Args("check", {"--json"})).out[0].find("\"reason\":\"directoryNotWritable\","),
-            std::string::npos);
+  EXPECT_TRUE(
+      Contains(Cli(Args("check", {"--json"})).out[0], "\"reason\":\"directoryNotWritable\","));
   BuildProduct([](DocumentPlan& plan) { plan.items[1].fileName = "A.DL_"; });
   Outcome names = Cli(Args("update", {"--json", "--backup"}));
-  EXPECT_NE(names.out[0].find("\"reason\":\"backupIsTarget\",\"collidesWith\":2,"),
-            std::string::npos)
-      << names.out[0];
-  EXPECT_NE(names.err.find("vareri-cli: " + Win("APP\\A.DLL") +
-                           ": its backup name is the file of entry 2; update without --backup\n"),
-            std::string::npos)
-      << names.err;
+  EXPECT_TRUE(Contains(names.out[0], "\"reason\":\"backupIsTarget\",\"collidesWith\":2,"));
+  EXPECT_TRUE(Contains(names.err,
+                       "vareri-cli: " + Win("APP\\A.DLL") +
+                           ": its backup name is the file of entry 2; update without --backup\n"));
 }
 
 TEST_F(CliTest, JsonNamesErrorsOnLinesCutAt255Characters) {
@@ -128,10 +119,9 @@ TEST_F(CliTest, JsonNamesErrorsOnLinesCutAt255Characters) {
                        "--system-dir", Win("WIN\\SYSTEM")});
   EXPECT_EQ(check.status, kExitErrors);
   ASSERT_EQ(check.out.size(), 4u);
-  EXPECT_NE(check.out[0].find("\"error\":\"fileNotFound\",\"code\":1,\"message\":\"File Not "
-                              "Found\""),
-            std::string::npos)
-      << check.out[0];
+  EXPECT_TRUE(Contains(check.out[0],
+                       "\"error\":\"fileNotFound\",\"code\":1,\"message\":\"File Not "
+                       "Found\""));
 }
 
 TEST(CliJson, StringsAreEscapedAndConvertedToUtf8) {
@@ -154,15 +144,12 @@ TEST_F(CliTest, EntriesWhosePathsShareAPrefixKeepTheirOwnOutcomes) {
   Outcome update = Cli(Args("update", {"--json"}));
   EXPECT_EQ(update.status, kExitErrors);
   ASSERT_EQ(update.out.size(), 3u);
-  EXPECT_NE(update.out[0].find("\"verdict\":\"upToDate\",\"installed\":{\"version\":\"1.1.0.0\","
-                               "\"size\":5000},\"new\":{\"version\":\"1.1.0.0\",\"size\":5000},"
-                               "\"updated\":false,\"lines\":[]"),
-            std::string::npos)
-      << update.out[0];
-  EXPECT_NE(update.out[1].find("\"verdict\":null,\"error\":\"fileNotFound\""), std::string::npos)
-      << update.out[1];
-  EXPECT_NE(update.out[2].find("\"errors\":1,\"updated\":0,\"changed\":0,"), std::string::npos)
-      << update.out[2];
+  EXPECT_TRUE(Contains(update.out[0],
+                       "\"verdict\":\"upToDate\",\"installed\":{\"version\":\"1.1.0.0\","
+                       "\"size\":5000},\"new\":{\"version\":\"1.1.0.0\",\"size\":5000},"
+                       "\"updated\":false,\"lines\":[]"));
+  EXPECT_TRUE(Contains(update.out[1], "\"verdict\":null,\"error\":\"fileNotFound\""));
+  EXPECT_TRUE(Contains(update.out[2], "\"errors\":1,\"updated\":0,\"changed\":0,"));
   EXPECT_EQ(update.err, "vareri-cli: the update found 1 error; no file was changed\n");
 }
 
@@ -194,9 +181,8 @@ TEST_F(CliTest, ListShowsTheFilesWithoutLookingAtThem) {
                 JsonString(Win("APP\\A.DLL")) +
                 ",\"selected\":false,\"new\":{\"version\":\"1.1.0.0\",\"size\":34000},"
                 "\"accepts\":[{\"version\":\"1.0.0.5\",\"size\":30000}]}");
-  EXPECT_NE(json.out[2].find("\"fallbackPath\":" + JsonString(Win("APP\\system\\E.DLL"))),
-            std::string::npos);
-  EXPECT_NE(json.out[3].find("\"command\":\"list\","), std::string::npos);
+  EXPECT_TRUE(Contains(json.out[2], "\"fallbackPath\":" + JsonString(Win("APP\\system\\E.DLL"))));
+  EXPECT_TRUE(Contains(json.out[3], "\"command\":\"list\","));
 }
 
 }  // namespace

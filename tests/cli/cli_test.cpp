@@ -205,7 +205,7 @@ TEST_F(CliTest, FullDiskEndsTheRunWithAMessageAndNoHalfWrittenFile) {
   EXPECT_EQ(none.status, kExitErrors);
   EXPECT_EQ(none.err, "vareri-cli: the update found 1 error; no file was changed\n");
   ASSERT_EQ(none.out.size(), 4u);
-  EXPECT_NE(none.out[0].find("\"error\":\"cannotDecompress\""), std::string::npos) << none.out[0];
+  EXPECT_TRUE(Contains(none.out[0], "\"error\":\"cannotDecompress\""));
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
   EXPECT_TRUE(Leftovers().empty());
 }

@@ -28,7 +28,7 @@ TEST_F(CliTest, UnusableUpdateFilesExitFourWithTheWindowsMessages) {
   EXPECT_EQ(absent.status, kExitUnreadable);
   EXPECT_TRUE(absent.out.empty());
   EXPECT_EQ(absent.err.rfind("vareri-cli: Cannot open specified upd file: ", 0), 0u) << absent.err;
-  EXPECT_NE(absent.err.find("the file was not found"), std::string::npos) << absent.err;
+  EXPECT_TRUE(Contains(absent.err, "the file was not found"));
 
   struct Case {
     std::function<void(DocumentPlan&)> tweak;
@@ -71,7 +71,7 @@ TEST_F(CliTest, UnusableUpdateFilesExitFourWithTheWindowsMessages) {
                        0),
             0u)
       << cut.out[0];
-  EXPECT_NE(Steady(cut.out[0]).find(",\"durationMs\":0,\"exitCode\":4}"), std::string::npos);
+  EXPECT_TRUE(Contains(Steady(cut.out[0]), ",\"durationMs\":0,\"exitCode\":4}"));
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
 }
 
@@ -124,7 +124,7 @@ TEST_F(CliTest, WrongUsageExitsSixtyFour) {
   }
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
   EXPECT_EQ(Cli({"--help"}).out[0], "Usage: vareri-cli check FILE.upd [--dir DIR] [options]");
-  EXPECT_NE(std::string(CliHelpText()).find("  64  wrong usage"), std::string::npos);
+  EXPECT_TRUE(Contains(std::string(CliHelpText()), "  64  wrong usage"));
 }
 
 TEST_F(CliTest, WithoutDirTheDirectoryIsProposedAsTheWindowProposesIt) {
@@ -136,10 +136,8 @@ TEST_F(CliTest, WithoutDirTheDirectoryIsProposedAsTheWindowProposesIt) {
   Outcome nowhere = Cli({"check", updatePath_, "--json"});
   EXPECT_EQ(nowhere.status, kExitErrors);
   ASSERT_EQ(nowhere.out.size(), 4u);
-  EXPECT_NE(nowhere.out[3].find(",\"directory\":\"C:\\\\VARERI-CLI-NOWHERE\","), std::string::npos)
-      << nowhere.out[3];
-  EXPECT_NE(nowhere.err.find("does not exist or cannot be read; give it with --dir"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(nowhere.out[3], ",\"directory\":\"C:\\\\VARERI-CLI-NOWHERE\","));
+  EXPECT_TRUE(Contains(nowhere.err, "does not exist or cannot be read; give it with --dir"));
 
 #ifdef _WIN32
   // Windows: the temporary directory has a drive, which the rule keeps.

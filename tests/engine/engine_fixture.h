@@ -18,6 +18,12 @@
 
 using Bytes = std::vector<uint8_t>;
 
+// Whether `text` holds `part`, as an assertion that shows both when it does not.
+inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no \"" << part << "\" in \"" << text << "\"";
+}
+
 // File versions 1.0, 1.1 and 1.2 (the high word of a version).
 constexpr uint32_t kV10 = 0x00010000, kV11 = 0x00010001, kV12 = 0x00010002;
 

@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, OptionsOnADamagedDocumentReportsAndGoesOn) {
   HWND main = WaitForMain();
   gui::MessageBoxInfo box = ClickForBox(main, IDC_OPTIONS);
   EXPECT_EQ(box.icon, BoxIcon::hand);
-  EXPECT_NE(box.text.find("ends unexpectedly"), std::string::npos) << box.text;
+  EXPECT_TRUE(Contains(box.text, "ends unexpectedly"));
   gui::AnswerMessageBox(box.window, IDOK);
   // The window goes on; a run fails the same way and shows no closing message.
   box = ClickForBox(main, IDC_CHECK);
