@@ -254,10 +254,7 @@ TEST_F(MainWindowTest, OptionsOfAnEmptyDocument) {
 }
 
 TEST_F(MainWindowTest, OptionsOnADamagedDocumentReportsAndGoesOn) {
-  Install(Win("APP\\A.DLL"), MakeProgram(kV10, 0, 3000, 1));
-  EntryPlan a("A.DLL");
-  a.newBytes = MakeProgram(kV11, 0, 3000, 2);
-  Build({a});
+  BuildDemo();
   app_.updateFile.reset();
   Bytes bytes = Installed(updatePath_);
   bytes.resize(bytes.size() - 2);  // the sample parameters are cut
