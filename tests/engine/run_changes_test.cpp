@@ -49,8 +49,7 @@ TEST_F(RunChangesTest, NamesTakenTwiceAreRefusedByTheCheck) {
     app_.document = VEzorazEdo();
     app_.updateFile.reset();
     Build({e[0], e[1]});
-    app_.document.EnsureLoaded(*app_.updateFile);
-    app_.document.renamePrevious = c.rename;
+    SetRenaming(c.rename);
     Run(true);
     for (size_t k = 0; k < 2; ++k) {
       const EntryOutcome& outcome = app_.record.entries[k];

@@ -33,8 +33,7 @@ TEST_F(RunTest, CheckLogsOneVerdictPerEntry) {
 
 TEST_F(RunTest, UpdateWithRenamingKeepsThePreviousVersion) {
   ThreeEntries();
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.renamePrevious = true;
+  SetRenaming(true);
   Install(Win("APP\\A.DL_"), Bytes{1, 2, 3});  // an earlier backup is replaced
   Run(true);
   std::vector<std::string> want = {
