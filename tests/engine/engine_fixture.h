@@ -46,7 +46,8 @@ struct EntryPlan {
 };
 
 // Product Demo: A.DLL (component Program), B.DLL (Help, not selected by default) and E.DLL
-// (Engine) under APP, each made in releases 1.0, 1.1 and 1.2. A.DLL 1.0 is build 1.0.0.5.
+// (Engine) under APP, each made in releases 1.0, 1.1 and 1.2. A.DLL 1.0 is build 1.0.0.5;
+// the update's failure message is "Demo could not be updated.".
 constexpr size_t kDemoFiles = 3;
 extern const char* const kDemoNames[kDemoFiles];
 using DemoRelease = std::array<Bytes, kDemoFiles>;
