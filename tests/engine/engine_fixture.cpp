@@ -123,6 +123,77 @@ void EngineTest::Build(const std::vector<EntryPlan>& entries,
   app_.updateFile = OpenForReading(Native(updatePath_));
 }
 
+const char* const kDemoNames[kDemoFiles] = {"A.DLL", "B.DLL", "E.DLL"};
+
+namespace {
+
+const char* const kDemoComponents[kDemoFiles] = {"Program", "Help", "Engine"};
+
+// Demo's files in release 1.`minor`: build, size and seed of each. vareri-cli's tests show
+// the 1.0 and 1.1 sizes in their lines.
+DemoRelease MakeDemoRelease(int minor, size_t bigger) {
+  static const struct {
+    uint32_t build;
+    size_t size;
+    uint32_t seed;
+  } kFiles[3][kDemoFiles] = {
+      {{5, 30000, 1}, {0, 6000, 3}, {0, 8000, 6}},
+      {{0, 34000, 2}, {0, 6500, 4}, {0, 9000, 5}},
+      {{0, 36000, 7}, {0, 6600, 8}, {0, 9200, 9}},
+  };
+  DemoRelease release;
+  for (size_t i = 0; i < kDemoFiles; ++i) {
+    const auto& file = kFiles[minor][i];
+    release[i] =
+        MakeProgram(kV10 + minor, file.build, file.size + (i == 0 ? bigger : 0), file.seed);
+  }
+  return release;
+}
+
+}  // namespace
+
+std::string EngineTest::DemoPath(size_t i, const DemoOptions& options) const {
+  bool system = i == 2 && options.allOlder;
+  return Win(std::string(system ? "APP\\system\\" : "APP\\") + kDemoNames[i]);
+}
+
+void EngineTest::BuildDemo(const DemoOptions& options) {
+  BuildDemoUpdate(options);
+  for (size_t i = 0; i < kDemoFiles; ++i) {
+    bool current = i == 2 && !options.allOlder;
+    Install(DemoPath(i, options), demo_[current ? options.brings : 0][i]);
+  }
+}
+
+void EngineTest::BuildDemoUpdate(const DemoOptions& options) {
+  for (int minor = 0; minor <= options.brings; ++minor) {
+    demo_[minor] = MakeDemoRelease(minor, options.bigger);
+  }
+  std::vector<EntryPlan> entries;
+  for (size_t i = 0; i < kDemoFiles; ++i) {
+    EntryPlan e(kDemoNames[i], i == 2 && options.allOlder ? kindSystem : kindInstallation);
+    e.selected = i == 1 && !options.allOlder ? 0 : i == 2 ? 2 : 1;  // 2: any non-zero selects
+    e.newBytes = demo_[options.brings][i];
+    if (i == 0 && options.earlierBuild) e.previous.push_back(MakeProgram(kV10, 4, 29000, 10));
+    for (int minor = 0; minor < options.brings; ++minor) e.previous.push_back(demo_[minor][i]);
+    entries.push_back(e);
+  }
+  // Closed first: the update file is written again, and opened with no sharing.
+  app_.updateFile.reset();
+  app_.document = VEzorazEdo();
+  Build(entries, [&](DocumentPlan& plan) {
+    plan.formatVersion = options.format;
+    plan.failureMessage = "Demo could not be updated.";
+    for (size_t i = 0; i < kDemoFiles; ++i) plan.items[i].componentName = kDemoComponents[i];
+    if (options.tweak) options.tweak(plan);
+  });
+}
+
+void EngineTest::SetRenaming(bool renamePrevious) {
+  app_.document.EnsureLoaded(*app_.updateFile);
+  app_.document.renamePrevious = renamePrevious;
+}
+
 void EngineTest::Run(bool doUpdate) { StartRun(app_, doUpdate); }
 
 std::vector<std::string> EngineTest::Leftovers() const {

@@ -16,8 +16,6 @@
 
 namespace {
 
-const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
-
 class FaultLoopTest : public EngineTest {
  protected:
   void SetUp() override {

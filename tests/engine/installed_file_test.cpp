@@ -1,4 +1,5 @@
-// Paths, version comparison, stamps and the fingerprint's sample check.
+// Finding the installed file: paths and device names, the path by kind, the stamp, and
+// what is not a disk file or may not be written.
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -11,21 +12,10 @@
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
-#include "engine/sample_check.h"
 #include "model/file_name.h"
 #include "model/paths.h"
-#include "support/counting_file.h"
-#include "writer/fingerprint.h"
 
 namespace {
-
-CFileStamp Version(uint32_t ms, uint32_t ls, uint32_t size = 100) {
-  CFileStamp s;
-  s.versionMS = ms;
-  s.versionLS = ls;
-  s.size = size;
-  return s;
-}
 
 TEST(JoinPath, OneBackslashAndNeverCut) {
   char path[256] = "D:\\APP";
@@ -64,19 +54,7 @@ TEST(IsReservedDeviceName, DevicesWithOrWithoutExtensionInAnyCase) {
   }
 }
 
-TEST(CompareVersion, SignedAndMostSignificantFirst) {
-  CFileStamp installed = Version(0x00010000, 0x00050000);
-  EXPECT_EQ(installed.CompareVersion(Version(0x00010000, 0x00070000)), 0);
-  EXPECT_EQ(installed.CompareVersion(Version(0x00000009, 0x7FFFFFFF)), 2);
-  EXPECT_EQ(installed.CompareVersion(Version(0x00010000, 0x00050000, 999)), 1);
-  // Values with the top bit set are negative: 0x80000000 is older than 1.0.
-  EXPECT_EQ(Version(0x80000000, 0).CompareVersion(Version(0x00010000, 0)), 0);
-  EXPECT_EQ(Version(1, 0).CompareVersion(Version(1, 0xFFFFFFFF)), 2);
-  // No version information against an expected 0.0: the same, whatever the size.
-  EXPECT_EQ(Version(0, 0, 5).CompareVersion(Version(0, 0, 5000)), 1);
-}
-
-class InspectionTest : public EngineTest {};
+using InspectionTest = EngineTest;
 
 TEST_F(InspectionTest, FormPathByKind) {
   CUpdateItem item;
@@ -123,49 +101,6 @@ TEST_F(InspectionTest, StampsComeFromTheFileOnDisk) {
   EXPECT_EQ(stamp.versionLS, 0u);
   stamp.ReadFromFile(env_, Win("APP\\NONE.DLL"));
   EXPECT_EQ(stamp.size, 0u);
-}
-
-TEST_F(InspectionTest, SamplesAcceptChangesOnlyOutsideTheSampledRanges) {
-  const uint16_t n = 4, m = 32;
-  Bytes previous = MakeProgram(0x00010000, 0, 40000, 2);
-  Bytes fingerprint = ComputeFingerprint(previous, n, m);
-  uint32_t size = static_cast<uint32_t>(previous.size());
-  uint32_t step = size / (2 * n);
-  auto checkWith = [&](const Bytes& installedBytes, uint16_t count, uint16_t length) {
-    MemoryFile installed(installedBytes);
-    return SampleCheck(installed, fingerprint, size, count, length);
-  };
-  auto check = [&](const Bytes& installedBytes) { return checkWith(installedBytes, n, m); };
-  EXPECT_EQ(check(previous), none);
-  Bytes outside = previous;
-  outside[step / 2] ^= 0xFF;  // between a copied sample and a summed one
-  outside[size - 1] ^= 0xFF;
-  EXPECT_EQ(check(outside), none);
-  for (uint32_t at : {0u, m - 1u, step, step + m - 1u, 2 * step + 5, 7 * step + 3}) {
-    Bytes inside = previous;
-    inside[at] ^= 0x01;
-    EXPECT_EQ(check(inside), previousVersionNotCompatible) << "byte " << at;
-  }
-  // Two bytes swapped inside a summed range keep the sum: a known limit of sums.
-  Bytes swapped = previous;
-  std::swap(swapped[step], swapped[step + 1]);
-  if (swapped[step] != previous[step]) {
-    EXPECT_EQ(check(swapped), none);
-  }
-  // Parameters no fingerprint can have: refused, never divided by or overrun.
-  EXPECT_EQ(checkWith(previous, 0, m), previousVersionNotCompatible);
-  EXPECT_EQ(checkWith(previous, n, 1025), previousVersionNotCompatible);
-  // A fingerprint shorter than its pairs does not match.
-  MemoryFile installed(previous);
-  EXPECT_EQ(SampleCheck(installed, Bytes(fingerprint.begin(), fingerprint.end() - 1), size, n, m),
-            previousVersionNotCompatible);
-}
-
-TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
-  Bytes previous = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  Bytes fingerprint = ComputeFingerprint(previous, 1, 8);
-  MemoryFile installed(previous);
-  EXPECT_EQ(SampleCheck(installed, fingerprint, 10, 1, 8), none);
 }
 
 TEST_F(InspectionTest, DevicesAndOtherNonFilesAreNotFound) {

@@ -1,5 +1,5 @@
-// Replacing files: the stored block order, the temporary files, and every way a
-// replacement can fail without leaving a half-written or lost installed file.
+// Replacing files: the temporary files, and every way a replacement can fail without
+// leaving a half-written or lost installed file.
 #include "engine/replace.h"
 
 #ifdef _WIN32
@@ -12,17 +12,13 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
 #include <filesystem>
 
 #include "engine/engine_fixture.h"
 #include "model/paths.h"
-#include "model/payload_order.h"
 #include "platform/sha256.h"
 
 namespace {
-
-const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
 
 class ReplaceTest : public EngineTest {
  protected:
@@ -38,58 +34,6 @@ class ReplaceTest : public EngineTest {
   Bytes old_, fresh_;
   EntryPlan entry_;
 };
-
-// Reads all of `stored` in requests of `first` bytes, then `next` bytes at a time.
-Bytes ReadAll(StoredContents& stored, size_t first, size_t next) {
-  Bytes all;
-  Bytes buffer(std::max(first, next));
-  for (size_t want = first;; want = next) {
-    size_t n = stored.Read(buffer.data(), want);
-    if (n == 0) return all;
-    all.insert(all.end(), buffer.begin(), buffer.begin() + n);
-  }
-}
-
-TEST(StoredContents, ReversesEachBlockOnItsOwn) {
-  // The stored order pinned by hand: 1,500 bytes c[0..1499] are stored as c[1023]..c[0],
-  // then c[1499]..c[1024]. The build tool's helper writes it, the reader undoes it.
-  Bytes c(1500);
-  for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(i * 13 + i / 256);
-  Bytes pinned;
-  for (int i = 1023; i >= 0; --i) pinned.push_back(c[i]);
-  for (int i = 1499; i >= 1024; --i) pinned.push_back(c[i]);
-  Bytes written = c;
-  ReverseBlocks(written);
-  EXPECT_EQ(written, pinned);
-  MemoryFile pinnedUpdate(pinned);
-  StoredContents pinnedContents(pinnedUpdate, 0, 1500);
-  EXPECT_EQ(ReadAll(pinnedContents, 14, 131072), c);
-
-  // Sizes around the block; the expander's requests (a header, then large reads) and
-  // requests that cut blocks anywhere.
-  for (uint32_t size : {1u, 1023u, 1024u, 1025u, 2048u, 2049u, 70000u}) {
-    Bytes stored(size + 7);
-    for (size_t i = 0; i < stored.size(); ++i) stored[i] = static_cast<uint8_t>(i * 7 + i / 256);
-    Bytes want(stored.begin() + 7, stored.end());
-    ReverseBlocks(want);
-    for (size_t first : {14, 700, 4096}) {
-      MemoryFile update(stored);
-      StoredContents contents(update, 7, size);
-      EXPECT_EQ(ReadAll(contents, first, first == 14 ? 131072 : first), want) << size;
-      EXPECT_FALSE(contents.cutShort());
-    }
-    if (size == 1025) {
-      EXPECT_EQ(want[1024], stored[7 + 1024]);  // a lone last byte stays where it is
-    }
-  }
-  // Size 0 gives nothing; an update file that ends inside the contents ends the stream.
-  MemoryFile update(Bytes(100, 1));
-  StoredContents empty(update, 0, 0);
-  EXPECT_TRUE(ReadAll(empty, 14, 100).empty());
-  StoredContents cut(update, 50, 1000);
-  ReadAll(cut, 14, 100);
-  EXPECT_TRUE(cut.cutShort());
-}
 
 TEST_F(ReplaceTest, EmptyPayloadCannotBeDecompressed) {
   OneEntry();
@@ -154,8 +98,7 @@ TEST_F(ReplaceTest, UpdateFileEndingInsideThePayload) {
 TEST_F(ReplaceTest, BackupNameEqualToTheTargetIsRefused) {
   OneEntry("DATA.DA_");
   Build({entry_});
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.renamePrevious = true;
+  SetRenaming(true);
   Run(true);
   EXPECT_EQ(log_.lines,
             std::vector<std::string>{
@@ -178,8 +121,7 @@ TEST_F(ReplaceTest, BackupNameEqualToTheTargetIsRefused) {
 TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
   OneEntry();
   Build({entry_});
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.renamePrevious = true;
+  SetRenaming(true);
   // A directory under the backup name can be neither deleted nor replaced.
   std::filesystem::create_directories(Native(Win("APP\\A.DL_\\x")));
   Run(true);
@@ -193,8 +135,7 @@ TEST_F(ReplaceTest, RenameRefusedLeavesTargetAndNoTemporaryFile) {
 TEST_F(ReplaceTest, TheNewVersionMustHaveTheEntrysDigest) {
   OneEntry();
   Build({entry_});
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.renamePrevious = true;
+  SetRenaming(true);
   CUpdateItem& item = *app_.document.items[0];
   item.hasContentDigest = true;
   item.contentDigest = Sha256Of(fresh_.data(), fresh_.size());
@@ -263,8 +204,7 @@ TEST_F(ReplaceTest, TargetsOf254CharactersUpdate) {
   Install(target, old_);
   entry_.directory = relative;
   Build({entry_});
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.renamePrevious = true;
+  SetRenaming(true);
   Run(true);
   EXPECT_TRUE(app_.record.entries[0].replaced) << log_.lines.back();
   EXPECT_EQ(Installed(target), fresh_);
@@ -304,8 +244,7 @@ TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
   OneEntry();
   Build({entry_});
   app_.env = &losing;
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.renamePrevious = true;
+  SetRenaming(true);
   Run(true);
   EXPECT_EQ(log_.lines.back(),
             Win("APP\\A.DLL") + " error [Cannot Decompress. UPD may be corrupted]");
@@ -317,7 +256,7 @@ TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
 TEST_F(ReplaceTest, UnusableTemporaryFolder) {
   OneEntry();
   Build({entry_});
-  app_.document.EnsureLoaded(*app_.updateFile);
+  SetRenaming(false);
   env_.tempOverride = Win("NO\\SUCH\\FOLDER\\");
 #ifdef _WIN32
   // lz32 reads a copy of the contents from the temporary-files folder.
@@ -352,24 +291,6 @@ TEST_F(ReplaceTest, UnknownKindAndOverlongPathsAreNotFound) {
   EXPECT_EQ(log_.lines[0], "ODD.DLL error [File Not Found]");
   EXPECT_EQ(log_.lines[1].size(), 255u);  // the line is cut, the path was never used
   EXPECT_FALSE(app_.runOk);
-}
-
-TEST_F(ReplaceTest, SampleParametersNoFingerprintCanHave) {
-  OneEntry();
-  sampleCount_ = 0;
-  Build({entry_});
-  Run(false);
-  EXPECT_EQ(log_.lines[0],
-            Win("APP\\A.DLL") + " error [Cannot Update. Previous Version not Compatible]");
-  sampleCount_ = 2;
-  sampleLength_ = 2000;
-  app_.document = VEzorazEdo();
-  app_.updateFile.reset();
-  Build({entry_});
-  Run(false);
-  EXPECT_EQ(log_.lines[0],
-            Win("APP\\A.DLL") + " error [Cannot Update. Previous Version not Compatible]");
-  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
 }
 
 }  // namespace

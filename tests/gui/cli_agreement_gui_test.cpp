@@ -1,13 +1,8 @@
 // The same update applied by the window and by vareri-cli: the same lines, the same files.
-#include <filesystem>
-#include <sstream>
-
-#include "cli.h"
+#include "cli/cli_in_process.h"
 #include "vareri_fixture.h"
 
 namespace {
-
-const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
 
 class CliAgreementTest : public VareriGuiTest {};
 
@@ -42,16 +37,9 @@ TEST_F(CliAgreementTest, WindowAndCliGiveTheSameLinesAndFiles) {
 
   std::string dir = Win("CLI");
   std::string systemDir = app_.systemDir;
-  std::vector<std::string> args = {"vareri-cli", "update",       updatePath_, "--dir",
-                                   dir,          "--system-dir", systemDir};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  std::ostringstream out, err;
-  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
-
-  std::vector<std::string> cli;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) cli.push_back(line);
+  CliOutput run = RunCliInProcess({"update", updatePath_, "--dir", dir, "--system-dir", systemDir});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> cli = SplitLines(run.out);
   ASSERT_EQ(cli.size(), window.size() + 1);  // the cli adds the closing text
   EXPECT_EQ(cli.back(), "Demo was sucessfully updated");
   for (size_t i = 0; i < window.size(); ++i) {

@@ -7,35 +7,22 @@ namespace {
 
 using gui::BoxIcon;
 
-const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
-
 class MainWindowTest : public VareriGuiTest {
  protected:
-  // A.DLL older and known, B.DLL not selected by default, E.DLL current.
+  // Demo: A.DLL older and known, B.DLL not selected by default, E.DLL current; each
+  // component named and described after its file.
   HWND ThreeEntries() {
-    oldA_ = MakeProgram(kV10, 5, 30000, 1);
-    newA_ = MakeProgram(kV11, 0, 34000, 2);
-    newE_ = MakeProgram(kV11, 0, 9000, 4);
-    Install(Win("APP\\A.DLL"), oldA_);
-    Install(Win("APP\\B.DLL"), MakeProgram(kV10, 0, 5000, 5));
-    Install(Win("APP\\E.DLL"), newE_);
-    EntryPlan a("A.DLL");
-    a.newBytes = newA_;
-    a.previous = {oldA_};
-    EntryPlan b("B.DLL");
-    b.selected = 0;
-    b.newBytes = MakeProgram(kV11, 0, 5000, 3);
-    b.previous = {MakeProgram(kV10, 0, 5000, 5)};
-    EntryPlan e("E.DLL");
-    e.newBytes = newE_;
-    HWND main = OpenMain({a, b, e}, [](DocumentPlan& plan) {
-      plan.productName = "Demo";
-      plan.failureMessage = "Demo could not be updated.";
+    DemoOptions demo;
+    demo.tweak = [](DocumentPlan& plan) {
       for (size_t i = 0; i < plan.items.size(); ++i) {
         plan.items[i].componentName = "Component " + plan.items[i].fileName;
         plan.items[i].description = "About " + plan.items[i].fileName;
       }
-    });
+    };
+    BuildDemo(demo);
+    app_.updateFile.reset();
+    Start(updatePath_);
+    HWND main = WaitForMain();
     gui::SetEditText(main, IDC_PATH, Win("APP"));
     return main;
   }
@@ -60,7 +47,7 @@ class MainWindowTest : public VareriGuiTest {
   POINT Strip(HWND options, int row) { return RowStrip(options, row); }
   POINT Text(HWND options, int row) { return RowText(options, row); }
 
-  Bytes oldA_, newA_, newE_;
+  const Bytes &oldA_ = demo_[0][0], &newA_ = demo_[1][0], &newE_ = demo_[1][2];
 };
 
 TEST_F(MainWindowTest, ThreeEntriesCheckOptionsThenUpdate) {
@@ -267,10 +254,7 @@ TEST_F(MainWindowTest, OptionsOfAnEmptyDocument) {
 }
 
 TEST_F(MainWindowTest, OptionsOnADamagedDocumentReportsAndGoesOn) {
-  Install(Win("APP\\A.DLL"), MakeProgram(kV10, 0, 3000, 1));
-  EntryPlan a("A.DLL");
-  a.newBytes = MakeProgram(kV11, 0, 3000, 2);
-  Build({a});
+  BuildDemo();
   app_.updateFile.reset();
   Bytes bytes = Installed(updatePath_);
   bytes.resize(bytes.size() - 2);  // the sample parameters are cut
@@ -279,7 +263,7 @@ TEST_F(MainWindowTest, OptionsOnADamagedDocumentReportsAndGoesOn) {
   HWND main = WaitForMain();
   gui::MessageBoxInfo box = ClickForBox(main, IDC_OPTIONS);
   EXPECT_EQ(box.icon, BoxIcon::hand);
-  EXPECT_NE(box.text.find("ends unexpectedly"), std::string::npos) << box.text;
+  EXPECT_TRUE(Contains(box.text, "ends unexpectedly"));
   gui::AnswerMessageBox(box.window, IDOK);
   // The window goes on; a run fails the same way and shows no closing message.
   box = ClickForBox(main, IDC_CHECK);

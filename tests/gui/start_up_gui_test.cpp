@@ -9,8 +9,6 @@ namespace {
 
 using gui::BoxIcon;
 
-const uint32_t kV10 = 0x00010000, kV11 = 0x00010001;
-
 class StartUpTest : public VareriGuiTest {
  protected:
   // A one-file update (format 5 unless the tweak says otherwise), written but not run.
@@ -196,7 +194,7 @@ TEST_F(StartUpTest, UnsupportedFormatsOfferTheWebPage) {
         ASSERT_TRUE(gui::WaitUntil([&] { return Exists(record); }, 15000)) << c.format;
         std::ifstream in(Native(record));
         std::string opened((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_NE(opened.find(c.page), std::string::npos) << opened;
+        EXPECT_TRUE(Contains(opened, c.page));
       } else {
         ::Sleep(500);
         EXPECT_FALSE(Exists(record)) << "No must open no page";
@@ -252,7 +250,7 @@ TEST_F(StartUpTest, EmptyProductNameAndTruncatedHeader) {
   Start(updatePath_);
   gui::MessageBoxInfo box = NextBox();
   EXPECT_EQ(box.icon, BoxIcon::hand);
-  EXPECT_NE(box.text.find("ends unexpectedly"), std::string::npos) << box.text;
+  EXPECT_TRUE(Contains(box.text, "ends unexpectedly"));
   gui::AnswerMessageBox(box.window, IDOK);
   main = WaitForMain();
   EXPECT_EQ(gui::WindowCaption(main), "Linavo 2.0.7 Update");
@@ -263,7 +261,7 @@ TEST_F(StartUpTest, EmptyProductNameAndTruncatedHeader) {
   Install(updatePath_, Bytes{'h', 'i', '\n'});
   Start(updatePath_);
   box = NextBox();
-  EXPECT_NE(box.text.find("ends unexpectedly"), std::string::npos) << box.text;
+  EXPECT_TRUE(Contains(box.text, "ends unexpectedly"));
   gui::AnswerMessageBox(box.window, IDOK);
   Close(WaitForMain());
 }

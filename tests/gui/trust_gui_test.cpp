@@ -40,7 +40,7 @@ TEST_F(TrustGuiTest, TheRecordedKeyDecidesBeforeAnythingRuns) {
     gui::MessageBoxInfo box = ClickForBox(main, IDC_UPDATE);
     EXPECT_EQ(box.caption, "vareri");
     EXPECT_EQ(box.icon, gui::BoxIcon::hand);
-    EXPECT_NE(box.text.find(refusal.says), std::string::npos) << box.text;
+    EXPECT_TRUE(Contains(box.text, refusal.says));
     gui::AnswerMessageBox(box.window, IDOK);
     EXPECT_TRUE(gui::ListBoxLines(gui::Control(main, IDC_LOG)).empty());
     EXPECT_TRUE(InstalledAre("1.0"));

@@ -2,6 +2,7 @@
 // update carries (text, code-like images, random and repetitive data) and small helpers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -109,6 +110,30 @@ inline std::vector<uint8_t> PeLike(size_t size, uint64_t seed = 3) {
   bytes.resize(size);
   return bytes;
 }
+
+inline std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A source that returns between 1 and `most` bytes per call, like a slow pipe.
+class TrickleSource : public ByteSource {
+ public:
+  explicit TrickleSource(const std::vector<uint8_t>& bytes, uint32_t most = 7)
+      : bytes_(bytes), most_(most) {}
+  size_t Read(uint8_t* buffer, size_t count) override {
+    size_t n = std::min({count, bytes_.size() - pos, size_t{1} + random_.Below(most_)});
+    std::copy(bytes_.begin() + pos, bytes_.begin() + pos + n, buffer);
+    pos += n;
+    return n;
+  }
+  size_t pos = 0;
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  uint32_t most_;
+  Random random_{4};
+};
 
 // Expands `input` into a vector; `ok` receives the result's flag.
 inline std::vector<uint8_t> Expand(const std::vector<uint8_t>& input, bool* ok = nullptr) {

@@ -1,7 +1,5 @@
 // The scenarios applied by vareri-cli, in-process: natively and under Wine.
-#include <sstream>
-
-#include "cli.h"
+#include "cli/cli_in_process.h"
 #include "scenarios/scenario_suite.h"
 
 namespace {
@@ -11,8 +9,7 @@ class CliRunner {
   explicit CliRunner(const EngineTest& test) : test_(test) {}
 
   RunOutcome Run(const RunRequest& request, const std::string& updatePath) {
-    std::vector<std::string> args = {"vareri-cli",
-                                     request.doUpdate ? "update" : "check",
+    std::vector<std::string> args = {request.doUpdate ? "update" : "check",
                                      updatePath,
                                      "--system-dir",
                                      test_.app().systemDir,
@@ -27,13 +24,8 @@ class CliRunner {
       args.push_back("--exclude");
       args.push_back(name);
     }
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    std::ostringstream out, err;
-    RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
     RunOutcome outcome;
-    std::istringstream lines(out.str());
-    for (std::string line; std::getline(lines, line);) outcome.lines.push_back(line);
+    outcome.lines = SplitLines(RunCliInProcess(args).out);
     if (!outcome.lines.empty()) {
       outcome.closing = outcome.lines.back();
       outcome.lines.pop_back();

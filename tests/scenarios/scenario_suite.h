@@ -29,8 +29,6 @@ struct RunOutcome {
 template <class Runner>
 class ScenarioTest : public EngineTest {
  protected:
-  static constexpr uint32_t kV10 = 0x00010000, kV11 = 0x00010001, kV12 = 0x00010002;
-
   ScenarioTest() : runner_(*this) {}
 
   RunOutcome RunWith(const RunRequest& request) { return runner_.Run(request, updatePath_); }
@@ -42,45 +40,38 @@ class ScenarioTest : public EngineTest {
     return RunWith(request);
   }
 
-  // Product "Demo" 1.0: A.EXE and B.DLL under APP, S.DLL in APP\system (kindSystem), and the
-  // update to 1.1 over 1.0; closed again so a program can open it alone.
-  void Product(uint16_t format = 5) {
-    v10_ = {MakeProgram(kV10, 0, 30000, 1), MakeProgram(kV10, 0, 12000, 2),
-            MakeProgram(kV10, 0, 8000, 3)};
-    v11_ = {MakeProgram(kV11, 0, 32000, 11), MakeProgram(kV11, 0, 12500, 12),
-            MakeProgram(kV11, 0, 8100, 13)};
-    for (size_t i = 0; i < 3; ++i) Install(Path(i), v10_[i]);
-    BuildFor(format, {v10_}, v11_);
-  }
-
-  // Writes the update that brings `next`, accepting every version in `accepted`.
-  void BuildFor(uint16_t format, const std::vector<std::vector<Bytes>>& accepted,
-                const std::vector<Bytes>& next,
-                const std::function<void(DocumentPlan&)>& tweak = nullptr) {
-    std::vector<EntryPlan> entries;
-    for (size_t i = 0; i < 3; ++i) {
-      EntryPlan e(names_[i], i == 2 ? 1 : 2);
-      e.newBytes = next[i];
-      for (const auto& versions : accepted) e.previous.push_back(versions[i]);
-      entries.push_back(e);
-    }
+  // Demo 1.0 with every file older: A.DLL and B.DLL under APP, E.DLL in APP\system
+  // (kindSystem), all selected; and the update to 1.1, closed again so a program can open
+  // it alone.
+  void Product(uint16_t format = 5, const std::function<void(DocumentPlan&)>& tweak = nullptr) {
+    BuildDemo(Options(format, tweak));
     app_.updateFile.reset();
-    app_.document = VEzorazEdo();
-    Build(entries, [&](DocumentPlan& plan) {
-      plan.formatVersion = format;
-      plan.productName = "Demo";
-      plan.failureMessage = "Demo could not be updated.";
+  }
+  // The update to 1.2, which accepts 1.0 and 1.1; nothing installed changes.
+  void UpdateTo12() {
+    DemoOptions demo = Options(5, nullptr);
+    demo.brings = 2;
+    BuildDemoUpdate(demo);
+    app_.updateFile.reset();
+  }
+  DemoOptions Options(uint16_t format, const std::function<void(DocumentPlan&)>& tweak) {
+    DemoOptions demo;
+    demo.format = format;
+    demo.allOlder = true;
+    demo.tweak = [this, tweak](DocumentPlan& plan) {
       plan.defaultDirectory = Win("APP");
       plan.registryPath[0] = "Scenario Maker";
       plan.registryPath[1] = "Demo";
       plan.registryPath[2] = "1.0";
       if (tweak) tweak(plan);
-    });
-    app_.updateFile.reset();
+    };
+    return demo;
   }
 
   std::string Path(size_t i) const {
-    return i == 2 ? Win("APP\\system\\" + names_[i]) : Win("APP\\" + names_[i]);
+    DemoOptions demo;
+    demo.allOlder = true;
+    return DemoPath(i, demo);
   }
   std::vector<std::string> Lines(const char* a, const char* b, const char* s) const {
     std::vector<std::string> lines;
@@ -88,13 +79,12 @@ class ScenarioTest : public EngineTest {
     for (size_t i = 0; i < 3; ++i) lines.push_back(Path(i) + verbs[i]);
     return lines;
   }
-  void ExpectInstalled(const std::vector<Bytes>& want) {
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Installed(Path(i)), want[i]) << names_[i];
+  void ExpectInstalled(const DemoRelease& want) {
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Installed(Path(i)), want[i]) << kDemoNames[i];
   }
 
   Runner runner_;
-  std::vector<std::string> names_ = {"A.EXE", "B.DLL", "S.DLL"};
-  std::vector<Bytes> v10_, v11_;
+  const DemoRelease &v10_ = demo_[0], &v11_ = demo_[1];
 };
 
 TYPED_TEST_SUITE_P(ScenarioTest);
@@ -110,24 +100,21 @@ TYPED_TEST_P(ScenarioTest, UpdateThenASecondUpdateOverTheFirst) {
   EXPECT_EQ(update.lines, updated);
   EXPECT_EQ(update.closing, "Demo was sucessfully updated");
   this->ExpectInstalled(this->v11_);
-  // 1.2 accepts 1.0 and 1.1; with backups the 1.1 files stay as A.EX_, ...
-  std::vector<Bytes> v12 = {MakeProgram(this->kV12, 0, 33000, 21),
-                            MakeProgram(this->kV12, 0, 12600, 22),
-                            MakeProgram(this->kV12, 0, 8200, 23)};
-  this->BuildFor(5, {this->v10_, this->v11_}, v12);
+  // 1.2 accepts 1.0 and 1.1; with backups the 1.1 files stay as A.DL_, ...
+  this->UpdateTo12();
   update = this->Update(true);
   ASSERT_EQ(update.lines.size(), 6u);
-  EXPECT_EQ(update.lines[0], this->Path(0) + " renamed to A.EX_");
+  EXPECT_EQ(update.lines[0], this->Path(0) + " renamed to A.DL_");
   EXPECT_EQ(update.lines[1], "Updated File " + this->Path(0));
   EXPECT_EQ(update.closing, "Demo was sucessfully updated");
-  this->ExpectInstalled(v12);
-  EXPECT_EQ(this->Installed(this->Win("APP\\A.EX_")), this->v11_[0]);
-  EXPECT_EQ(this->Installed(this->Win("APP\\system\\S.DL_")), this->v11_[2]);
+  this->ExpectInstalled(this->demo_[2]);
+  EXPECT_EQ(this->Installed(this->Win("APP\\A.DL_")), this->v11_[0]);
+  EXPECT_EQ(this->Installed(this->Win("APP\\system\\E.DL_")), this->v11_[2]);
 }
 
 TYPED_TEST_P(ScenarioTest, NewerAndLocallyModifiedFiles) {
   this->Product();
-  Bytes newer = MakeProgram(this->kV12, 0, 31000, 30);
+  Bytes newer = MakeProgram(kV12, 0, 31000, 30);
   this->Install(this->Path(0), newer);
   Bytes modified = this->v10_[1];
   modified[0] ^= 0x20;  // inside the first sample: the fingerprint refuses it
@@ -149,7 +136,7 @@ TYPED_TEST_P(ScenarioTest, DeselectedComponentAndMissingFile) {
   this->Product();
   RunRequest request;
   request.doUpdate = true;
-  request.leaveOut = {"B.DLL"};
+  request.leaveOut = {"Help"};
   std::filesystem::remove(this->Native(this->Path(1)));  // left out: missing is no error
   RunOutcome update = this->RunWith(request);
   EXPECT_EQ(update.lines,
@@ -167,8 +154,7 @@ TYPED_TEST_P(ScenarioTest, DeselectedComponentAndMissingFile) {
 }
 
 TYPED_TEST_P(ScenarioTest, DamagedPayloadChangesNothing) {
-  this->Product();
-  this->BuildFor(5, {this->v10_}, this->v11_, [](DocumentPlan& plan) {
+  this->Product(5, [](DocumentPlan& plan) {
     std::vector<uint8_t>& stored = plan.items[0].payload;
     for (size_t i = 0; i < stored.size(); i += 7) stored[i] ^= 0x5A;
   });
@@ -184,10 +170,10 @@ TYPED_TEST_P(ScenarioTest, DamagedPayloadChangesNothing) {
 
 TYPED_TEST_P(ScenarioTest, AbsoluteTargetAndTheProposedDirectory) {
   this->Product();
-  Bytes oldTool = MakeProgram(this->kV10, 0, 5000, 40);
-  Bytes newTool = MakeProgram(this->kV11, 0, 5200, 41);
+  Bytes oldTool = MakeProgram(kV10, 0, 5000, 40);
+  Bytes newTool = MakeProgram(kV11, 0, 5200, 41);
   this->Install(this->Win("TOOLS\\T.EXE"), oldTool);
-  EntryPlan a(this->names_[0]);
+  EntryPlan a(kDemoNames[0]);
   a.newBytes = this->v11_[0];
   a.previous = {this->v10_[0]};
   EntryPlan tool("T.EXE", 3, this->Win("TOOLS"));
@@ -216,9 +202,7 @@ TYPED_TEST_P(ScenarioTest, FormatSixProposesTheRegistryPath) {
 #ifndef _WIN32
   GTEST_SKIP() << "the registry path is read on Windows only";
 #else
-  this->Product(6);
-  this->BuildFor(6, {this->v10_}, this->v11_,
-                 [&](DocumentPlan& plan) { plan.defaultDirectory = this->Win("ELSEWHERE"); });
+  this->Product(6, [&](DocumentPlan& plan) { plan.defaultDirectory = this->Win("ELSEWHERE"); });
   HKEY key;
   const char* subkey = "Software\\Scenario Maker\\Demo\\1.0";
   ASSERT_EQ(
