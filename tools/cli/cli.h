@@ -4,9 +4,9 @@
 
 #include <ostream>
 
+#include "cli_help.h"
 #include "platform/env.h"
 #include "session/exit_status.h"
-
 
 // Runs one command line (argv[0] is the program's name). Log lines, the closing text and the
 // JSON go to `out`; problems to `err`. Installed files are inspected and replaced through
@@ -16,6 +16,3 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
 
 // The same over the OS (Env::Default()).
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
-
-// The text of --help for this build.
-const char* CliHelpText();
