@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "cli_help.h"
 #include "platform/env.h"
 #include "session/exit_status.h"
 
@@ -15,6 +16,3 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
 
 // The same over the OS (Env::Default()).
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
-
-// The text of --help for this build.
-const char* CliHelpText();

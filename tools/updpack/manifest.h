@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "manifest_error.h"
 
 struct ManifestFile {
   std::string component;
@@ -28,12 +29,6 @@ struct Manifest {
   uint16_t sampleCount = 8;
   uint16_t sampleLength = 16;
   std::vector<ManifestFile> files;
-};
-
-// A manifest that cannot be used; `what()` names the field, e.g. "files[1].name: ...".
-class ManifestError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 // What `updpack init` writes where the vendor must put a text of his own. A manifest
