@@ -22,7 +22,7 @@ TEST(CliOptions, ProblemsInTheirWords) {
       {{"check", "a.upd", "--dir="}, "--dir needs a value"},
       {{"check", "a.upd", "--exclude", ""}, "--exclude needs a value"},
       {{"check", "a.upd", "--key", "k", "--key=j"}, "--key is given twice"},
-      {{}, "no command given (check, update or list)"},
+      {{}, "no command given (check, update, list or trust)"},
       {{"install", "a.upd"}, "unknown command install"},
       {{"list"}, "list needs an update file"},
       {{"check", "a.upd", "b", "--verbose"}, "unexpected argument b"},

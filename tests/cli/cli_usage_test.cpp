@@ -85,7 +85,7 @@ TEST_F(CliTest, WrongUsageExitsSixtyFour) {
     int status;
     std::string err;
   } cases[] = {
-      {{}, kExitUsage, "vareri-cli: no command given (check, update or list)" + kTry},
+      {{}, kExitUsage, "vareri-cli: no command given (check, update, list or trust)" + kTry},
       {{"install", updatePath_}, kExitUsage, "vareri-cli: unknown command install" + kTry},
       {{"check"}, kExitUsage, "vareri-cli: check needs an update file" + kTry},
       {{"check", updatePath_, "extra"}, kExitUsage, "vareri-cli: unexpected argument extra" + kTry},

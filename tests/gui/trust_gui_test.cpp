@@ -57,4 +57,28 @@ TEST_F(TrustGuiTest, TheRecordedKeyDecidesBeforeAnythingRuns) {
   gui::RemoveRegistryKey(HKEY_LOCAL_MACHINE, "Software\\VareriTrustTest");
 }
 
+TEST_F(TrustGuiTest, APathBoxThatReachesATrustedDirectoryByAnotherNameIsRefused) {
+  // The trust store's entry for APP, and a file signed by another key: whatever way the Path
+  // box spells APP, the run is refused before anything is opened.
+  const std::string entry = "SOFTWARE\\vareri\\Trust\\GuiTest";
+  gui::WriteRegistryString(HKEY_LOCAL_MACHINE, entry, "Directory", Win("APP"));
+  gui::WriteRegistryString(HKEY_LOCAL_MACHINE, entry, "Key", TrustText("vendor.txt").substr(0, 99));
+  for (const char* name : {"TRUST.EXE", "TRUSTLIB.DLL"}) {
+    Install(Win(std::string("APP\\") + name), TrustData(std::string("1.0/") + name));
+  }
+  updatePath_ = Win("trust.upd");
+  Install(updatePath_, TrustData("signed-other.upd"));
+  Start(updatePath_);
+  HWND main = WaitForMain();
+  gui::SetEditText(main, IDC_PATH, Win("APP\\..\\APP\\"));
+  gui::MessageBoxInfo box = ClickForBox(main, IDC_UPDATE);
+  EXPECT_EQ(box.icon, gui::BoxIcon::hand);
+  EXPECT_TRUE(Contains(box.text, "signed by another key")) << box.text;
+  EXPECT_TRUE(Contains(box.text, "the trust entry for " + Win("APP"))) << box.text;
+  gui::AnswerMessageBox(box.window, IDOK);
+  EXPECT_TRUE(InstalledAre("1.0"));
+  Close(main);
+  gui::RemoveRegistryKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\vareri");
+}
+
 }  // namespace

@@ -13,6 +13,7 @@
 #include "cli_options.h"
 #include "cli_report.h"
 #include "console_log.h"
+#include "given_key.h"
 #include "host.h"
 #include "listing.h"
 #include "model/limits.h"
@@ -23,6 +24,7 @@
 #include "session/install_dir.h"
 #include "session/run_request.h"
 #include "session/trust.h"
+#include "trust_command.h"
 #include "vareri_version.h"
 
 namespace {
@@ -77,10 +79,15 @@ class Session {
       app_.productName = header.productName;
       app_.failureMessage = header.failureMessage;
       app_.document.trust = RecordedTrust(header);
+      app_.trustStore = TrustStoreOf(options_.trustStore);
       if (!options_.keyPath.empty()) {
-        std::ifstream key(options_.keyPath, std::ios::binary);
-        if (!ReadKeyFile(key, options_.keyPath, &app_.document.trust)) {
+        // One requirement more, never one less: a recorded key still binds.
+        if (!ReadGivenKey(options_.keyPath, &app_.givenKey)) {
           return Refuse(kExitUsage, "cannot read the key file " + options_.keyPath);
+        }
+        // A listing has no run to decide: its load checks the key given.
+        if (options_.list && !app_.document.trust.keyRequired) {
+          app_.document.trust = app_.givenKey;
         }
       }
       app_.document.EnsureLoaded(*app_.updateFile);
@@ -142,6 +149,9 @@ class Session {
     RunEnd end;
     try {
       StartRun(app_, options_.doUpdate);
+    } catch (const CTrustException& e) {
+      // Refused before anything was opened, as the load refuses an untrusted file.
+      return Refuse(kExitUnreadable, options_.updatePath + ": " + e.what());
     } catch (const CException& e) {
       end.raised = e.what();
     } catch (const std::bad_alloc&) {
@@ -201,6 +211,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
       return kExitUsage;
     }
   }
+  if (options.trust) return RunTrustCommand(options, out, err);
   Session session(options, out, err, env, logFile.get());
   return session.Execute();
 }

@@ -8,7 +8,19 @@ namespace {
   "format 6 update file the PathName value under HKLM\\Software\\<its registry path>\n" \
   "when there is one, else the file's default directory, on drive C: when it names\n"   \
   "none. The Windows and system directories are the system's.\n"
+#define VARERI_CLI_TRUST_STORE_HELP                                                         \
+  "The trust store is in the registry: HKLM\\SOFTWARE\\vareri\\Trust (read in its 64-bit\n" \
+  "view) and HKCU\\SOFTWARE\\vareri\\Trust, one subkey per product with the values\n"       \
+  "Directory and Key; the policy is the DWORD RequireSignature under\n"                     \
+  "HKLM\\SOFTWARE\\Policies\\vareri. Writing HKLM needs an administrator.\n"
+#define VARERI_CLI_TRUST_STORE_OPTION ""
 #else
+#define VARERI_CLI_TRUST_STORE_HELP                                                        \
+  "The trust store is a file, named by --trust-store or else by VARERI_TRUST_STORE: one\n" \
+  "entry a line, a key's one-line text, a tab and the directory; a line\n"                 \
+  "\"require-signature\" sets the policy. Without one there is no trust store.\n"
+#define VARERI_CLI_TRUST_STORE_OPTION \
+  "  --trust-store FILE the trust store (default: $VARERI_TRUST_STORE)\n"
 #define VARERI_CLI_DIRECTORY_HELP                                                        \
   "Without --dir, the installation directory is the update file's default directory,\n"  \
   "on drive C: when it names none. This build has no registry: the registry path of a\n" \
@@ -23,6 +35,9 @@ const char kHelp[] =
     "Usage: vareri-cli check FILE.upd [--dir DIR] [options]\n"
     "       vareri-cli update FILE.upd [--dir DIR] [--backup] [options]\n"
     "       vareri-cli list FILE.upd [--dir DIR] [options]\n"
+    "       vareri-cli trust add --dir DIR --key KEY [--user]\n"
+    "       vareri-cli trust list\n"
+    "       vareri-cli trust remove --dir DIR [--user]\n"
     "\n"
     "Checks the installed files of a product against an update file, or updates them,\n"
     "without a window: the same runs, log lines and closing texts as vareri.exe.\n"
@@ -33,6 +48,8 @@ const char kHelp[] =
     "           ones (a file is never left half-written)\n"
     "  list     show the update's components and files, where they would be found and\n"
     "           which versions they replace, without looking at any installed file\n"
+    "  trust    record the key an installation directory requires (add), show the trust\n"
+    "           store (list), or take a directory's entry out of it (remove)\n"
     "\n"
     "Options:\n"
     "  --dir DIR          the installation directory (default: see below)\n"
@@ -48,9 +65,10 @@ const char kHelp[] =
     "  --quiet            print nothing but errors; the exit status tells the rest\n"
     "  --log FILE         also append every line to FILE, with the date, time and time\n"
     "                     zone, the command line and the exit status\n"
-    "  --key FILE         require the update file to be signed by the public key in FILE\n"
-    "                     (a PEM public key, or the one-line text updpack keygen prints),\n"
-    "                     instead of the key the product recorded, if any\n"
+    "  --key KEY          require the update file to be signed by KEY: the one-line text\n"
+    "                     updpack keygen prints, or a file holding it or a PEM public key;\n"
+    "                     besides, never instead of, what the trust store requires\n"
+    "  --user             trust: the per-user part of the store\n" VARERI_CLI_TRUST_STORE_OPTION
     "  -h, --help         show this help\n"
     "  --version          print the version\n"
     "\n"
@@ -58,9 +76,14 @@ const char kHelp[] =
     "it; an unknown name is an error before anything runs.\n"
     "\n"
     "An update file with an integrity record is checked against its digests before\n"
-    "anything runs. When the product recorded its vendor's key (UpdateKey, beside\n"
-    "PathName) or --key gives one, the file must be signed by that key. What was checked\n"
-    "is said on standard error, and with --json in the summary's \"integrity\" object.\n"
+    "anything runs. Which key it must be signed by is decided by what the run would\n"
+    "change: every trust entry whose directory holds one of the files requires its key,\n"
+    "and so do the product's recorded UpdateKey (beside PathName) and --key. Two\n"
+    "different keys, or with the policy RequireSignature a file no entry covers, refuse\n"
+    "the run. What was checked is said on standard error, and with --json in the\n"
+    "summary's \"integrity\" object; a file is called signed only when a required key\n"
+    "verified it. See docs/trust.md.\n"
+    "\n" VARERI_CLI_TRUST_STORE_HELP
     "\n"
     "With --json, each entry gives the installed file's version and size, the new ones,\n"
     "the versions the update accepts when the installed one is not among them, and the\n"
@@ -79,7 +102,7 @@ const char kHelp[] =
     "  2   errors were found, or the run was interrupted; nothing was changed\n"
     "  3   the update stopped part-way: some files were replaced\n"
     "  4   the update file could not be opened or read, is damaged, is not a supported\n"
-    "      update file, or is not signed by the required key\n"
+    "      update file, or is not signed by the key its files require\n"
     "  64  wrong usage, an unknown component, or a log file that cannot be opened\n";
 
 }  // namespace

@@ -17,7 +17,11 @@ struct CliOptions {
   std::string windowsDir;
   std::string systemDir;
   std::string logPath;
-  std::string keyPath;
+  std::string keyPath;     // --key: a key's one-line text, or a file holding a key
+  std::string trustStore;  // --trust-store (the native build only)
+  bool trust = false;      // the trust command, with `trustAction` add, list or remove
+  std::string trustAction;
+  bool user = false;  // trust: the per-user part of the store
   bool backup = false;
   bool json = false;
   bool quiet = false;

@@ -34,13 +34,17 @@ std::vector<std::string> RunJson(const AppState& app, const CliOptions& options,
   const IntegrityOutcome& integrity = app.document.integrity;
   if (integrity.recordPresent) {
     JsonObject checked;
-    checked.Add("record", true).Add("digestsChecked", true).Add("signed", integrity.isSigned);
-    if (integrity.isSigned) {
+    // Signed only when the signature was checked against a key that was required: a claim
+    // nobody checked proves nothing.
+    bool verified = integrity.signatureVerified;
+    checked.Add("record", true).Add("digestsChecked", true).Add("signed", verified);
+    if (verified) {
       checked.Add("keyId", integrity.signer.Hex());
     } else {
       checked.AddNull("keyId");
     }
-    checked.Add("signatureVerified", integrity.signatureVerified);
+    if (integrity.isSigned && !verified) checked.Add("claimedKeyId", integrity.signer.Hex());
+    checked.Add("signatureVerified", verified);
     summary.AddRaw("integrity", checked.Text());
   }
   if (end.raised.empty()) {
@@ -169,7 +173,9 @@ std::string IntegrityText(const IntegrityOutcome& integrity) {
   if (!integrity.recordPresent) return std::string();
   std::string text = "the update file matches the digests of its integrity record; ";
   if (!integrity.isSigned) return text + "it is not signed";
-  text += "it is signed by key " + integrity.signer.Hex();
-  return text + (integrity.signatureVerified ? ", signature verified"
-                                             : ", not checked (no key recorded or given)");
+  if (integrity.signatureVerified) {
+    return text + "it is signed by key " + integrity.signer.Hex() + ", signature verified";
+  }
+  return text + "it claims to be signed by key " + integrity.signer.Hex() +
+         "; no key required it, so it was not checked";
 }

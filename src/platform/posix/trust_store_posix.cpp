@@ -123,6 +123,9 @@ std::string ReadTrustStore(const TrustStoreLocation& where, TrustStore* store) {
 std::string AddTrustEntry(const TrustStoreLocation& where, const std::string& directory,
                           const std::string& keyText, bool) {
   if (where.file.empty()) return "no trust store is given (--trust-store or VARERI_TRUST_STORE)";
+  if ((keyText + directory).find_first_of("\t\r\n") != std::string::npos) {
+    return "a key or directory with a tab or a line end cannot be recorded";
+  }
   std::string text;
   std::string problem;
   ReadText(where.file, &text, &problem);
