@@ -29,6 +29,17 @@ TEST(CliOptions, ProblemsInTheirWords) {
       {{"check", "a.upd", "--backup"}, "--backup is only for update"},
       {{"update", "a.upd", "--system-dir", longDir}, "--system-dir is longer than 255 characters"},
       {{"update", "a.upd", "--log", longDir, "--windows-dir", longDir.substr(1)}, ""},
+      {{"trust"}, "trust needs add, list or remove"},
+      {{"trust", "grant"}, "unknown trust command grant (add, list or remove)"},
+      {{"trust", "add", "--key", "k"}, "trust add needs --dir DIR"},
+      {{"trust", "add", "--dir", "C:\\A"}, "trust add needs --key KEY"},
+      {{"trust", "remove", "--dir", "C:\\A", "--key", "k"}, "--key is only for trust add"},
+      {{"trust", "list", "--user"},
+       "trust list takes no --dir or --user: it lists the whole store"},
+      {{"trust", "list", "--json"}, "trust takes only --dir, --key, --user and --quiet"},
+      {{"trust", "list", "x"}, "unexpected argument x"},
+      {{"check", "a.upd", "--user"}, "--user is only for trust"},
+      {{"trust", "remove", "--dir", "C:\\A", "--user"}, ""},
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = {"vareri-cli"};

@@ -13,6 +13,7 @@
 
 #include "cli_in_process.h"
 #include "engine/engine_fixture.h"
+#include "platform/signature.h"
 #include "support/trust_data.h"
 
 #ifdef _WIN32
@@ -241,6 +242,33 @@ TEST_F(TrustStoreTest, AStoreThatCannotBeReadRefusesEveryRun) {
   EXPECT_TRUE(Contains(run.err, "cannot be read"));
 #endif
   EXPECT_TRUE(Holds(base_ + "\\ELSE", "1.0"));
+}
+
+TEST_F(TrustStoreTest, TheTrustCommandWritesAndReadsTheStore) {
+  std::vector<std::string> store;
+#ifndef _WIN32
+  store = {"--trust-store", where_.file};
+#endif
+  auto trust = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "trust");
+    args.insert(args.end(), store.begin(), store.end());
+    return RunCliInProcess(args, &env_);
+  };
+  PublicKey other;
+  ASSERT_EQ(ParsePublicKey(TrustText("other.pub"), &other), "");
+  std::string place = base_ + "\\ELSE";
+  EXPECT_EQ(trust({"add", "--dir", place, "--key", TrustDataPath("other.pub")}).out,
+            place + " now takes only updates signed by key " + other.Id().Hex() + "\n");
+  CliOutput listed = trust({"list"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_TRUE(Contains(listed.out, other.Id().Hex() + "\t" + place + "\t"));
+  // The same directory by another spelling replaces its key.
+  EXPECT_EQ(trust({"add", "--dir", place + "\\", "--key", K()}).status, 0);
+  EXPECT_FALSE(Contains(trust({"list"}).out, other.Id().Hex()));
+  EXPECT_EQ(trust({"remove", "--dir", place}).out, "removed the trust entry for " + place + "\n");
+  EXPECT_FALSE(Contains(trust({"list"}).out, place));
+  EXPECT_EQ(trust({"add", "--dir", "APP", "--key", K()}).status, 64);
+  EXPECT_EQ(trust({"add", "--dir", place, "--key", "ecdsa-p256 AAAA"}).status, 64);
 }
 
 }  // namespace
