@@ -51,6 +51,7 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
        "registry:", ""},
       {head + R"("files": [], "sampleLength": 2000})", "sampleLength:", ""},
       {head + R"("files": [], "sampleCount": 0})", "sampleCount:", ""},
+      {head + R"("files": [], "sampleLength": 0})", "sampleLength:", ""},
       {head + R"("files": [], "colour": 1})", "colour: unknown", ""},
       {head + R"("files": [{"name": "A.DLL", "new": "a"}]})", "files[0].directoryKind:", ""},
       {head + R"("files": [{"name": "A.DLL", "directoryKind": "attic", "new": "a"}]})",

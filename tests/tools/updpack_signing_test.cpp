@@ -3,6 +3,7 @@
 // verify reports the signature. The Windows build cannot sign and says so.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -77,6 +78,25 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
             std::string::npos)
       << other.first;
   EXPECT_TRUE(Verify(path, RequireKeyIn("vendor.txt")).second);
+  // A signature over a record that failed vouches for nothing, and says so.
+  Bytes damaged = ReadAll(path);
+  damaged[40] ^= 1;  // in the description
+  auto failed = Verify(dir.Write("damaged.upd", damaged), RequireKeyIn("vendor.txt"));
+  EXPECT_FALSE(failed.second);
+  EXPECT_NE(failed.first.find("signature: not checked, the integrity record failed"),
+            std::string::npos)
+      << failed.first;
+  EXPECT_EQ(failed.first.find("signature: ok"), std::string::npos) << failed.first;
+  // Low s only: of the two values that verify, the one at most half the curve's order.
+  const uint8_t halfOrder[32] = {0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x7F, 0xFF, 0xFF,
+                                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xDE, 0x73, 0x7D, 0x56, 0xD3, 0x8B,
+                                 0xCF, 0x42, 0x79, 0xDC, 0xE5, 0x61, 0x7E, 0x31, 0x92, 0xA8};
+  std::unique_ptr<SigningKey> vendor = SigningKey::Load(TrustDataPath("vendor.key"));
+  for (uint8_t k = 0; k < 40; ++k) {
+    IntegritySignature signature = vendor->Sign(Sha256Of(&k, 1));
+    EXPECT_LE(std::memcmp(signature.value + 32, halfOrder, 32), 0) << int{k};
+    EXPECT_TRUE(VerifySignature(vendor->publicKey(), Sha256Of(&k, 1), signature.value));
+  }
   EXPECT_THROW(SignUpdate(plainPath, *SigningKey::Load(TrustDataPath("vendor.key"))), PackError);
   EXPECT_THROW(SigningKey::Load(TrustDataPath("vendor.pub")), PackError);
 

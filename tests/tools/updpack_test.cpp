@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "support/trust_data.h"
 #include "updpack_help.h"
 
 namespace {
@@ -63,6 +64,13 @@ TEST(Updpack, CommandLines) {
       {{"build", "m.json", "-o"}, 2, "-o needs a name"},
       {{"build", "m.json", "--jobs"}, 2, "--jobs needs a number"},
       {{"init", "--previous"}, 2, "--previous needs a name"},
+      {{"key", "show"}, 2, "key needs show KEYFILE"},
+      {{"key", "print", "k"}, 2, "key needs show KEYFILE"},
+      {{"key", "show", TrustDataPath("vendor.pub")}, 0, TrustText("vendor.txt")},
+#ifndef _WIN32
+      {{"key", "show", TrustDataPath("vendor.key")}, 0, TrustText("vendor.txt")},
+#endif
+      {{"key", "show", TrustDataPath("trust.json")}, 1, "trust.json holds no key"},
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = {"updpack"};

@@ -209,7 +209,8 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
     FailField("registry", "format 6 needs the three registry key parts");
   }
   m.sampleCount = Number(root, "sampleCount", "", 1, 65535, 8);
-  m.sampleLength = Number(root, "sampleLength", "", 0, 1024, 16);
+  // Samples of no bytes look at nothing: a changed file would pass for the previous version.
+  m.sampleLength = Number(root, "sampleLength", "", 1, 1024, 16);
   if (!root.contains("files") || !root.at("files").is_array()) {
     FailField("files", "must be a list of file entries");
   }

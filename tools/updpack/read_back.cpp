@@ -51,8 +51,11 @@ void ListUpdate(const std::string& path, std::ostream& out) {
   out << "Integrity record:  "
       << (doc.integrity.recordPresent ? "yes (SHA-256 of the file and of every new file)" : "none")
       << "\n";
+  // A claim nobody checked proves nothing: listing checks no key.
   out << "Signature:         "
-      << (doc.integrity.isSigned ? "by key " + doc.integrity.signer.Hex() : std::string("none"))
+      << (doc.integrity.isSigned ? "claims key " + doc.integrity.signer.Hex() +
+                                       ", not checked (updpack verify --key checks it)"
+                                 : std::string("none"))
       << "\n";
   out << "Files:             " << doc.items.size() << "\n";
   char line[512];
@@ -91,6 +94,7 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
 
   IntegrityRecord record;
   bool present = false;
+  bool recordGood = false;
   try {
     present = ReadIntegrityRecord(*file, &record);
     if (!present) {
@@ -105,6 +109,7 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
       CheckBody(*file, record);
       AttachContentDigests(record, documentLength, doc.items, 0);
       out << "  integrity record: ok, the file matches its digest\n";
+      recordGood = true;
     } catch (const CArchiveException& e) {
       failed("integrity record", e);
     }
@@ -135,7 +140,11 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
     out << "  " << (i + 1) << " " << item.fileName << ": " << verdict << "\n";
   }
 
-  if (trust.keyRequired) {
+  if (present && !recordGood) {
+    // A signature vouches for the record's digests; over a failed record it says nothing.
+    out << "  signature: not checked, the integrity record failed\n";
+    allGood = false;
+  } else if (trust.keyRequired) {
     try {
       PublicKey key = RequiredKey(trust);
       CheckSignature(present ? &record : nullptr, key, trust.keyOrigin);
@@ -144,7 +153,7 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
       failed("signature", e);
     }
   } else if (present && record.isSigned) {
-    out << "  signature: by key " << record.signature.signer.Hex()
+    out << "  signature: claims key " << record.signature.signer.Hex()
         << ", not checked (give the key with --key)\n";
   } else {
     out << "  signature: none\n";

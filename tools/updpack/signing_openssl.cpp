@@ -5,6 +5,7 @@
 #include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/obj_mac.h>
 #include <openssl/pem.h>
 #include <unistd.h>
 
@@ -131,9 +132,20 @@ IntegritySignature SigningKey::Sign(const Sha256Digest& digest) const {
   const BIGNUM* r = nullptr;
   const BIGNUM* s = nullptr;
   if (sig) ECDSA_SIG_get0(sig, &r, &s);
-  ok = sig && BN_bn2binpad(r, signature.value, kSignatureSize / 2) == kSignatureSize / 2 &&
-       BN_bn2binpad(s, signature.value + kSignatureSize / 2, kSignatureSize / 2) ==
+  // Low s: of the two values that verify (s and n - s) the one at most n / 2, so that a
+  // signature has one form only.
+  EC_GROUP* group = EC_GROUP_new_by_curve_name(NID_X9_62_prime256v1);
+  BIGNUM* half = BN_new();
+  BIGNUM* low = BN_new();
+  const BIGNUM* order = group ? EC_GROUP_get0_order(group) : nullptr;
+  ok = sig && order && half && low && BN_rshift1(half, order) == 1 &&
+       (BN_cmp(s, half) <= 0 ? BN_copy(low, s) != nullptr : BN_sub(low, order, s) == 1);
+  ok = ok && BN_bn2binpad(r, signature.value, kSignatureSize / 2) == kSignatureSize / 2 &&
+       BN_bn2binpad(low, signature.value + kSignatureSize / 2, kSignatureSize / 2) ==
            kSignatureSize / 2;
+  BN_free(low);
+  BN_free(half);
+  EC_GROUP_free(group);
   ECDSA_SIG_free(sig);
   if (!ok) throw PackError("cannot sign: " + LibraryReason());
   return signature;

@@ -94,6 +94,23 @@ TrustRequirement KeyFromFile(const std::string& path) {
   return trust;
 }
 
+// The one-line text of a key file's public key: of a public key as it is, of a private key
+// the public half, which the signing library derives.
+int KeyShow(const std::string& path, std::ostream& out) {
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  TrustRequirement trust;
+  if (!ReadKeyFile(in, path, &trust)) throw PackError("cannot read the key " + path);
+  PublicKey key;
+  std::string problem = ParsePublicKey(trust.keyText, &key);
+  if (!problem.empty() && trust.keyText.find("PRIVATE KEY-----") != std::string::npos) {
+    key = SigningKey::Load(path)->publicKey();
+    problem.clear();
+  }
+  if (!problem.empty()) throw PackError(path + " holds no key: " + problem);
+  out << key.Text() << "\n";
+  return 0;
+}
+
 int Keygen(const UpdpackOptions& options, std::ostream& out, std::ostream& err) {
   PublicKey key = GenerateKeyPair(options.privateKey, options.publicKey);
   out << key.Text() << "\n";
@@ -129,6 +146,7 @@ int RunUpdpackCommand(const UpdpackOptions& options, std::ostream& out, std::ost
   const std::string& command = options.command;
   if (command == "init") return Init(options.init, err);
   if (command == "keygen") return Keygen(options, out, err);
+  if (command == "key") return KeyShow(options.keyFile, out);
   if (command == "build") return Build(options, err);
   if (command == "list") {
     ListUpdate(NativeName(options.input), out);

@@ -6,6 +6,7 @@ const char kUpdpackSynopsis[] =
     "       updpack verify FILE.upd [--key PUBLIC]\n"
     "       updpack sign FILE.upd --key KEY\n"
     "       updpack keygen --private KEY --public PUBLIC\n"
+    "       updpack key show KEYFILE\n"
     "       updpack init --new FOLDER --previous FOLDER... -o MANIFEST\n";
 
 const char kUpdpackDetails[] =
@@ -23,6 +24,8 @@ const char kUpdpackDetails[] =
     "  sign     sign an update file (replacing an earlier signature), in place\n"
     "  keygen   make a new ECDSA P-256 key pair and print the public key's one-line text,\n"
     "           the text an installer records in the registry value UpdateKey\n"
+    "  key show print the one-line text of the public key of KEYFILE (a private key or a\n"
+    "           public key, PEM or one-line text): the line an installer records\n"
     "  init     compare the new release's folder with the folders of earlier releases and\n"
     "           write a manifest of the files that changed, with \"<fill in: ...>\" texts\n"
     "           to replace before it builds; reports files added and removed\n"

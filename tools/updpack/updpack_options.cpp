@@ -33,6 +33,10 @@ std::string CheckCommand(UpdpackOptions* options, const std::string& jobs) {
     }
     return std::string();
   }
+  if (command == "key") {
+    if (input != "show" || options->keyFile.empty()) return "key needs show KEYFILE";
+    return std::string();
+  }
   if (input.empty()) return command + " needs a file";
   if (command == "build") {
     if (options->output.empty()) return "build needs -o FILE.upd";
@@ -61,6 +65,8 @@ std::string ParseUpdpackOptions(const std::vector<std::string>& args, UpdpackOpt
       options->command = arg;
     } else if (options->input.empty()) {
       options->input = arg;
+    } else if (options->command == "key" && options->keyFile.empty()) {
+      options->keyFile = arg;
     } else {
       return "unexpected argument " + arg;
     }
@@ -97,7 +103,7 @@ std::string ParseUpdpackOptions(const std::vector<std::string>& args, UpdpackOpt
   if (!problem.empty() || options->help || options->version) return problem;
   const std::string& command = options->command;
   if (command.empty()) return "no command given";
-  if (!Among(command, "build list verify sign keygen init")) {
+  if (!Among(command, "build list verify sign keygen key init")) {
     return "\"" + command + "\" is not a command";
   }
   for (const auto& option : named) {

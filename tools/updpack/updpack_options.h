@@ -12,7 +12,8 @@ struct UpdpackOptions {
   bool help = false;
   bool version = false;
   std::string command;
-  std::string input;  // the manifest or update file
+  std::string input;    // the manifest or update file; for key, its action (show)
+  std::string keyFile;  // key show: the key
   bool quiet = false;
   bool plain = false;
   std::string output;
