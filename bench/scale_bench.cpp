@@ -15,8 +15,10 @@
 //   "scale (wine) calls: version calls V s, replacement R s, CopyFileA K s"
 //   "scale memory: updpack peak M1 MB at S1 MB, M2 MB at S2 MB"
 //   "window: N lines, check W s, vareri-cli.exe check C s"
+//   "scale trust: check with a trust entry T s, without C s"
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +112,30 @@ double Timed(const std::vector<std::string>& argv, int expected, struct rusage* 
   return seconds;
 }
 
+// The check of the same update, signed, with a trust entry for its installation directory
+// (which resolves every target and checks the signature) and without one, each the best of
+// two taken in turn.
+void TrustedCheck(const std::string& updpack, const std::string& cli, const std::string& root) {
+  const std::string key = root + "/vendor.key", pub = root + "/vendor.pub";
+  const std::string upd = root + "/scale.upd", store = root + "/trust.txt";
+  if (std::system(("'" + updpack + "' keygen --private '" + key + "' --public '" + pub +
+                   "' >/dev/null 2>&1 && '" + updpack + "' sign '" + upd + "' --key '" + key +
+                   "' -q && printf '%s\\t%s\\n' \"$('" + updpack + "' key show '" + pub +
+                   "')\" '" + root + "/install' > '" + store + "'")
+                      .c_str()) != 0) {
+    Fail("cannot sign the update and record its key");
+  }
+  double with = 1e9, without = 1e9;
+  for (int round = 0; round < 2; ++round) {
+    with = std::min(with, Timed({cli, "check", upd, "--dir", root + "/install", "--trust-store",
+                                 store},
+                                1));
+    without = std::min(without, Timed({cli, "check", upd, "--dir", root + "/install"}, 1));
+  }
+  std::printf("scale trust: check with a trust entry %.2f s, without %.2f s\n", with, without);
+  std::fflush(stdout);
+}
+
 void CopyTree(const std::string& from, const std::string& to) {
   if (std::system(("cp -r '" + from + "' '" + to + "'").c_str()) != 0) Fail("cannot copy " + from);
 }
@@ -169,6 +195,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "scale_bench: updpack peak %ld MB; this process held %ld MB\n", peak,
                ResidentMegabytes());
   double check = Timed({cli, "check", upd, "--dir", root + "/install"}, 1);
+  TrustedCheck(updpack, cli, root);
   double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0);
   double copy = Timed({"/bin/cp", "-r", root + "/new", root + "/copy"}, 0);
   fs::remove_all(root + "/copy");

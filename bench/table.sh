@@ -20,6 +20,7 @@ tee /dev/stderr | awk '
   /^scale \(wine\) calls:/ { versions = after("version calls "); replace = after("replacement ")
                              copyfile = after("CopyFileA ") }
   /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
+  /^scale trust:/ { trusted = after("trust entry "); untrusted = after("without ") }
   /^window:/   { lines = $2; window = after("lines, check "); wcli = after("vareri-cli.exe check ") }
   # The number that follows `key` in this line, 0 when there is none.
   function after(key,   found) {
@@ -51,5 +52,6 @@ tee /dev/stderr | awk '
     if (peak1)    row("updpack peak, " size1 " MB", peak1, "MB", "limit", 64, "< 1")
     if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "limit", 64, "< 1")
     if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "peak at " size1 " MB", peak1, "<= 1.5")
+    if (trusted)  row("scale check, trust entry", trusted, "s", "the same check without", untrusted, "<= 1.05")
     if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
   }'
