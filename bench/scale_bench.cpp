@@ -120,16 +120,15 @@ void TrustedCheck(const std::string& updpack, const std::string& cli, const std:
   const std::string upd = root + "/scale.upd", store = root + "/trust.txt";
   if (std::system(("'" + updpack + "' keygen --private '" + key + "' --public '" + pub +
                    "' >/dev/null 2>&1 && '" + updpack + "' sign '" + upd + "' --key '" + key +
-                   "' -q && printf '%s\\t%s\\n' \"$('" + updpack + "' key show '" + pub +
-                   "')\" '" + root + "/install' > '" + store + "'")
+                   "' -q && printf '%s\\t%s\\n' \"$('" + updpack + "' key show '" + pub + "')\" '" +
+                   root + "/install' > '" + store + "'")
                       .c_str()) != 0) {
     Fail("cannot sign the update and record its key");
   }
   double with = 1e9, without = 1e9;
   for (int round = 0; round < 2; ++round) {
-    with = std::min(with, Timed({cli, "check", upd, "--dir", root + "/install", "--trust-store",
-                                 store},
-                                1));
+    with = std::min(
+        with, Timed({cli, "check", upd, "--dir", root + "/install", "--trust-store", store}, 1));
     without = std::min(without, Timed({cli, "check", upd, "--dir", root + "/install"}, 1));
   }
   std::printf("scale trust: check with a trust entry %.2f s, without %.2f s\n", with, without);

@@ -94,15 +94,7 @@ std::string ArchiveReader::ReadArchiveString() {
   }
   uint64_t bytes = wide ? 2ull * length : length;
   if (bytes == 0) return std::string();
-  if (bytes > end_ - cur_) {
-    uint64_t fileLength = file_->Length();
-    uint64_t remaining = fileLength > Offset() ? fileLength - Offset() : 0;
-    if (bytes > remaining) {
-      Fail(ArchiveCause::truncated,
-           Format("A string of %llu bytes at offset %llu runs past the end of the file.", bytes,
-                  Offset()));
-    }
-  }
+  CheckRemaining(bytes, "A string of %llu bytes at offset %llu runs past the end of the file.");
   // The text is read straight into the string the caller gets: a long string is never
   // held twice.
   try {
@@ -247,13 +239,26 @@ std::unique_ptr<CObject> ArchiveReader::ReadListElement(const ClassInfo& expecte
   return CreateObject(info);
 }
 
-PayloadRecord ArchiveReader::SkipPayload() {
+void ArchiveReader::CheckRemaining(uint64_t bytes, const char* format) const {
+  if (bytes <= end_ - cur_) return;
+  uint64_t fileLength = file_->Length();
+  if (bytes > (fileLength > Offset() ? fileLength - Offset() : 0)) {
+    Fail(ArchiveCause::truncated, Format(format, bytes, Offset()));
+  }
+}
+
+uint32_t ArchiveReader::ReadPayloadLength() {
   uint64_t at = Offset();
   uint32_t length = ReadDword();
   if (length >= 0x80000000u) {
     Fail(ArchiveCause::truncated,
          Format("A payload of %llu bytes at offset %llu cannot be in an update file.", length, at));
   }
+  return length;
+}
+
+PayloadRecord ArchiveReader::SkipPayload() {
+  uint32_t length = ReadPayloadLength();
   // Give back the read-ahead and step over the raw bytes in one move.
   int64_t unconsumed = static_cast<int64_t>(end_ - cur_);
   uint64_t after = file_->SeekRelative(static_cast<int64_t>(length) - unconsumed);
@@ -263,22 +268,10 @@ PayloadRecord ArchiveReader::SkipPayload() {
 }
 
 PayloadRecord ArchiveReader::ReadPayload(std::vector<uint8_t>* bytes, size_t keep) {
-  uint64_t at = Offset();
-  uint32_t length = ReadDword();
-  if (length >= 0x80000000u) {
-    Fail(ArchiveCause::truncated,
-         Format("A payload of %llu bytes at offset %llu cannot be in an update file.", length, at));
-  }
+  uint32_t length = ReadPayloadLength();
   uint64_t offset = Offset();
   size_t kept = length < keep ? length : keep;
-  if (kept > end_ - cur_) {
-    uint64_t fileLength = file_->Length();
-    if (kept > (fileLength > offset ? fileLength - offset : 0)) {
-      Fail(ArchiveCause::truncated,
-           Format("A payload of %llu bytes at offset %llu runs past the end of the file.", length,
-                  offset));
-    }
-  }
+  CheckRemaining(kept, "A payload of %llu bytes at offset %llu runs past the end of the file.");
   try {
     bytes->assign(kept, 0);
   } catch (const std::bad_alloc&) {

@@ -105,6 +105,11 @@ class ArchiveReader {
 
  private:
   uint32_t Take(size_t width);
+  // Raises truncated, with `format` (the byte count, the offset), unless `bytes` more can be
+  // read from the file.
+  void CheckRemaining(uint64_t bytes, const char* format) const;
+  // A PayloadRecord's length, refused when no update file can hold it.
+  uint32_t ReadPayloadLength();
   // Makes at least `need` bytes available if the file has them; returns how many are.
   size_t Fill(size_t need);
   void ReadText(uint8_t* text, size_t length);
