@@ -5,6 +5,7 @@
 #include "engine/update_error.h"
 #include "model/document.h"
 #include "model/file_name.h"
+#include "model/target_rules.h"
 #include "model/paths.h"
 #include "model/payload_order.h"
 
@@ -30,6 +31,13 @@ int CFileStamp::CompareVersion(const CFileStamp& expected) const {
 }
 
 void CUpdateItem::FormPath(const RunContext& run) {
+  // A name Windows would read as another one could reach a file the update does not list.
+  // A device's name is the inspection's to refuse, before any call to the OS.
+  bool device = IsReservedDeviceName(fileName) && fileName.find_first_of("\\/") == std::string::npos;
+  nameProblem = device ? std::string() : TargetNameProblem(fileName);
+  if (nameProblem.empty()) {
+    nameProblem = TargetDirectoryProblem(directoryKind, directory, fileName, TargetRules::run);
+  }
   std::string path;
   switch (directoryKind) {
     case kindWindows:
@@ -52,7 +60,7 @@ void CUpdateItem::FormPath(const RunContext& run) {
   }
   // Longer than 255 characters: the path is never cut to fit (a cut path could name
   // another file); a shortened copy only names the entry in the log.
-  pathOk = CopyPath(targetPath, JoinedPath(path, fileName));
+  pathOk = CopyPath(targetPath, JoinedPath(path, fileName)) && nameProblem.empty();
 }
 
 // Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath. The

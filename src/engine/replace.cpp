@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr char kNewFileMark[] = "~UPD";
-// Longest file name that keeps a name with the mark within 255 characters.
-constexpr size_t kMarkedNameLength = 255 - (sizeof kNewFileMark - 1);
-
 // Where the expansion writes: the new file, with the bytes counted and, when the entry
 // carries a digest, hashed on their way.
 class NewFileSink : public ByteSink {
@@ -63,10 +59,6 @@ UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
 void TempFile::Remove() {
   if (!path_.empty()) env_.RemoveFile(path_);
   path_.clear();
-}
-
-std::string NewFileName(const std::string& target) {
-  return DirectoryOf(target) + LastComponent(target).substr(0, kMarkedNameLength) + kNewFileMark;
 }
 
 UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {

@@ -29,11 +29,6 @@ class TempFile {
   std::string path_;
 };
 
-// The name of the new version next to `target` until it takes the target's place: the
-// target's name followed by "~UPD" (its file name cut to 251 characters), which fits
-// wherever the target fits and marks the file as ours, so a later run may remove it.
-std::string NewFileName(const std::string& target);
-
 // Whether the replacement of `target` could make its new file next to it, and so also
 // keep the previous version there under its backup name. Asks the OS (Env::ProbeNewFile
 // with the new file's name) once per directory and run (run.writableDirectories).

@@ -15,7 +15,14 @@
 UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   FormPath(run);
   if (!selected) return none;
-  if (!pathOk) return fileNotFound;
+  if (!pathOk) {
+    if (run.current && !nameProblem.empty()) {
+      run.current->cause = EntryCause::badName;
+      run.current->detail = nameProblem;
+      run.current->openCause = FileCause::invalidFile;  // no file is opened under it
+    }
+    return fileNotFound;
+  }
   std::unique_ptr<CFile> installed;
   UpdateError rc = OpenInstalled(run, installed);
   if (rc != none) return rc;
@@ -114,6 +121,8 @@ EntryCause CauseOf(NameClash clash) {
       return EntryCause::backupIsTarget;
     case NameClash::backupIsItself:
       return EntryCause::backupIsItself;
+    case NameClash::namedAsNewFile:
+      return EntryCause::namedAsNewFile;
     case NameClash::none:
       break;
   }

@@ -21,6 +21,12 @@ enum class EntryCause : uint8_t {
   backupIsItself,     // its name ends in '_': it is its own backup name
   directoryRefused,   // no new file can be made in its directory, so it cannot be replaced
   changedSinceCheck,  // the file changed between the check and its replacement
+  namedAsNewFile,     // its name ends in "~UPD", a new version's name while it is made
+  badName,            // the update names it in a way Windows reads as another file
+                      // (`detail` says how)
+  newFileTaken,       // a file that is not a new version of ours has the new file's name
+  backupTaken,        // its backup name is a directory or a read-only file, which stays
+  linkLoop,           // its name is a loop of symbolic links
 };
 
 struct EntryOutcome {
@@ -36,6 +42,7 @@ struct EntryOutcome {
                                           // invalidFile (not a disk file), ...
   EntryCause cause = EntryCause::none;
   size_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
+  std::string detail;       // badName: what is wrong with the name
   bool stampRead = false;   // the installed file was there: `installed` is its stamp as last read
   CFileStamp installed;
   std::string firstPath;                   // a kindSystem entry that fell back: the system

@@ -16,6 +16,8 @@ enum class NameClash : uint8_t {
   backupIsTarget,  // its backup name is the file of another entry: keeping the previous
                    // version would delete that file
   backupIsItself,  // its name ends in '_': it is its own backup name
+  namedAsNewFile,  // its name ends in "~UPD", the name a new version has while it is made: the
+                   // clean-up after a run that was ended could take it for a leftover
 };
 
 // The names one entry's file may have, each as Windows compares names (FoldedName): its
@@ -32,7 +34,9 @@ struct Clash {
 };
 
 // Every clash among `entries`, in this order: names shared by selected entries, each pair
-// both ways as the later entry meets the earlier; then, when previous versions are renamed
+// both ways as the later entry meets the earlier; a selected entry named as a new version
+// is while it is made (its other entry the one whose new file that is, else itself); then,
+// when previous versions are renamed
 // (`renamePrevious`), for each selected entry in turn its own backup name, the first entry
 // (selected or not) whose file its backup name is, and the first selected entry that is
 // that file. An entry's first clash in this order is its cause.

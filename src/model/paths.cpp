@@ -3,6 +3,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/name_case.h"
+
 std::string JoinedPath(const std::string& path, const std::string& name) {
   if (name.empty()) return path;
   if (!path.empty() && path.back() == '\\') return path + name;
@@ -30,6 +32,17 @@ std::string BackupName(const std::string& path) {
   std::string backup = path;
   if (!backup.empty()) backup.back() = '_';
   return backup;
+}
+
+std::string NewFileName(const std::string& target) {
+  // The longest file name that keeps a name with the mark within 255 characters.
+  constexpr size_t kMarkedNameLength = kMaxNameLength - (sizeof kNewFileMark - 1);
+  return DirectoryOf(target) + LastComponent(target).substr(0, kMarkedNameLength) + kNewFileMark;
+}
+
+bool IsNewFileName(const std::string& name) {
+  size_t n = sizeof kNewFileMark - 1;
+  return name.size() >= n && FoldedName(name.substr(name.size() - n)) == kNewFileMark;
 }
 
 std::string LastComponent(const std::string& path) {

@@ -20,6 +20,17 @@ bool CopyPath(char* path, const std::string& text);
 // `path` with its last character replaced by '_': D:\APP\A.DLL gives D:\APP\A.DL_.
 std::string BackupName(const std::string& path);
 
+// What ends the name of a new version while it is made, next to its target.
+constexpr char kNewFileMark[] = "~UPD";
+
+// The name of the new version next to `target` until it takes the target's place: the
+// target's name followed by "~UPD" (its file name cut to 251 characters), which fits
+// wherever the target fits.
+std::string NewFileName(const std::string& target);
+
+// Whether `name` ends in "~UPD" in any case: the name of a new version while it is made.
+bool IsNewFileName(const std::string& name);
+
 // The text after the last backslash, or the whole path when it has none.
 std::string LastComponent(const std::string& path);
 

@@ -41,8 +41,9 @@ class CUpdateItem : public CObject {
   void ReadFields(ArchiveReader& reader) override;
 
   // Sets `targetPath` from the directory kind, the directories of `run` and `fileName`.
-  // A kind outside 0 to 3 or a path longer than 255 characters leaves `pathOk` false
-  // (the entry then fails verification; `targetPath` only names it in the log).
+  // A kind outside 0 to 3, a path longer than 255 characters, or a name or directory that
+  // Windows would read as another (model/target_rules.h, then in `nameProblem`) leaves
+  // `pathOk` false (the entry then fails verification; `targetPath` only names it in the log).
   void FormPath(const RunContext& run);
 
   // Fills `installedStamp` and opens the installed file exclusively for reading and
@@ -84,7 +85,7 @@ class CUpdateItem : public CObject {
   UpdateError ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // Removes the file an interrupted update may have left next to this entry's installed
-  // file (the new version while it was made, engine/replace.h NewFileName), under the
+  // file (the new version while it was made, model/paths.h NewFileName), under the
   // fallback path too for a kindSystem entry. Forms `targetPath`.
   void RemoveLeftovers(RunContext& run);
 
@@ -111,6 +112,7 @@ class CUpdateItem : public CObject {
   bool pendingSelected = false;
   char targetPath[kPathSize] = {};
   bool pathOk = false;
+  std::string nameProblem;  // why the update's name of the file is refused, "" when it is not
   CFileStamp installedStamp;
   uint16_t verdict = verdictUpdate;
 };

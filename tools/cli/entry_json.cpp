@@ -51,6 +51,16 @@ const char* CauseName(EntryCause cause) {
       return "directoryNotWritable";
     case EntryCause::changedSinceCheck:
       return "changedSinceCheck";
+    case EntryCause::namedAsNewFile:
+      return "namedAsNewFile";
+    case EntryCause::badName:
+      return "badName";
+    case EntryCause::newFileTaken:
+      return "newFileTaken";
+    case EntryCause::backupTaken:
+      return "backupTaken";
+    case EntryCause::linkLoop:
+      return "linkLoop";
     default:
       return "";
   }
@@ -139,6 +149,20 @@ std::string EntryCauseText(const EntryOutcome& outcome) {
              "each file it replaces; allow it, or run as a user who may write there";
     case EntryCause::changedSinceCheck:
       return "it changed after it was checked; run the update again";
+    case EntryCause::namedAsNewFile:
+      return "its name ends in ~UPD, the name a new version has while it is made, so a run "
+             "that was ended could leave a file of that name; the update cannot list it";
+    case EntryCause::badName:
+      return "the update names it in a way Windows reads as another name (" + outcome.detail +
+             "); get a mended update file";
+    case EntryCause::newFileTaken:
+      return "a file of the name its new version is made under is there, and it is not one "
+             "this program left: remove or rename it";
+    case EntryCause::backupTaken:
+      return "its backup name is a directory or a read-only file; remove it, or update "
+             "without --backup";
+    case EntryCause::linkLoop:
+      return "its name is a loop of symbolic links, not a file";
     default:
       return std::string();
   }

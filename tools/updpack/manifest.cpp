@@ -6,6 +6,7 @@
 
 #include "manifest_paths.h"
 #include "model/file_name.h"
+#include "model/target_rules.h"
 #include "model/limits.h"
 #include "model/update_item.h"
 #include "platform/text.h"
@@ -112,10 +113,7 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
              "previous"});
   ManifestFile out;
   out.name = Text(file, "name", where, true);
-  if (out.name.find_first_of("\\/") != std::string::npos) {
-    FailField(where + ".name", "must be a plain file name; put its directory in \"directory\"");
-  }
-  std::string problem = FileNameProblem(out.name);
+  std::string problem = TargetNameProblem(out.name);
   if (!problem.empty()) FailField(where + ".name", problem);
   out.component = Text(file, "component", where, false, out.name);
   out.description = Text(file, "description", where, false);
@@ -129,13 +127,8 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
   }
   out.directoryKind = DirectoryKind(file, where);
   out.directory = Text(file, "directory", where, false);
-  if (out.directoryKind == kindAbsolute && out.directory.empty()) {
-    FailField(where + ".directory", "an absolute entry needs its directory");
-  }
-  if (out.directoryKind == kindInstallation) CheckSubdirectory(out.directory, where + ".directory");
-  if (out.directoryKind == kindAbsolute) {
-    CheckAbsolute(out.directory, out.name, where + ".directory");
-  }
+  problem = TargetDirectoryProblem(out.directoryKind, out.directory, out.name);
+  if (!problem.empty()) FailField(where + ".directory", problem);
   if (!file.contains("new") || !file.at("new").is_string() ||
       file.at("new").get<std::string>().empty()) {
     FailField(where + ".new", "must name the new version's file");
