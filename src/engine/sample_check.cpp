@@ -14,7 +14,9 @@ constexpr size_t kSampleBuffer = 1024;
 
 UpdateError SampleCheck(CFile& installed, const std::vector<uint8_t>& fingerprint, uint32_t size,
                         uint16_t sampleCount, uint16_t sampleLength) {
-  if (sampleCount == 0 || sampleLength > kSampleBuffer) return previousVersionNotCompatible;
+  if (sampleLength > kSampleBuffer || !SamplesFit(size, sampleCount, sampleLength)) {
+    return previousVersionNotCompatible;
+  }
   // A fingerprint cut short matches nothing.
   if (fingerprint.size() < static_cast<size_t>(sampleCount) * (sampleLength + 4u)) {
     return previousVersionNotCompatible;

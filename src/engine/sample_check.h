@@ -17,6 +17,7 @@ UpdateError MatchStamp(const CFileStamp& installed, const CFileStamp& candidate)
 // (2 * sampleCount)) with `fingerprint`, the bytes the load read: the first sample of a pair
 // reversed, the second as a 32-bit byte sum. Installed bytes past its end count as 0; a
 // fingerprint shorter than the pairs does not match. Returns none or
-// previousVersionNotCompatible, also for sampleCount 0 or sampleLength above 1024.
+// previousVersionNotCompatible, also for sampleCount 0, sampleLength above 1024, and samples
+// that overlap (SamplesFit).
 UpdateError SampleCheck(CFile& installed, const std::vector<uint8_t>& fingerprint, uint32_t size,
                         uint16_t sampleCount, uint16_t sampleLength);

@@ -4,6 +4,12 @@
 
 uint64_t SampleStep(uint32_t size, uint16_t sampleCount) { return size / (2u * sampleCount); }
 
+bool SamplesFit(uint32_t size, uint16_t sampleCount, uint16_t sampleLength) {
+  if (sampleCount == 0) return false;
+  uint64_t step = SampleStep(size, sampleCount);
+  return step > 0 && step >= sampleLength;
+}
+
 size_t ReadFully(CFile& file, uint8_t* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {

@@ -65,11 +65,18 @@ TEST_F(InspectionTest, SamplesAcceptChangesOnlyOutsideTheSampledRanges) {
             previousVersionNotCompatible);
 }
 
-TEST_F(InspectionTest, SamplesPastTheEndOfAShortFileCountAsZero) {
+TEST_F(InspectionTest, SamplesThatOverlapMatchNothing) {
+  // Past the end of a short file, or the largest fingerprint an update file can carry over a
+  // small one: the samples would look at fewer bytes than they seem to.
   Bytes previous = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  Bytes fingerprint = ComputeFingerprint(previous, 1, 8);
   MemoryFile installed(previous);
-  EXPECT_EQ(SampleCheck(installed, fingerprint, 10, 1, 8), none);
+  EXPECT_EQ(SampleCheck(installed, ComputeFingerprint(previous, 1, 8), 10, 1, 8),
+            previousVersionNotCompatible);
+  EXPECT_EQ(SampleCheck(installed, ComputeFingerprint(previous, 1, 5), 10, 1, 5), none);
+  Bytes program = MakeProgram(kV10, 0, 40000, 3);
+  MemoryFile large(program);
+  EXPECT_EQ(SampleCheck(large, ComputeFingerprint(program, 64, 1024), 40000, 64, 1024),
+            previousVersionNotCompatible);
 }
 
 // An update whose sample parameters no fingerprint can have matches no installed file.

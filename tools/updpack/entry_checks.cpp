@@ -4,8 +4,7 @@
 #include "pack.h"
 
 bool SamplesFit(uint32_t size, SampleParameters samples) {
-  uint64_t step = SampleStep(size, samples.count);
-  return step > 0 && step >= samples.length;
+  return SamplesFit(size, samples.count, samples.length);
 }
 
 SampleParameters FittingSamples(uint32_t size, SampleParameters wanted) {

@@ -12,10 +12,7 @@ struct SampleParameters {
   uint16_t length = 0;
 };
 
-// Whether the samples of a previous version of `size` bytes stay apart: the step
-// size / (2 * count) is at least the sample length and not 0. Overlapping samples look at
-// fewer bytes than they seem to (at step 0 every one sits at offset 0), so a file changed
-// after them would pass for the previous version.
+// model/samples.h's SamplesFit for `samples`.
 bool SamplesFit(uint32_t size, SampleParameters samples);
 
 // `wanted` if it fits `size`, else the largest parameters below it that do: fewer samples
