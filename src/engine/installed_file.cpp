@@ -5,9 +5,9 @@
 #include "engine/update_error.h"
 #include "model/document.h"
 #include "model/file_name.h"
-#include "model/target_rules.h"
 #include "model/paths.h"
 #include "model/payload_order.h"
+#include "model/target_rules.h"
 
 bool CFileStamp::ReadFromFile(Env& env, const std::string& path) {
   FileIdentity identity = env.ReadFileIdentity(path);
@@ -33,7 +33,8 @@ int CFileStamp::CompareVersion(const CFileStamp& expected) const {
 void CUpdateItem::FormPath(const RunContext& run) {
   // A name Windows would read as another one could reach a file the update does not list.
   // A device's name is the inspection's to refuse, before any call to the OS.
-  bool device = IsReservedDeviceName(fileName) && fileName.find_first_of("\\/") == std::string::npos;
+  bool device =
+      IsReservedDeviceName(fileName) && fileName.find_first_of("\\/") == std::string::npos;
   nameProblem = device ? std::string() : TargetNameProblem(fileName);
   if (nameProblem.empty()) {
     nameProblem = TargetDirectoryProblem(directoryKind, directory, fileName, TargetRules::run);

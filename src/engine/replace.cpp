@@ -120,13 +120,3 @@ bool CanMakeNewFileNextTo(RunContext& run, const std::string& target) {
   run.writableDirectories.emplace(directory, made);
   return made;
 }
-
-void CUpdateItem::RemoveLeftovers(RunContext& run) {
-  FormPath(run);
-  if (!pathOk) return;
-  run.env->RemoveFile(NewFileName(targetPath));
-  std::string fallback;
-  if (directoryKind == kindSystem && FallbackPath(run, &fallback)) {
-    run.env->RemoveFile(NewFileName(fallback));
-  }
-}

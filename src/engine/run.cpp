@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/replace.h"
+#include "engine/replacement_names.h"
 #include "engine/run_context.h"
 #include "engine/update_error.h"
 #include "model/document.h"
@@ -34,7 +35,7 @@ UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunCon
     if (run.current) run.current->cause = EntryCause::directoryRefused;
     return cannotWrite;
   }
-  return none;
+  return CheckReplacementNames(*this, updateFile, doc, run);
 }
 
 UpdateError CUpdateItem::Report(RunContext& run) {
@@ -158,10 +159,9 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   for (auto& item : items) item->FormPath(run);
   FindNameCollisions(items, renamePrevious, run, run.record.entries);
   run.AdmitRun(*this);
-  // What a run that was killed may have left goes before this one starts.
-  if (doUpdate) {
-    for (auto& item : items) item->RemoveLeftovers(run);
-  }
+  // One update at a time changes an installation: held until this run has ended.
+  std::vector<std::unique_ptr<DirectoryLock>> locks;
+  if (doUpdate) locks = LockWrittenDirectories(*this, run);
   CurrentEntry guard(run);
   for (size_t k = 0; k < items.size(); ++k) {
     if (StopAsked(run)) break;
@@ -177,6 +177,16 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
       Fail(run, item, rc, 1);
     } else if (!doUpdate) {
       item.Report(run);
+    }
+  }
+  // What an ended run left is removed once the first pass found that this one may go on, and
+  // only what the first pass recognised as its own.
+  for (size_t k = 0; doUpdate && run.runOk && k < items.size(); ++k) {
+    CUpdateItem& item = *items[k];
+    run.current = &run.record.entries[k];
+    if (run.current->leftover && !run.env->RemoveFile(NewFileName(item.targetPath))) {
+      run.current->cause = EntryCause::newFileTaken;
+      Fail(run, item, cannotWrite, 1);
     }
   }
   if (doUpdate && run.runOk) {

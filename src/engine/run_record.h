@@ -26,7 +26,6 @@ enum class EntryCause : uint8_t {
                       // (`detail` says how)
   newFileTaken,       // a file that is not a new version of ours has the new file's name
   backupTaken,        // its backup name is a directory or a read-only file, which stays
-  linkLoop,           // its name is a loop of symbolic links
 };
 
 struct EntryOutcome {
@@ -47,9 +46,10 @@ struct EntryOutcome {
   CFileStamp installed;
   std::string firstPath;                   // a kindSystem entry that fell back: the system
   FileCause firstCause = FileCause::none;  // directory's path, and why it did not open
-  bool replaced = false;                   // the new version is in place
-  std::string backup;              // full path of the kept previous version, when one was kept
-  bool restoreFailed = false;      // a failed replacement could not put the file back
+  bool leftover = false;       // the new file's name holds a leftover of an ended run, to remove
+  bool replaced = false;       // the new version is in place
+  std::string backup;          // full path of the kept previous version, when one was kept
+  bool restoreFailed = false;  // a failed replacement could not put the file back
   std::vector<std::string> lines;  // the log lines written for it, in order
 };
 

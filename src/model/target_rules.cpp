@@ -51,7 +51,8 @@ std::string AbsoluteProblem(const std::string& directory, const std::string& nam
                  (directory.size() == 2 || directory[2] == '\\' || directory[2] == '/');
   bool onShare = directory.size() > 2 && directory[0] == '\\' && directory[1] == '\\';
   bool rooted = rules == TargetRules::run && (directory[0] == '\\' || directory[0] == '/');
-  if (!onDrive && !onShare && !rooted) return "must be a full directory such as C:\\DATA or \\\\SERVER\\SHARE";
+  if (!onDrive && !onShare && !rooted)
+    return "must be a full directory such as C:\\DATA or \\\\SERVER\\SHARE";
   if (directory.find(':', onDrive ? 2 : 0) != std::string::npos) {
     return "names a stream (a \":\" after the drive), not a directory";
   }

@@ -84,11 +84,6 @@ class CUpdateItem : public CObject {
   // replaced. Never leaves a half-written target.
   UpdateError ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
-  // Removes the file an interrupted update may have left next to this entry's installed
-  // file (the new version while it was made, model/paths.h NewFileName), under the
-  // fallback path too for a kindSystem entry. Forms `targetPath`.
-  void RemoveLeftovers(RunContext& run);
-
   // Read from the file.
   std::string componentName;
   std::string description;

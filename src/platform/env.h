@@ -30,6 +30,21 @@ enum class ReplaceOutcome {
                  // name (when one was given), the new file under its own
 };
 
+// What a name is, looked at without following a link.
+enum class NameKind {
+  missing,       // nothing has that name
+  file,          // a regular disk file
+  readOnlyFile,  // the same, read-only: it cannot be removed or replaced
+  other,         // a directory, a link, a device, or a name that cannot be looked at
+};
+
+// Held while a run changes the files of a directory; released when destroyed, and by the OS
+// when the process ends, however it ends.
+class DirectoryLock {
+ public:
+  virtual ~DirectoryLock() = default;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -44,16 +59,24 @@ class Env {
   virtual std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
                                                FileCause* why) = 0;
 
-  // Creates `path`, or empties it if it exists, for reading and writing with no sharing
-  // (on POSIX readable by its owner only, never through a link at `path`, never emptying a
-  // file that has other names). Returns null when the OS refuses.
+  // Creates the file `path`, which must not exist (whatever has the name, a link among
+  // them, makes it fail: nothing is opened through it), for reading and writing with no
+  // sharing, on POSIX readable by its owner only. Remembers which file it made, for
+  // ReplaceWithBackup. Returns null when the OS refuses.
   virtual std::unique_ptr<CFile> CreateExclusive(const std::string& path) = 0;
 
-  // Makes the new, empty file `path` and removes it at once, to learn whether its
-  // directory takes new files. Never opens, empties or removes a file that exists: a file
-  // of that name is taken as proof enough (its directory took it). Returns false when the
-  // OS refuses the file.
+  // Makes a new, empty file next to `path` and removes it at once, to learn whether its
+  // directory takes new files: `path` itself, or when that name is taken, `path` followed by a
+  // number. Never opens, empties or removes a file that exists. Returns false when the OS
+  // refuses the file.
   virtual bool ProbeNewFile(const std::string& path) = 0;
+
+  // What `path` names, not following a link. Never raises.
+  virtual NameKind InspectName(const std::string& path) = 0;
+
+  // Takes the lock of the directory whose canonical path is `directory` (CanonicalPath),
+  // which one process at a time may hold. Returns null when another process holds it.
+  virtual std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) = 0;
 
   // Size, time and file version of `path` (see file_info.h). Never raises.
   virtual FileIdentity ReadFileIdentity(const std::string& path) = 0;
@@ -73,7 +96,9 @@ class Env {
                                       ByteSink& out) = 0;
 
   // Puts the closed, flushed file `newFile` in the place of `target` in one step, with the
-  // target's attributes (Windows) or mode and, where permitted, owner (POSIX). With a
+  // target's attributes (Windows) or mode and, where permitted, owner (POSIX), set through a
+  // handle of the file, not by name. A name `newFile` that no longer refers to the file
+  // CreateExclusive made (something swapped it) fails, changing nothing. With a
   // `backup` name, the previous version is kept under it in that same step; this fails
   // when a file of that name exists. A target that another program holds open, that is
   // read-only or that is not a file is not replaced. Where the OS needs it (POSIX), the new

@@ -28,6 +28,8 @@ const char* FileCauseText(FileCause cause) {
       return "a locked part of the file was accessed";
     case FileCause::diskFull:
       return "the disk is full";
+    case FileCause::linkLoop:
+      return "the name is a loop of symbolic links";
     case FileCause::endOfFile:
       return "the end of the file was reached";
     case FileCause::generic:

@@ -29,6 +29,7 @@ enum class FileCause {
   lockViolation = 12,
   diskFull = 13,
   endOfFile = 14,
+  linkLoop = 15,  // the name is a loop of symbolic links
 };
 
 // Plain words for a file cause, e.g. "the file is in use by another program".

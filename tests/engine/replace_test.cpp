@@ -211,25 +211,36 @@ TEST_F(ReplaceTest, TargetsOf254CharactersUpdate) {
   EXPECT_EQ(Installed(BackupName(target)), old_);
 }
 
-TEST_F(ReplaceTest, AnUpdateRunRemovesWhatAnInterruptedOneLeft) {
+TEST_F(ReplaceTest, AnUpdateRunRemovesOnlyWhatAnInterruptedOneLeft) {
   OneEntry();
-  EntryPlan system{"S.DLL", 1};
   EntryPlan other{"O.DLL"};
   other.selected = 0;
-  Build({entry_, system, other});
-  app_.document.EnsureLoaded(*app_.updateFile);
-  app_.document.items[1]->selected = false;  // S.DLL is nowhere
-  const std::vector<std::string> ours = {"APP\\A.DLL~UPD", "WIN\\SYSTEM\\S.DLL~UPD",
-                                         "APP\\system\\S.DLL~UPD", "APP\\O.DLL~UPD"};
-  const std::vector<std::string> theirs = {"APP\\A.DLL~UPD2", "APP\\B.DLL~UPD", "TEMP\\UPD1.TMP"};
-  for (const auto& name : ours) Install(Win(name), {'o'});
-  for (const auto& name : theirs) Install(Win(name), {'t'});
-  Run(false);  // a check changes nothing on disk
-  for (const auto& name : ours) EXPECT_TRUE(Exists(Win(name))) << name;
+  other.newBytes = fresh_;
+  Build({entry_, other});
+  const std::string leftover = Win("APP\\A.DLL~UPD");
+  // Files of such names that this program did not leave: the update cannot make its new
+  // file, says so in the check, and changes nothing.
+  const std::vector<std::string> theirs = {"APP\\A.DLL~UPD2", "APP\\B.DLL~UPD", "TEMP\\UPD1.TMP",
+                                           "APP\\O.DLL~UPD"};
+  for (const auto& name : theirs) Install(Win(name), fresh_);
+  Install(leftover, {'t'});
+  for (bool doUpdate : {false, true}) {
+    Run(doUpdate);
+    EXPECT_EQ(app_.record.entries[0].cause, EntryCause::newFileTaken);
+    EXPECT_TRUE(Contains(log_.lines.front(), "error [Cannot Write"));
+  }
+  EXPECT_EQ(Installed(leftover), Bytes{'t'});
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), old_);
+  // The start of this entry's new version is what an ended run of this update left: a check
+  // leaves it, the update removes it and goes on. The others stay.
+  Install(leftover, Bytes(fresh_.begin(), fresh_.begin() + 5000));
+  Run(false);
+  EXPECT_EQ(log_.lines.front(), Win("APP\\A.DLL") + " will be updated");
+  EXPECT_TRUE(Exists(leftover));
   Run(true);
   EXPECT_EQ(log_.lines.front(), "Updated File " + Win("APP\\A.DLL"));
-  for (const auto& name : ours) EXPECT_FALSE(Exists(Win(name))) << name;
-  for (const auto& name : theirs) EXPECT_TRUE(Exists(Win(name))) << name;
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), fresh_);
+  for (const auto& name : theirs) EXPECT_EQ(Installed(Win(name)), fresh_) << name;
 }
 
 TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {

@@ -102,6 +102,16 @@ bool TestEnv::ProbeNewFile(const std::string& path) {
   return inner_.ProbeNewFile(path);
 }
 
+NameKind TestEnv::InspectName(const std::string& path) {
+  if (Fault("InspectName")) return NameKind::other;
+  return inner_.InspectName(path);
+}
+
+std::unique_ptr<DirectoryLock> TestEnv::LockDirectory(const std::string& directory) {
+  if (Fault("LockDirectory")) return nullptr;
+  return inner_.LockDirectory(directory);
+}
+
 FileIdentity TestEnv::ReadFileIdentity(const std::string& path) {
   if (Fault("ReadFileIdentity")) return FileIdentity();
   return inner_.ReadFileIdentity(path);

@@ -40,6 +40,8 @@ class TestEnv : public Env {
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override;
   bool ProbeNewFile(const std::string& path) override;
   FileIdentity ReadFileIdentity(const std::string& path) override;
+  NameKind InspectName(const std::string& path) override;
+  std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override;
   std::string TempDirectory() override;
   bool RemoveFile(const std::string& path) override;
   ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,

@@ -32,6 +32,8 @@ const char* OpenReasonName(FileCause cause) {
       return "accessDenied";
     case FileCause::invalidFile:
       return "notAFile";
+    case FileCause::linkLoop:
+      return "linkLoop";
     default:
       return "other";
   }
@@ -59,8 +61,6 @@ const char* CauseName(EntryCause cause) {
       return "newFileTaken";
     case EntryCause::backupTaken:
       return "backupTaken";
-    case EntryCause::linkLoop:
-      return "linkLoop";
     default:
       return "";
   }
@@ -161,9 +161,10 @@ std::string EntryCauseText(const EntryOutcome& outcome) {
     case EntryCause::backupTaken:
       return "its backup name is a directory or a read-only file; remove it, or update "
              "without --backup";
-    case EntryCause::linkLoop:
-      return "its name is a loop of symbolic links, not a file";
     default:
+      if (outcome.openCause == FileCause::linkLoop) {
+        return "its name is a loop of symbolic links, not a file";
+      }
       return std::string();
   }
 }

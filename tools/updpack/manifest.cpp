@@ -6,8 +6,8 @@
 
 #include "manifest_paths.h"
 #include "model/file_name.h"
-#include "model/target_rules.h"
 #include "model/limits.h"
+#include "model/target_rules.h"
 #include "model/update_item.h"
 #include "platform/text.h"
 #include "strict_json.h"

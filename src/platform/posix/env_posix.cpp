@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
@@ -40,21 +41,41 @@ int OpenLocked(const std::string& native, int flags, FileCause* why, mode_t mode
   return fd.release();
 }
 
-// Gives the new file at `native` the owner, group and mode of the file it replaces. The
-// owner first: changing it clears set-id bits, which the mode then restores, but only
-// where the owner they belong to could be kept.
-void KeepIdentity(const std::string& native, const struct stat& replaced) {
-  if (::chown(native.c_str(), replaced.st_uid, replaced.st_gid) != 0) {
+// Gives the new file open at `fd` the owner, group and mode of the file it replaces, through
+// the descriptor: a name could be swapped for a link meanwhile. The owner first: changing it
+// clears set-id bits, which the mode then restores, but only where the owner they belong to
+// could be kept.
+void KeepIdentity(int fd, const struct stat& replaced) {
+  if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
     // Not permitted to give the file away: its group may still be one of the user's.
-    (void)::chown(native.c_str(), static_cast<uid_t>(-1), replaced.st_gid);
+    (void)::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid);
   }
   mode_t mode = replaced.st_mode & 07777;
   struct stat now;
-  if (::stat(native.c_str(), &now) != 0) return;
+  if (::fstat(fd, &now) != 0) return;
   if (now.st_uid != replaced.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
   if (now.st_gid != replaced.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
-  (void)::chmod(native.c_str(), mode);
+  (void)::fchmod(fd, mode);
 }
+
+// Which file is which: a name, then a descriptor, must lead to the same one.
+struct FileId {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const FileId& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
+
+class PosixLock : public DirectoryLock {
+ public:
+  explicit PosixLock(int fd) : fd_(fd) {}
+
+ private:
+  ScopedFd fd_;  // flock'ed; closing releases it
+};
 
 class PosixEnv : public Env {
  public:
@@ -83,25 +104,46 @@ class PosixEnv : public Env {
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
     std::string native = NativePath(path);
     FileCause ignored;
-    // Lock before emptying, so a file in use elsewhere is refused, not truncated.
-    ScopedFd fd(OpenLocked(native, O_RDWR | O_CREAT | O_NOFOLLOW, &ignored, 0600));
+    // O_EXCL: whatever has the name already (a link, another name of some file) is never
+    // opened or emptied.
+    ScopedFd fd(OpenLocked(native, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, &ignored, 0600));
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return nullptr;
-    // Emptying a file with another name would change that file too.
-    if (IsReadOnly(st) || st.st_nlink != 1) return nullptr;
     if ((st.st_mode & 07777) != 0600 && ::fchmod(fd.get(), 0600) != 0) return nullptr;
-    // Truncating an empty file is not free on every file system (ext4 then flushes the
-    // rewritten data at close), so only a file with contents is emptied.
-    if (st.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return nullptr;
+    made_[path] = IdOf(st);
     return std::make_unique<PosixFile>(fd.release(), path);
   }
 
   bool ProbeNewFile(const std::string& path) override {
-    std::string native = NativePath(path);
-    ScopedFd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (fd.get() < 0) return errno == EEXIST;
-    ::unlink(native.c_str());
-    return true;
+    for (int k = 0; k < 16; ++k) {
+      std::string native = NativePath(k == 0 ? path : path + std::to_string(k));
+      ScopedFd fd(
+          ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (fd.get() >= 0) {
+        ::unlink(native.c_str());
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  NameKind InspectName(const std::string& path) override {
+    struct stat st;
+    if (::lstat(NativePath(path).c_str(), &st) != 0) {
+      return errno == ENOENT ? NameKind::missing : NameKind::other;
+    }
+    if (!S_ISREG(st.st_mode)) return NameKind::other;
+    return IsReadOnly(st) ? NameKind::readOnlyFile : NameKind::file;
+  }
+
+  std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override {
+    std::string native = NativePath(directory);
+    ScopedFd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // A directory that cannot be opened is not changed by this run either.
+    if (fd.get() < 0) return std::make_unique<DirectoryLock>();
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
+    return std::make_unique<PosixLock>(fd.release());
   }
 
   FileIdentity ReadFileIdentity(const std::string& path) override {
@@ -116,6 +158,7 @@ class PosixEnv : public Env {
   }
 
   bool RemoveFile(const std::string& path) override {
+    made_.erase(path);
     std::string native = NativePath(path);
     struct stat st;
     if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;
@@ -131,6 +174,17 @@ class PosixEnv : public Env {
                                    const std::string& backup) override {
     std::string source = NativePath(newFile);
     std::string replaced = NativePath(target);
+    // The name must still lead to the file that was made and checked, not to one put in its
+    // place since.
+    auto made = made_.find(newFile);
+    if (made == made_.end()) return ReplaceOutcome::failed;
+    FileId want = made->second;
+    made_.erase(made);
+    ScopedFd fresh(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat mine;
+    if (fresh.get() < 0 || ::fstat(fresh.get(), &mine) != 0 || !(IdOf(mine) == want)) {
+      return ReplaceOutcome::failed;
+    }
     struct stat st;
     if (::stat(replaced.c_str(), &st) == 0) {
       if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return ReplaceOutcome::failed;
@@ -138,8 +192,10 @@ class PosixEnv : public Env {
       FileCause ignored;
       ScopedFd held(OpenLocked(replaced, O_RDONLY, &ignored));
       if (held.get() < 0) return ReplaceOutcome::failed;
-      KeepIdentity(source, st);
+      KeepIdentity(fresh.get(), st);
     }
+    struct stat now;
+    if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return ReplaceOutcome::failed;
     // The backup is a second name of the previous version, and the rename then gives the
     // target's name to the new file: at every moment the target names a whole file.
     std::string saved = backup.empty() ? std::string() : NativePath(backup);
@@ -158,6 +214,9 @@ class PosixEnv : public Env {
     ScopedFd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) (void)::fsync(fd.get());
   }
+
+ private:
+  std::map<std::string, FileId> made_;  // the files CreateExclusive made, by the name given
 };
 
 }  // namespace

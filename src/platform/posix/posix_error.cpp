@@ -8,9 +8,10 @@ FileCause PosixCause(int error) {
   switch (error) {
     case ENOENT:
       return FileCause::fileNotFound;
+    case ELOOP:
+      return FileCause::linkLoop;
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP:
       return FileCause::badPath;
     case EMFILE:
     case ENFILE:

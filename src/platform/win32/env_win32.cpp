@@ -3,8 +3,12 @@
 // place of an installed one, with its attributes and security, and keeps the backup.
 #include <windows.h>
 
+#include <map>
+
 #include "platform/env.h"
 #include "platform/lz_expand.h"
+#include "platform/name_case.h"
+#include "platform/sha256.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_file.h"
 
@@ -19,20 +23,61 @@ bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Which file is which: the volume and the file's index on it.
+struct FileId {
+  DWORD volume = 0;
+  DWORD high = 0;
+  DWORD low = 0;
+  bool operator==(const FileId& other) const {
+    return volume == other.volume && high == other.high && low == other.low;
+  }
+};
+
+bool IdOf(HANDLE h, FileId* id, DWORD* attributes = nullptr) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(h, &info)) return false;
+  *id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  if (attributes) *attributes = info.dwFileAttributes;
+  return true;
+}
+
+class MutexLock : public DirectoryLock {
+ public:
+  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
+  ~MutexLock() override {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
+};
+
+// A name for the lock of `directory` in the machine's namespace: the same directory, the same
+// name, in every session.
+std::string LockName(const std::string& directory) {
+  std::string folded = FoldedName(directory);
+  Sha256Digest digest = Sha256Of(folded.data(), folded.size());
+  return "Global\\vareri-update-" + digest.Hex().substr(0, 32);
+}
 class Win32Env : public Env {
  public:
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
                                        FileCause* why) override {
     DWORD access = forWriting ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-    HANDLE h = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    // A link or junction is opened itself, never followed, and then refused below.
+    HANDLE h = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       *why = Win32Cause(::GetLastError());
       return nullptr;
     }
     auto file = std::make_unique<Win32File>(h, path);
     // A device, a pipe or a console opens too; none of them is an installed file.
-    if (::GetFileType(h) != FILE_TYPE_DISK) {
+    FileId id;
+    DWORD attributes = 0;
+    if (::GetFileType(h) != FILE_TYPE_DISK ||
+        (IdOf(h, &id, &attributes) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
       *why = FileCause::invalidFile;
       return nullptr;
     }
@@ -40,21 +85,58 @@ class Win32Env : public Env {
   }
 
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // CREATE_NEW: whatever has the name already (a link, another name of some file) is
+    // never opened or emptied.
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     auto file = std::make_unique<Win32File>(h, path);
-    if (::GetFileType(h) != FILE_TYPE_DISK) return nullptr;
+    FileId id;
+    if (::GetFileType(h) != FILE_TYPE_DISK || !IdOf(h, &id)) return nullptr;
+    made_[path] = id;
     return file;
   }
 
   bool ProbeNewFile(const std::string& path) override {
-    // Deleted when closed, also should the process die first.
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_EXISTS;
-    ::CloseHandle(h);
-    return true;
+    for (int k = 0; k < 16; ++k) {
+      // Deleted when closed, also should the process die first.
+      std::string name = k == 0 ? path : path + std::to_string(k);
+      HANDLE h = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+        return true;
+      }
+      if (::GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+  }
+
+  NameKind InspectName(const std::string& path) override {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      DWORD error = ::GetLastError();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameKind::missing
+                                                                            : NameKind::other;
+    }
+    if (attributes &
+        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) {
+      return NameKind::other;
+    }
+    return attributes & FILE_ATTRIBUTE_READONLY ? NameKind::readOnlyFile : NameKind::file;
+  }
+
+  std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override {
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, LockName(directory).c_str());
+    // Without a mutex there is nothing to hold: the run goes on as runs always have.
+    if (!mutex) return std::make_unique<DirectoryLock>();
+    DWORD waited = ::WaitForSingleObject(mutex, 0);
+    // Abandoned: its holder ended without releasing it, so it is this run's now.
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+      return std::make_unique<MutexLock>(mutex);
+    }
+    ::CloseHandle(mutex);
+    return nullptr;
   }
 
   FileIdentity ReadFileIdentity(const std::string& path) override {
@@ -68,7 +150,10 @@ class Win32Env : public Env {
     return std::string(buffer, n);
   }
 
-  bool RemoveFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != 0; }
+  bool RemoveFile(const std::string& path) override {
+    made_.erase(path);
+    return ::DeleteFileA(path.c_str()) != 0;
+  }
 
   ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
                               ByteSink& out) override {
@@ -79,16 +164,32 @@ class Win32Env : public Env {
                                    const std::string& backup) override {
     const char* saved = backup.empty() ? nullptr : backup.c_str();
     if (saved && Exists(backup)) return ReplaceOutcome::backupFailed;
+    // The name must still lead to the file that was made and checked, not to one put in its
+    // place since; its attributes are set through that same handle.
+    auto made = made_.find(newFile);
+    if (made == made_.end()) return ReplaceOutcome::failed;
+    FileId want = made->second;
+    made_.erase(made);
+    HANDLE h = ::CreateFileA(newFile.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
+    FileId id;
+    DWORD now = 0;
+    bool same = IdOf(h, &id, &now) && id == want && !(now & FILE_ATTRIBUTE_REPARSE_POINT);
     DWORD attributes = ::GetFileAttributesA(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
+    if (same && attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
       // A new file has the archive attribute already, as nearly every target does: asking
       // is much cheaper than setting it again.
       DWORD kept = attributes & kKeptAttributes;
-      DWORD now = ::GetFileAttributesA(newFile.c_str());
-      if (now == INVALID_FILE_ATTRIBUTES || (now & kKeptAttributes) != kept) {
-        ::SetFileAttributesA(newFile.c_str(), kept);
+      if ((now & kKeptAttributes) != kept) {
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = kept;
+        ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
       }
     }
+    ::CloseHandle(h);
+    if (!same) return ReplaceOutcome::failed;
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
       return ReplaceOutcome::replaced;
@@ -116,6 +217,9 @@ class Win32Env : public Env {
   // Windows gives programs no flush of a directory's entries; its file systems log renames
   // themselves.
   void SyncDirectory(const std::string&) override {}
+
+ private:
+  std::map<std::string, FileId> made_;  // the files CreateExclusive made, by the name given
 };
 
 }  // namespace
