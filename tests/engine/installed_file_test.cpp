@@ -131,7 +131,12 @@ TEST_F(InspectionTest, DevicesAndOtherNonFilesAreNotFound) {
 #else
   alarm(0);
 #endif
+#ifdef _WIN32
+  // The device namespace (\\.\) is refused by its name as well: nothing reaches the OS.
+  EXPECT_EQ(env_.calls, 0);
+#else
   EXPECT_EQ(env_.calls, 3) << "only the last entry reaches the OS: its identity, two opens";
+#endif
   ASSERT_EQ(log_.lines.size(), entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
     std::string path = i + 1 < entries.size() ? Win("APP\\" + entries[i].name) : pipe;
