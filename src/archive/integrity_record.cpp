@@ -82,7 +82,9 @@ void Decode(const std::vector<uint8_t>& bytes, uint64_t start, IntegrityRecord* 
     }
     uint32_t tag = Get32(b + at);
     uint32_t length = Get32(b + at + 4);
-    if (tag & kCriticalField) {
+    if (tag == kEntryActionsField) {
+      record->laterFields.push_back({tag, std::vector<uint8_t>(b + at + 8, b + at + 8 + length)});
+    } else if (tag & kCriticalField) {
       char hex[16];
       std::snprintf(hex, sizeof hex, "%08X", tag);
       throw CArchiveException(ArchiveCause::schemaMismatch, std::string(),
@@ -121,16 +123,24 @@ Sha256Digest IntegrityRecord::SignedDigest() const {
 }
 
 std::vector<uint8_t> EncodeSignedPart(uint32_t bodyLength, const Sha256Digest& bodyDigest,
-                                      const std::vector<IntegrityEntry>& entries) {
+                                      const std::vector<IntegrityEntry>& entries,
+                                      const std::vector<IntegrityField>& laterFields) {
   std::vector<uint8_t> out;
   ArchiveWriter w(out);
-  w.WriteDword(static_cast<uint32_t>(kSignedFixedSize + entries.size() * kEntrySize));
+  size_t later = 0;
+  for (const IntegrityField& field : laterFields) later += 8 + field.value.size();
+  w.WriteDword(static_cast<uint32_t>(kSignedFixedSize + entries.size() * kEntrySize + later));
   w.WriteDword(bodyLength);
   w.WriteBytes(bodyDigest.bytes, sizeof bodyDigest.bytes);
   w.WriteDword(static_cast<uint32_t>(entries.size()));
   for (const IntegrityEntry& entry : entries) {
     w.WriteDword(entry.size);
     w.WriteBytes(entry.digest.bytes, sizeof entry.digest.bytes);
+  }
+  for (const IntegrityField& field : laterFields) {
+    w.WriteDword(field.tag);
+    w.WriteDword(static_cast<uint32_t>(field.value.size()));
+    w.WriteBytes(field.value.data(), field.value.size());
   }
   return out;
 }

@@ -28,6 +28,11 @@ struct IntegrityEntry {
 // bytes. A tag with kCriticalField set must be understood: a reader that does not know it
 // refuses the file, so a field on which safety depends can be made binding.
 constexpr uint32_t kCriticalField = 0x80000000u;
+// The later fields this reader knows.
+// What each file entry does (replace, add, remove) and the exact identities of its new and
+// previous versions (model/entry_actions.h). Critical: a reader that ignored it would carry
+// out part of a release.
+constexpr uint32_t kEntryActionsField = kCriticalField | 1;
 struct IntegrityField {
   uint32_t tag = 0;
   std::vector<uint8_t> value;
@@ -41,7 +46,7 @@ struct IntegritySignature {
 struct IntegrityRecord {
   uint32_t bodyLength = 0;  // every byte before the record
   Sha256Digest bodyDigest;
-  std::vector<IntegrityEntry> entries;  // one per file entry, in file order
+  std::vector<IntegrityEntry> entries;      // one per file entry, in file order
   std::vector<IntegrityField> laterFields;  // the later fields this reader knows
   // The record's bytes the signature covers, exactly as in the file: the fields above, and
   // any later fields this version does not know.
@@ -53,9 +58,10 @@ struct IntegrityRecord {
   Sha256Digest SignedDigest() const;
 };
 
-// The signed part holding the given values and nothing after them.
+// The signed part holding the given values, then `laterFields` in order.
 std::vector<uint8_t> EncodeSignedPart(uint32_t bodyLength, const Sha256Digest& bodyDigest,
-                                      const std::vector<IntegrityEntry>& entries);
+                                      const std::vector<IntegrityEntry>& entries,
+                                      const std::vector<IntegrityField>& laterFields = {});
 
 // The whole record to append: `signedPart`, the signature block (an empty one when
 // `signature` is null), the footer.

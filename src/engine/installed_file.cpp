@@ -1,5 +1,6 @@
 // Inspection of installed files: where they are, whether they can be written, their
 // stamps, and whether one is a known previous version of the update's file.
+#include "engine/identity.h"
 #include "engine/run_context.h"
 #include "engine/sample_check.h"
 #include "engine/update_error.h"
@@ -129,16 +130,38 @@ UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& 
 
 UpdateError CUpdateItem::Judge(CFile& installed, CFile& updateFile, const VEzorazEdo& doc,
                                RunContext& run) {
-  int c = installedStamp.CompareVersion(expectedStamp);
-  verdict = static_cast<uint16_t>(c == 0 ? verdictUpdate : c);
-  if (run.current) {
-    run.current->inspected = true;
-    run.current->verdict = verdict;
+  EntryOutcome unrecorded;
+  EntryOutcome& outcome = run.current ? *run.current : unrecorded;
+  outcome.inspected = true;
+  outcome.matched = 0;
+  // A file the update removes: one of the versions it lists goes, any other stays.
+  if (action == EntryAction::remove) {
+    verdict = verdictKept;
+    for (size_t k = 0; k < previousVersions.size(); ++k) {
+      if (previousVersions[k]->Matches(*this, installed, updateFile, doc) == none) {
+        verdict = verdictUpdate;
+        outcome.matched = k + 1;
+        run.updateNeeded = true;
+        break;
+      }
+    }
+    outcome.verdict = verdict;
+    return none;
   }
+  // Files without a version resource are told apart by their bytes, when the update knows them.
+  bool byIdentity =
+      exactMatch && hasContentDigest && !IsVersioned(expectedStamp) && !IsVersioned(installedStamp);
+  int c = byIdentity ? (HasIdentity(installed, expectedStamp.size, contentDigest) ? 1 : 0)
+                     : installedStamp.CompareVersion(expectedStamp);
+  verdict = static_cast<uint16_t>(c == 0 ? verdictUpdate : c);
+  outcome.verdict = verdict;
   if (c != 0) return none;
   run.updateNeeded = true;
-  for (const auto& order : previousVersions) {
-    if (order->Matches(*this, installed, updateFile, doc) == none) return none;
+  for (size_t k = 0; k < previousVersions.size(); ++k) {
+    if (previousVersions[k]->Matches(*this, installed, updateFile, doc) == none) {
+      outcome.matched = k + 1;
+      return none;
+    }
   }
   return previousVersionNotCompatible;
 }
@@ -166,5 +189,8 @@ UpdateError CUpdateOrder::Matches(const CUpdateItem& item, CFile& installed, CFi
                                   const VEzorazEdo& doc) const {
   UpdateError rc = MatchStamp(item.installedStamp, stamp);
   if (rc != none) return rc;
+  if (item.exactMatch && hasDigest) {
+    return HasIdentity(installed, stamp.size, digest) ? none : previousVersionNotCompatible;
+  }
   return SampleCheck(installed, fingerprint, stamp.size, doc.sampleCount, doc.sampleLength);
 }

@@ -77,7 +77,7 @@ UpdateError CheckReplacementNames(const CUpdateItem& item, CFile& updateFile, co
   }
   if (doc.renamePrevious) {
     NameKind backup = env.InspectName(BackupName(item.targetPath));
-    if (backup == NameKind::readOnlyFile || backup == NameKind::other) {
+    if (backup != NameKind::missing && backup != NameKind::file) {
       outcome.cause = EntryCause::backupTaken;
       return cannotRename;
     }

@@ -32,6 +32,7 @@ struct EntryOutcome {
   bool reached = false;      // the first pass came to this entry
   bool selected = false;     // it took part in the run
   bool inspected = false;    // its installed file was compared: `verdict` is this run's
+  size_t matched = 0;        // the previous version it was found to be, counted from 1
   uint16_t verdict = 0;      // Verdict, valid when `inspected`
   UpdateError error = none;  // the code of the entry's error line; none without one
   int errorPass = 0;         // 1: the check found the error; 2: the replacement failed

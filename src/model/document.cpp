@@ -100,6 +100,7 @@ void VEzorazEdo::EnsureLoaded(CFile& file) {
     }
     if (body.Finish() != record.bodyDigest) BodyDiffers();
     AttachContentDigests(record, documentLength, items, first);
+    AttachEntryActions(record, items, first);
     drop.keep = true;
   } else {
     file.SeekAbsolute(0);

@@ -95,6 +95,45 @@ void AttachContentDigests(const IntegrityRecord& record, uint64_t documentLength
   }
 }
 
+void AttachEntryActions(const IntegrityRecord& record, ObjectList<CUpdateItem>& items,
+                        size_t first) {
+  for (const IntegrityField& field : record.laterFields) {
+    if (field.tag != kEntryActionsField) continue;
+    std::vector<EntryExtension> actions = DecodeEntryActions(field.value);
+    size_t count = items.size() - first;
+    if (actions.size() != count) {
+      Damaged("Its entry actions list " + std::to_string(actions.size()) +
+              " file entries; the update has " + std::to_string(count) + ".");
+    }
+    for (size_t k = 0; k < count; ++k) {
+      const CUpdateItem& item = *items[first + k];
+      const EntryExtension& action = actions[k];
+      bool mismatch = action.previous.size() != item.previousVersions.size();
+      for (size_t i = 0; !mismatch && i < action.previous.size(); ++i) {
+        mismatch = action.previous[i].size != item.previousVersions[i]->stamp.size;
+      }
+      if (action.action != EntryAction::remove) {
+        mismatch = mismatch || !(action.newVersion ==
+                                 ExactIdentity{record.entries[k].size, record.entries[k].digest});
+      }
+      if (mismatch) {
+        Damaged("Its entry actions do not fit entry " + std::to_string(k + 1) + " (" +
+                item.fileName + ").");
+      }
+    }
+    for (size_t k = 0; k < count; ++k) {
+      CUpdateItem& item = *items[first + k];
+      item.action = actions[k].action;
+      item.exactMatch = actions[k].exact;
+      item.selected = actions[k].selected;
+      for (size_t i = 0; i < actions[k].previous.size(); ++i) {
+        item.previousVersions[i]->hasDigest = true;
+        item.previousVersions[i]->digest = actions[k].previous[i].digest;
+      }
+    }
+  }
+}
+
 void CheckNoRecordCutShort(CFile& file, uint64_t documentLength) {
   uint8_t start[8];
   size_t have = 0;

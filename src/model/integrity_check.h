@@ -61,6 +61,14 @@ void CheckBody(CFile& file, const IntegrityRecord& record);
 void AttachContentDigests(const IntegrityRecord& record, uint64_t documentLength,
                           ObjectList<CUpdateItem>& items, size_t first);
 
+// Gives items[first] onwards what the record's entry actions say of them (their action, exact
+// matching, selection, and their previous versions' digests), after checking that the field
+// fits them: one entry per item, one identity per previous version, the new version's identity
+// the record's. Changes nothing when the record has no such field. Raises CArchiveException
+// otherwise, leaving the items untouched.
+void AttachEntryActions(const IntegrityRecord& record, ObjectList<CUpdateItem>& items,
+                        size_t first);
+
 // Raises CArchiveException when `file`, which ends without a record's footer, holds the
 // beginning of a record after its document of `documentLength` bytes: a record cut short.
 void CheckNoRecordCutShort(CFile& file, uint64_t documentLength);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "model/entry_actions.h"
 #include "model/file_stamp.h"
 #include "model/limits.h"
 #include "model/update_order.h"
@@ -21,9 +22,11 @@ enum DirectoryKind : uint16_t {
 
 // Outcome of the last verification of an entry.
 enum Verdict : uint16_t {
-  verdictUpdate = 0,
+  verdictUpdate = 0,  // to be replaced, added or removed
   verdictUpToDate = 1,
   verdictNewer = 2,
+  verdictAbsent = 3,  // a file to remove that is not there: nothing to do
+  verdictKept = 4,    // a file to remove that is none of the versions listed: it stays
 };
 
 // The engine's result code (engine/update_error.h) and its view of a run.
@@ -101,6 +104,9 @@ class CUpdateItem : public CObject {
   // integrity record after the document); set by the load.
   bool hasContentDigest = false;
   Sha256Digest contentDigest;
+  // What the record's entry actions say (model/entry_actions.h); set by the load.
+  EntryAction action = EntryAction::replace;
+  bool exactMatch = false;  // versions are known by size and digest, not by samples
 
   // Run-time state.
   bool selected = false;

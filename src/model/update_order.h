@@ -9,6 +9,7 @@
 #include "archive/class_registry.h"
 #include "model/file_stamp.h"
 #include "platform/file.h"
+#include "platform/sha256.h"
 
 enum UpdateError : uint16_t;  // engine/update_error.h
 class CUpdateItem;
@@ -36,4 +37,6 @@ class CUpdateOrder : public CObject {
   uint32_t fingerprintOffset = 0;
   uint32_t fingerprintLength = 0;
   std::vector<uint8_t> fingerprint;  // its first kMaxFingerprintLength bytes at most
+  bool hasDigest = false;            // the record's entry actions give its whole contents'
+  Sha256Digest digest;               // digest (its size is the stamp's)
 };

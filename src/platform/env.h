@@ -35,7 +35,8 @@ enum class NameKind {
   missing,       // nothing has that name
   file,          // a regular disk file
   readOnlyFile,  // the same, read-only: it cannot be removed or replaced
-  other,         // a directory, a link, a device, or a name that cannot be looked at
+  directory,     // a directory
+  other,         // a link, a device, or a name that cannot be looked at
 };
 
 // Held while a run changes the files of a directory; released when destroyed, and by the OS
@@ -106,6 +107,20 @@ class Env {
   // (SyncDirectory).
   virtual ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
                                            const std::string& backup) = 0;
+
+  // Gives the closed, flushed file `newFile`, which CreateExclusive made, the name `target`,
+  // which nothing may have: a name that something took meanwhile fails, changing nothing, as
+  // does a `newFile` that no longer is the file made. Durable once its directory is synced.
+  virtual bool PlaceNewFile(const std::string& newFile, const std::string& target) = 0;
+
+  // Gives the regular file `from` the name `to`, which nothing may have. Returns false,
+  // changing nothing, when the OS refuses, `from` is read-only or no regular file, or `to` is
+  // taken. Durable once its directory is synced.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Makes the directory `directory` (a Windows path) and any of its parents that are missing.
+  // Returns false when one cannot be made; those made stay.
+  virtual bool CreateDirectories(const std::string& directory) = 0;
 
   // Makes the renames done in `directory` (a Windows path, ending in a backslash) durable.
   // One call covers every rename made there before it. Failure is not reported: the renames

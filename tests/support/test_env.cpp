@@ -107,6 +107,21 @@ NameKind TestEnv::InspectName(const std::string& path) {
   return inner_.InspectName(path);
 }
 
+bool TestEnv::PlaceNewFile(const std::string& newFile, const std::string& target) {
+  if (Fault("PlaceNewFile")) return false;
+  return inner_.PlaceNewFile(newFile, target);
+}
+
+bool TestEnv::RenameFile(const std::string& from, const std::string& to) {
+  if (Fault("RenameFile")) return false;
+  return inner_.RenameFile(from, to);
+}
+
+bool TestEnv::CreateDirectories(const std::string& directory) {
+  if (Fault("CreateDirectories") || InLockedDirectory(directory + "\\")) return false;
+  return inner_.CreateDirectories(directory);
+}
+
 std::unique_ptr<DirectoryLock> TestEnv::LockDirectory(const std::string& directory) {
   if (Fault("LockDirectory")) return nullptr;
   return inner_.LockDirectory(directory);

@@ -41,6 +41,9 @@ class TestEnv : public Env {
   bool ProbeNewFile(const std::string& path) override;
   FileIdentity ReadFileIdentity(const std::string& path) override;
   NameKind InspectName(const std::string& path) override;
+  bool PlaceNewFile(const std::string& newFile, const std::string& target) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool CreateDirectories(const std::string& directory) override;
   std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override;
   std::string TempDirectory() override;
   bool RemoveFile(const std::string& path) override;

@@ -133,8 +133,42 @@ class PosixEnv : public Env {
     if (::lstat(NativePath(path).c_str(), &st) != 0) {
       return errno == ENOENT ? NameKind::missing : NameKind::other;
     }
+    if (S_ISDIR(st.st_mode)) return NameKind::directory;
     if (!S_ISREG(st.st_mode)) return NameKind::other;
     return IsReadOnly(st) ? NameKind::readOnlyFile : NameKind::file;
+  }
+
+  bool PlaceNewFile(const std::string& newFile, const std::string& target) override {
+    auto made = made_.find(newFile);
+    if (made == made_.end()) return false;
+    FileId want = made->second;
+    made_.erase(made);
+    std::string source = NativePath(newFile);
+    struct stat now;
+    if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return false;
+    // A second name first, which fails when the name is taken, then the first goes.
+    if (::link(source.c_str(), NativePath(target).c_str()) != 0) return false;
+    ::unlink(source.c_str());
+    return true;
+  }
+
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    std::string source = NativePath(from);
+    struct stat st;
+    if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(st)) return false;
+    if (::link(source.c_str(), NativePath(to).c_str()) != 0) return false;
+    return ::unlink(source.c_str()) == 0;
+  }
+
+  bool CreateDirectories(const std::string& directory) override {
+    std::string native = NativePath(directory);
+    for (size_t at = 1; at <= native.size(); ++at) {
+      if (at < native.size() && native[at] != '/') continue;
+      std::string prefix = native.substr(0, at);
+      if (::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st;
+    return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
   std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override {

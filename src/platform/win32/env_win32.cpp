@@ -119,11 +119,40 @@ class Win32Env : public Env {
       return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameKind::missing
                                                                             : NameKind::other;
     }
-    if (attributes &
-        (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) {
-      return NameKind::other;
-    }
+    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) return NameKind::other;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::directory;
     return attributes & FILE_ATTRIBUTE_READONLY ? NameKind::readOnlyFile : NameKind::file;
+  }
+
+  bool PlaceNewFile(const std::string& newFile, const std::string& target) override {
+    DWORD attributes = 0;
+    HANDLE h = OpenTheFileMade(newFile, &attributes);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(h);
+    // Without MOVEFILE_REPLACE_EXISTING: a name taken meanwhile fails the move.
+    return ::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    DWORD attributes = ::GetFileAttributesA(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes &
+         (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+      return false;
+    }
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+  bool CreateDirectories(const std::string& directory) override {
+    std::string path = directory;
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 2 && !CreateDirectories(path.substr(0, slash))) {
+      return false;
+    }
+    return ::CreateDirectoryA(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
   }
 
   std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override {
@@ -166,19 +195,11 @@ class Win32Env : public Env {
     if (saved && Exists(backup)) return ReplaceOutcome::backupFailed;
     // The name must still lead to the file that was made and checked, not to one put in its
     // place since; its attributes are set through that same handle.
-    auto made = made_.find(newFile);
-    if (made == made_.end()) return ReplaceOutcome::failed;
-    FileId want = made->second;
-    made_.erase(made);
-    HANDLE h = ::CreateFileA(newFile.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
-    FileId id;
     DWORD now = 0;
-    bool same = IdOf(h, &id, &now) && id == want && !(now & FILE_ATTRIBUTE_REPARSE_POINT);
+    HANDLE h = OpenTheFileMade(newFile, &now);
+    if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
     DWORD attributes = ::GetFileAttributesA(target.c_str());
-    if (same && attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
       // A new file has the archive attribute already, as nearly every target does: asking
       // is much cheaper than setting it again.
       DWORD kept = attributes & kKeptAttributes;
@@ -189,7 +210,6 @@ class Win32Env : public Env {
       }
     }
     ::CloseHandle(h);
-    if (!same) return ReplaceOutcome::failed;
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
       return ReplaceOutcome::replaced;
@@ -219,6 +239,27 @@ class Win32Env : public Env {
   void SyncDirectory(const std::string&) override {}
 
  private:
+  // Opens the name `newFile` (never through a link) when it still is the file CreateExclusive
+  // made, for its attributes, which go to `*attributes`; INVALID_HANDLE_VALUE otherwise. The
+  // file is forgotten either way.
+  HANDLE OpenTheFileMade(const std::string& newFile, DWORD* attributes) {
+    auto made = made_.find(newFile);
+    if (made == made_.end()) return INVALID_HANDLE_VALUE;
+    FileId want = made->second;
+    made_.erase(made);
+    HANDLE h = ::CreateFileA(newFile.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return h;
+    FileId id;
+    if (!IdOf(h, &id, attributes) || !(id == want) ||
+        (*attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      ::CloseHandle(h);
+      return INVALID_HANDLE_VALUE;
+    }
+    return h;
+  }
+
   std::map<std::string, FileId> made_;  // the files CreateExclusive made, by the name given
 };
 
