@@ -170,4 +170,23 @@ TEST_F(CliTest, TheProgramRunsFromAScript) {
 #endif
 }
 
+#if !defined(_WIN32) && defined(VARERI_CLI_EXE)
+// The real program writing to a full disk, as /dev/full is: exit 64 and a word on stderr.
+TEST_F(CliTest, TheProgramWritingToAFullDiskExitsSixtyFour) {
+  BuildProduct();
+  for (const char* json : {" --json", ""}) {
+    std::string line = "\"" + CliProgramPath() + "\" check \"" + updatePath_ + "\" --dir \"" +
+                       Win("APP") + "\" --windows-dir \"" + Win("WIN") + "\"" + json +
+                       " > /dev/full 2> \"" + Native(Win("err.txt")) + "\"";
+    int raw = std::system(line.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == kExitUsage) << json << " " << raw;
+    Bytes err = Installed(Win("err.txt"));
+    EXPECT_EQ(std::string(err.begin(), err.end()),
+              "vareri-cli: cannot write the output (is the disk full?); exit status 64 instead "
+              "of 1\n")
+        << json;
+  }
+}
+#endif
+
 }  // namespace
