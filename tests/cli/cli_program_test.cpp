@@ -78,12 +78,19 @@ TEST_F(CliTest, InterruptedMidUpdateFinishesTheFileInHandAndTheNextRunStartsClea
   std::string command;
   for (const std::string& arg : args) command += "\"" + arg + "\" ";
   // Ctrl+C reaches the processes of a console: the program gets one of its own, which this
-  // test joins to press it (ignoring it itself).
+  // test joins to press it (ignoring it itself). Its output goes to NUL, as natively to
+  // /dev/null: Wine's console without a screen refuses writes, which would fail the run.
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherited, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
   PROCESS_INFORMATION process;
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE,
                              nullptr, nullptr, &startup, &process));
+  CloseHandle(nul);
   while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && !replacing()) {
   }
   FreeConsole();
