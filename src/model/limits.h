@@ -34,4 +34,10 @@ constexpr size_t kProgramPathSize = 260;
 // What the description box shows without scrolling: about 9 lines of about 60 characters.
 constexpr size_t kDescriptionBoxLines = VARERI_DESCRIPTION_BOX_HEIGHT / 8;
 constexpr size_t kDescriptionBoxColumns = (VARERI_DESCRIPTION_BOX_WIDTH + 3) / 4;
+
+// The longest description the box is given, in characters as stored (CR LF line ends). Its
+// cost of laying text out grows with the square of the length: one line of 256 KiB kept the
+// main window from showing for more than a minute, so one of 4 KiB, 64 times shorter, takes
+// some 15 ms. That is still over seven times what the box shows.
+constexpr size_t kMaxDescriptionLength = 4096;
 #endif

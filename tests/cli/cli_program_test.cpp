@@ -78,12 +78,18 @@ TEST_F(CliTest, InterruptedMidUpdateFinishesTheFileInHandAndTheNextRunStartsClea
   std::string command;
   for (const std::string& arg : args) command += "\"" + arg + "\" ";
   // Ctrl+C reaches the processes of a console: the program gets one of its own, which this
-  // test joins to press it (ignoring it itself).
+  // test joins to press it (ignoring it itself). Its output goes to NUL, as natively to
+  // /dev/null: Wine's console without a screen refuses writes, which would fail the run.
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError =
+      CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
   PROCESS_INFORMATION process;
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE,
                              nullptr, nullptr, &startup, &process));
+  CloseHandle(startup.hStdOutput);
   while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && !replacing()) {
   }
   FreeConsole();
@@ -167,6 +173,14 @@ TEST_F(CliTest, TheProgramRunsFromAScript) {
   Outcome broken = run("update");
   EXPECT_EQ(broken.status, kExitErrors);
   EXPECT_EQ(broken.err, "vareri-cli: the update found 1 error; no file was changed\n");
+#ifndef _WIN32
+  // Its lines to a full disk, as /dev/full is: exit 64 and a word on stderr.
+  std::string full = "\"" + exe + "\" check \"" + updatePath_ + "\" >/dev/full 2>\"" +
+                     Native(Win("err.txt")) + "\"";
+  EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), kExitUsage);
+  Bytes err = Installed(Win("err.txt"));
+  EXPECT_TRUE(Contains(std::string(err.begin(), err.end()), "cannot write the output"));
+#endif
 #endif
 }
 

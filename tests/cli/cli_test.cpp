@@ -215,4 +215,22 @@ TEST_F(CliTest, FullDiskEndsTheRunWithAMessageAndNoHalfWrittenFile) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+// Standard output that refuses every write, as a full disk does: exit 64 and a message,
+// whatever the run came to.
+TEST_F(CliTest, OutputThatCannotBeWrittenExitsSixtyFour) {
+  struct Refusing : std::streambuf {
+    int_type overflow(int_type) override { return traits_type::eof(); }
+  } refusing;
+  BuildProduct();
+  Lines args = Concat({"vareri-cli"}, Args("check", {"--json"}));
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  std::ostream out(&refusing);
+  std::ostringstream err;
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env_), kExitUsage);
+  EXPECT_TRUE(Contains(err.str(),
+                       "vareri-cli: cannot write the output (is the disk full?); "
+                       "exit status 64 instead of 1\n"));
+}
+
 }  // namespace

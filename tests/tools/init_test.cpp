@@ -125,4 +125,34 @@ TEST_F(InitTest, WritesNothingWhenNothingChangedAndFitsTheSamplesToSmallFiles) {
             fs::absolute(Folder("2.0") + "/A.DLL").lexically_normal().generic_u8string());
 }
 
+#ifndef _WIN32
+// Names Windows takes for one (X1.DLL and x1.dll, é.DLL and É.dll) side by side in a folder,
+// which only a file system that tells case apart holds: reported with both paths, none
+// paired. A name that is not UTF-8 is refused by its path.
+TEST_F(InitTest, ReportsTheNamesItCannotPairWithTheirPaths) {
+  const Bytes v10 = MakeProgram(0x00010000, 0, 4000, 1), v12 = MakeProgram(0x00010002, 0, 4000, 2);
+  Release("1.0", {{"X1.DLL", v10}, {"x1.dll", Bytes(4000, 'x')}, {"B.DLL", v10}});
+  Release("1.2", {{"X1.DLL", v12}, {"\xC3\xA9.DLL", v12}, {"\xC3\x89.dll", v12}, {"B.DLL", v12}});
+  InitOptions options{Folder("1.2"), {Folder("1.0")}, dir_.path() + "/manifest.json"};
+  InitSummary summary = InitManifest(options);
+  const std::string n = Folder("1.2") + "/", p = Folder("1.0") + "/";
+  EXPECT_EQ(summary.clashes, std::vector<std::string>({n + "\xC3\x89.dll and " + n + "\xC3\xA9.DLL",
+                                                       p + "X1.DLL and " + p + "x1.dll"}));
+  EXPECT_TRUE(summary.added.empty() && summary.removed.empty());
+  EXPECT_EQ(Read(options.output)["files"].size(), 1u);
+
+  Release("1.0", {{"A\xFF.DLL", v10}});
+  Release("1.2", {{"A\xFF.DLL", v12}});
+  fs::remove(options.output);
+  std::string error;
+  try {
+    InitManifest(options);
+  } catch (const PackError& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error, p + "A\xFF.DLL: the name is not UTF-8 text, which a manifest cannot hold; "
+                       "rename it");
+}
+#endif
+
 }  // namespace

@@ -41,6 +41,10 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
   const std::string head = R"({"format": 6, "product": "P", "defaultDirectory": "C:\\P",
                                "registry": ["a", "b", "c"], )";
   const std::string longDirectory = "C:\\\\" + std::string(250, 'D');
+  auto nested = [](size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  auto described = [](const std::string& text) {
+    return WithFiles("", R"("description": ")" + text + R"(", )");
+  };
   std::vector<Refusal> rows = {
       {"{", "manifest is not valid JSON", ""},
       {R"({"product": "P"})", "format:", ""},
@@ -117,6 +121,12 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
        "registry[0]:", "still holds"},
       {WithFiles(R"({"name": "A", "component": "<fill in: c>", "directoryKind": 2, "new": "n"})"),
        "files[0].component:", "still holds"},
+      {nested(64), "manifest:", "must be a JSON object"},
+      {nested(65), "[0][0][0]", "nests more than 64 levels"},
+      {WithFiles(R"({"name": "A", "x": [3, )" + nested(3000) + "]}"), "files[0].x[1][0][0]",
+       "nests more than 64 levels"},
+      {described(std::string(4096, 'x')), "", ""},
+      {described(std::string(4095, 'x') + "\\n"), "description:", "has 4097 characters"},
   };
   // File names Windows cannot store, each refused as the entry's name.
   const std::pair<std::vector<std::string>, const char*> names[] = {

@@ -29,6 +29,16 @@
 
 namespace {
 
+// A script reads the output: a run whose output was lost (a full disk) has not told it what
+// happened, which is an error of its own. Returns `status`, or kExitUsage after saying so.
+int CheckOutput(std::ostream& out, std::ostream& err, int status) {
+  if (out.flush()) return status;
+  err << kCliProgram << ": cannot write the output (is the disk full?); exit status " << kExitUsage
+      << " instead of " << status << '\n'
+      << std::flush;
+  return kExitUsage;
+}
+
 class Session {
  public:
   Session(const CliOptions& options, std::ostream& out, std::ostream& err, Env& env,
@@ -51,6 +61,9 @@ class Session {
       status = Refuse(kExitErrors, "interrupted before any file was looked at");
     }
     if (status < 0) status = options_.list ? List() : RunAndReport();
+    int checked = CheckOutput(out_, err_, status);
+    if (checked != status) log_.Note("error: writing the output failed");
+    status = checked;
     log_.Note("exit status " + std::to_string(status));
     return status;
   }
@@ -190,12 +203,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
   std::string problem = ParseCliOptions(args, &options);
   options.commandLine = CommandLineText(args);
   if (options.help) {
-    out << CliHelpText() << std::flush;
-    return kExitUpToDate;
+    out << CliHelpText();
+    return CheckOutput(out, err, kExitUpToDate);
   }
   if (options.version) {
-    out << kCliProgram << " " << VARERI_VERSION << "\n" << std::flush;
-    return kExitUpToDate;
+    out << kCliProgram << " " << VARERI_VERSION << "\n";
+    return CheckOutput(out, err, kExitUpToDate);
   }
   if (!problem.empty()) {
     err << kCliProgram << ": " << problem << "\nTry '" << kCliProgram << " --help'.\n"
@@ -211,7 +224,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
       return kExitUsage;
     }
   }
-  if (options.trust) return RunTrustCommand(options, out, err);
+  if (options.trust) return CheckOutput(out, err, RunTrustCommand(options, out, err));
   Session session(options, out, err, env, logFile.get());
   return session.Execute();
 }

@@ -10,8 +10,9 @@
 
 // Runs one command line (argv[0] is the program's name). Log lines, the closing text and the
 // JSON go to `out`; problems to `err`. Installed files are inspected and replaced through
-// `env`. Returns one of ExitStatus. Raises nothing the core raises: CException and allocation
-// failures become messages and statuses.
+// `env`. Returns one of ExitStatus; kExitUsage when writing to `out` failed, whatever the
+// run came to. Raises nothing the core raises: CException and allocation failures become
+// messages and statuses.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env);
 
 // The same over the OS (Env::Default()).

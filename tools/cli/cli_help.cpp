@@ -103,7 +103,8 @@ const char kHelp[] =
     "  3   the update stopped part-way: some files were replaced\n"
     "  4   the update file could not be opened or read, is damaged, is not a supported\n"
     "      update file, or is not signed by the key its files require\n"
-    "  64  wrong usage, an unknown component, or a log file that cannot be opened\n";
+    "  64  wrong usage, an unknown component, or a log file that cannot be opened;\n"
+    "      also the output could not be written (a full disk), whatever the run did\n";
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "manifest.h"
 #include "model/file_name.h"
@@ -37,30 +38,57 @@ std::string Key(const fs::path& relative) {
   return Utf8ToCodePage(text, &converted) ? FoldedName(converted) : text;
 }
 
-Release Walk(const std::string& directory, const std::string& option) {
+// The files of one release folder. Names that Windows takes for one ("X1.DLL" and "x1.dll")
+// are left out, their key added to `clashed` and their paths to `clashes` ("A and B"): which
+// of them a customer has installed cannot be told, so none is paired by guess.
+Release Walk(const std::string& directory, const std::string& option,
+             std::set<std::string>* clashed, std::vector<std::string>* clashes) {
   fs::path root = fs::u8path(directory);
   std::error_code ec;
   if (!fs::is_directory(root, ec)) {
     throw PackError(option + ": " + directory + " is not a folder");
   }
-  Release files;
+  std::map<std::string, std::vector<ReleaseFile>> found;
   fs::recursive_directory_iterator it(root, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     if (!it->is_regular_file(ec)) continue;
     fs::path relative = it->path().lexically_relative(root);
-    files[Key(relative)] = {relative, it->path().u8string()};
+    found[Key(relative)].push_back({relative, it->path().u8string()});
   }
   if (ec) throw PackError(option + ": cannot read " + directory + ": " + ec.message());
+  Release files;
+  for (auto& [key, spellings] : found) {
+    if (spellings.size() == 1) {
+      files.emplace(key, std::move(spellings[0]));
+      continue;
+    }
+    std::vector<std::string> paths;
+    for (const ReleaseFile& file : spellings) paths.push_back(file.path);
+    std::sort(paths.begin(), paths.end());
+    std::string names = paths[0];
+    for (size_t k = 1; k < paths.size(); ++k) {
+      names += (k + 1 < paths.size() ? ", " : " and ") + paths[k];
+    }
+    clashes->push_back(names);
+    clashed->insert(key);
+  }
   return files;
 }
 
 // `file` as the manifest names it: relative to the manifest's folder when it lies inside it
 // (the manifest then moves with the releases), else in full.
+// Raises PackError naming `file` when its name is not UTF-8, which JSON cannot hold.
 std::string ManifestPath(const std::string& file, const fs::path& manifestFolder) {
   fs::path absolute = fs::absolute(fs::u8path(file)).lexically_normal();
   fs::path relative = absolute.lexically_relative(manifestFolder);
   bool inside = !relative.empty() && *relative.begin() != "..";
-  return (inside ? relative : absolute).generic_u8string();
+  std::string path = (inside ? relative : absolute).generic_u8string();
+  try {
+    (void)Json(path).dump();
+  } catch (const Json::type_error&) {
+    throw PackError(file + ": the name is not UTF-8 text, which a manifest cannot hold; rename it");
+  }
+  return path;
 }
 
 std::string Placeholder(const std::string& what) { return kPlaceholder + what + ">"; }
@@ -143,16 +171,18 @@ InitSummary InitManifest(const InitOptions& options) {
   }
   fs::path manifestFolder =
       fs::absolute(fs::u8path(options.output)).lexically_normal().parent_path();
-  Release release = Walk(options.newDirectory, "--new");
+  InitSummary summary;
+  std::set<std::string> clashed;
+  Release release = Walk(options.newDirectory, "--new", &clashed, &summary.clashes);
   std::vector<Release> previous;
   for (const std::string& directory : options.previousDirectories) {
-    previous.push_back(Walk(directory, "--previous"));
+    previous.push_back(Walk(directory, "--previous", &clashed, &summary.clashes));
   }
 
-  InitSummary summary;
   Json files = Json::array();
   uint32_t smallest = UINT32_MAX;
   for (const auto& [key, file] : release) {
+    if (clashed.count(key)) continue;
     Pairing pairing = Pair(key, file, previous, options, manifestFolder, &summary.leftOut);
     if (!pairing.elsewhere) summary.added.push_back(file.relative.generic_u8string());
     if (pairing.elsewhere && !pairing.changed) {
@@ -165,7 +195,9 @@ InitSummary InitManifest(const InitOptions& options) {
   std::map<std::string, std::string> removed;
   for (const Release& old : previous) {
     for (const auto& [key, file] : old) {
-      if (!release.count(key)) removed.emplace(key, file.relative.generic_u8string());
+      if (!release.count(key) && !clashed.count(key)) {
+        removed.emplace(key, file.relative.generic_u8string());
+      }
     }
   }
   for (const auto& [key, shown] : removed) summary.removed.push_back(shown);
@@ -176,12 +208,7 @@ InitSummary InitManifest(const InitOptions& options) {
   if (summary.entries == 0) return summary;
   Json manifest = Header(summary.samples);
   manifest["files"] = std::move(files);
-  std::string text;
-  try {
-    text = manifest.dump(2) + "\n";
-  } catch (const Json::type_error&) {
-    throw PackError("a file name in the release folders is not UTF-8 text");
-  }
+  std::string text = manifest.dump(2) + "\n";
   WriteFileAtomically(options.output, std::vector<uint8_t>(text.begin(), text.end()));
   return summary;
 }

@@ -20,14 +20,17 @@ struct InitSummary {
   std::vector<std::string> added;      // in the new release only: an update cannot install them
   std::vector<std::string> removed;    // in previous releases only: an update cannot remove them
   std::vector<std::string> leftOut;    // previous copies the updater could never replace, and why
+  std::vector<std::string> clashes;    // names one folder holds that Windows takes for one
   SampleParameters samples;            // the fingerprint parameters chosen
 };
 
 // Walks the folders and pairs their files by relative path, ignoring case as Windows does.
 // Every file of the new release whose copy in some previous release differs becomes an
 // entry under the installation directory (its subdirectory as `directory`), listing each
-// differing copy the updater could replace once. Writes the manifest, with "<fill in: ...>"
-// placeholders for the texts only the vendor knows, when it has at least one entry; writes
-// nothing otherwise. Raises PackError when a folder cannot be read, or the output exists
-// already or cannot be written.
+// differing copy the updater could replace once. A name that one folder holds in two
+// spellings Windows takes for one is paired in no folder; `clashes` names the files ("A and
+// B", full paths). Writes the manifest, with "<fill in: ...>" placeholders for the texts
+// only the vendor knows, when it has at least one entry; writes nothing otherwise. Raises
+// PackError when a folder cannot be read, a path the manifest would hold is not UTF-8
+// (naming it), or the output exists already or cannot be written.
 InitSummary InitManifest(const InitOptions& options);

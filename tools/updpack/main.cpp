@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "temporary_files.h"
 #include "updpack.h"
 
 #ifdef _WIN32
@@ -24,12 +25,14 @@ std::string Utf8(const wchar_t* wide) {
 // "données" survives whatever the ANSI code page.
 int wmain(int argc, wchar_t** argv) {
   ::SetConsoleOutputCP(CP_UTF8);
+  RemoveTemporariesWhenInterrupted();
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(Utf8(argv[i]));
   return RunUpdpack(args, std::cout, std::cerr);
 }
 #else
 int main(int argc, char** argv) {
+  RemoveTemporariesWhenInterrupted();
   return RunUpdpack(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
 }
 #endif

@@ -177,6 +177,12 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
   if (!root.contains("format")) FailField("format", "missing (5 or 6)");
   m.format = Number(root, "format", "", kOldestFormat, kNewestFormat, kNewestFormat);
   m.description = WithCrLf(Text(root, "description", "", false));
+  if (m.description.size() > kMaxDescriptionLength) {
+    FailField("description", "has " + std::to_string(m.description.size()) +
+                                 " characters (line ends as CR LF); the main window takes at "
+                                 "most " +
+                                 std::to_string(kMaxDescriptionLength) + ": shorten it");
+  }
   m.product = Text(root, "product", "", true);
   m.failureMessage = Text(root, "failureMessage", "", false);
   m.defaultDirectory = Text(root, "defaultDirectory", "", true);

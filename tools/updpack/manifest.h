@@ -40,7 +40,8 @@ constexpr char kPlaceholder[] = "<fill in: ";
 const char* DirectoryKindName(uint16_t kind);
 
 // Parses manifest text (paths in it are UTF-8 and stay so; relative ones are joined to
-// `baseDirectory`, UTF-8 too). Raises ManifestError naming the first field that is wrong.
+// `baseDirectory`, UTF-8 too). Raises ManifestError naming the first field that is wrong,
+// a description longer than kMaxDescriptionLength among them.
 Manifest ParseManifest(const std::string& text, const std::string& baseDirectory);
 
 // A warning when `description` needs more room than the main window's description box

@@ -1,7 +1,9 @@
 // The files updpack writes. An AtomicFile is written under a temporary name beside its final
 // one and renamed into place only when complete, so a failure never leaves part of a file
 // under the final name and an earlier file there stays as it was. A ScratchFile holds bytes
-// that wait for their turn, beside the output, and is removed when done with.
+// that wait for their turn, beside the output, and is removed when done with. Both are
+// TemporaryNames (temporary_files.h): an interrupt removes them, and what a killed build
+// left the next AtomicFile of the same output removes.
 #pragma once
 
 #include <cstddef>
@@ -10,14 +12,16 @@
 #include <fstream>
 #include <string>
 
+#include "temporary_files.h"
 #include "writer/stored_payload.h"
 
 class AtomicFile {
  public:
-  // Creates the temporary file beside `path` (UTF-8). Raises PackError.
+  // Removes the stale temporary files of `path` (UTF-8), then creates its own beside it.
+  // Raises PackError.
   explicit AtomicFile(const std::string& path);
   // Removes the temporary file unless Commit has renamed it.
-  ~AtomicFile();
+  ~AtomicFile() = default;
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
@@ -29,16 +33,15 @@ class AtomicFile {
 
  private:
   std::string path_;
-  std::filesystem::path temp_;
+  TemporaryName temp_;  // removed after out_ is closed
   std::ofstream out_;
-  bool committed_ = false;
 };
 
 class ScratchFile : public PayloadSpill {
  public:
   // Creates an empty scratch file beside `near` (UTF-8). Raises PackError.
   explicit ScratchFile(const std::string& near);
-  ~ScratchFile();
+  ~ScratchFile() = default;
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
 
@@ -50,7 +53,7 @@ class ScratchFile : public PayloadSpill {
   size_t ReadBack(void* buffer, size_t size) override;
 
  private:
-  std::filesystem::path path_;
+  TemporaryName name_;  // removed after io_ is closed
   std::fstream io_;
   bool reading_ = false;
 };

@@ -8,25 +8,35 @@
 using nlohmann::json;
 
 json ParseJson(const std::string& text) {
+  // Each open level keeps only its own last key: the full field name is made for a message
+  // alone, so memory stays within the text's size however deep it goes.
   struct Open {
-    std::string field;  // the object's or array's own name, "" for the root
     bool isArray;
     size_t count;     // elements so far (arrays)
     std::string key;  // the last key (objects)
     std::set<std::string> keys;
   };
   std::vector<Open> open;
-  auto nextField = [&open]() -> std::string {
-    if (open.empty()) return "";
-    const Open& top = open.back();
-    if (top.isArray) return top.field + "[" + std::to_string(top.count) + "]";
-    return top.field.empty() ? top.key : top.field + "." + top.key;
+  auto nextField = [&open]() {
+    std::string field;
+    for (const Open& level : open) {
+      if (level.isArray) {
+        field += "[" + std::to_string(level.count) + "]";
+      } else {
+        field += (field.empty() ? "" : ".") + level.key;
+      }
+    }
+    return field;
   };
   auto callback = [&](int, json::parse_event_t event, json& parsed) {
     switch (event) {
       case json::parse_event_t::object_start:
       case json::parse_event_t::array_start:
-        open.push_back(Open{nextField(), event == json::parse_event_t::array_start, 0, "", {}});
+        if (open.size() >= kMaxJsonDepth) {
+          FailField(nextField(), "nests more than " + std::to_string(kMaxJsonDepth) +
+                                     " levels of objects and lists; a manifest needs four");
+        }
+        open.push_back(Open{event == json::parse_event_t::array_start, 0, "", {}});
         break;
       case json::parse_event_t::key:
         open.back().key = parsed.get<std::string>();

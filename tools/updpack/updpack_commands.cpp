@@ -128,6 +128,7 @@ int Init(const InitOptions& options, std::ostream& err) {
          summary.added);
   report("removed since a previous release (an update cannot remove files)", summary.removed);
   report("left out", summary.leftOut);
+  report("left out, names Windows takes for one (add the right file by hand)", summary.clashes);
   if (summary.entries == 0) {
     err << "updpack: no file changed in a way an update can deliver; " << options.output
         << " not written\n";
