@@ -4,6 +4,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include "model/limits.h"
 #include "session/app_state.h"
 #include "session/header_check.h"
 #include "session/install_dir.h"
@@ -45,7 +46,9 @@ void UpdateDialog::OpenUpdateFile() {
     Refuse(hwnd(), refusal);
     return;
   }
-  descriptionText = header.description;
+  // A description longer than updpack writes is shown cut: laying it out in the box costs the
+  // square of its length, and one line of 256 KiB kept the window from showing for a minute.
+  descriptionText = header.description.substr(0, kMaxDescriptionLength);
   app_.productName = header.productName;
   app_.failureMessage = header.failureMessage;
   pathText = ProposeInstallDir(header);

@@ -1,6 +1,7 @@
 // The main window and the options dialog, through the real program.
 #include <filesystem>
 
+#include "model/limits.h"
 #include "vareri_fixture.h"
 
 namespace {
@@ -210,6 +211,17 @@ TEST_F(MainWindowTest, DescriptionOnWhiteDialogOnButtonFace) {
   EXPECT_EQ(gui::PixelAt(main, POINT{2, 2}), face);
   EXPECT_NE(face, RGB(255, 255, 255));
   SaveScreenshotFor(main, "main-window");
+  Close(main);
+}
+
+TEST_F(MainWindowTest, AHandMadeLongDescriptionIsShownCut) {
+  DemoOptions demo;
+  demo.tweak = [](DocumentPlan& plan) { plan.description = std::string(256 << 10, 'x'); };
+  BuildDemo(demo);
+  app_.updateFile.reset();
+  Start(updatePath_);
+  HWND main = WaitForMain();
+  EXPECT_EQ(gui::ControlText(main, IDC_DESCRIPTION), std::string(kMaxDescriptionLength, 'x'));
   Close(main);
 }
 
