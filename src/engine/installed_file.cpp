@@ -169,8 +169,20 @@ UpdateError CUpdateItem::Judge(CFile& installed, CFile& updateFile, const VEzora
 UpdateError CUpdateItem::Recheck(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   EntryOutcome unrecorded;
   EntryOutcome& outcome = run.current ? *run.current : unrecorded;
+  if (action == EntryAction::add) {
+    // Still not there, or the new version meanwhile.
+    if (run.env->InspectName(targetPath) == NameKind::missing) return none;
+    UpdateError rc = VerifyAdded(updateFile, doc, run);
+    if (rc != none) outcome.cause = EntryCause::changedSinceCheck;
+    return rc;
+  }
   std::unique_ptr<CFile> installed;
   UpdateError rc = OpenTarget(*this, *run.env, installed, outcome);
+  if (rc == fileNotFound && action == EntryAction::remove &&
+      outcome.openCause == FileCause::fileNotFound) {
+    verdict = verdictAbsent;  // gone meanwhile: nothing left to do
+    return none;
+  }
   if (rc != none) return rc;
   rc = Judge(*installed, updateFile, doc, run);
   if (rc != none) outcome.cause = EntryCause::changedSinceCheck;
@@ -189,7 +201,8 @@ UpdateError CUpdateOrder::Matches(const CUpdateItem& item, CFile& installed, CFi
                                   const VEzorazEdo& doc) const {
   UpdateError rc = MatchStamp(item.installedStamp, stamp);
   if (rc != none) return rc;
-  if (item.exactMatch && hasDigest) {
+  // A file the update removes is one of its listed versions only byte for byte.
+  if ((item.exactMatch || item.action == EntryAction::remove) && hasDigest) {
     return HasIdentity(installed, stamp.size, digest) ? none : previousVersionNotCompatible;
   }
   return SampleCheck(installed, fingerprint, stamp.size, doc.sampleCount, doc.sampleLength);

@@ -65,7 +65,10 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, R
   Env& env = *run.env;
   EntryOutcome unrecorded;
   EntryOutcome& outcome = run.current ? *run.current : unrecorded;
-  bool renamePrevious = doc.renamePrevious;
+  bool adding = action == EntryAction::add;
+  // An added file has no previous version to keep; its missing directories are made.
+  bool renamePrevious = doc.renamePrevious && !adding;
+  if (adding && !env.CreateDirectories(DirectoryOf(targetPath))) return cantCreateFile;
   std::string backup;
   if (renamePrevious) {
     backup = BackupName(targetPath);
@@ -83,6 +86,15 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, R
   rc = Recheck(updateFile, doc, run);
   if (rc != none) return rc;
   if (verdict != verdictUpdate) return Report(run);
+  if (adding) {
+    // Under a name nothing has: a file that appeared since the check is never replaced.
+    if (!env.PlaceNewFile(fresh.path(), targetPath)) return cantCreateFile;
+    fresh.Release();
+    run.replacedDirectories.insert(DirectoryOf(targetPath));
+    outcome.replaced = true;
+    run.AddLine("Added File %s", targetPath);
+    return none;
+  }
   // An earlier backup is replaced this way; one that cannot be deleted makes the backup
   // step fail.
   if (renamePrevious) env.RemoveFile(backup);

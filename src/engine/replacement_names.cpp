@@ -8,6 +8,7 @@
 #include "model/document.h"
 #include "model/paths.h"
 #include "model/payload_order.h"
+#include "model/update_item.h"
 #include "platform/canonical_path.h"
 #include "platform/name_case.h"
 
@@ -67,7 +68,8 @@ UpdateError CheckReplacementNames(const CUpdateItem& item, CFile& updateFile, co
   EntryOutcome unrecorded;
   EntryOutcome& outcome = run.current ? *run.current : unrecorded;
   std::string fresh = NewFileName(item.targetPath);
-  NameKind kind = env.InspectName(fresh);
+  // A removal makes no new file; an addition keeps no previous version.
+  NameKind kind = item.action == EntryAction::remove ? NameKind::missing : env.InspectName(fresh);
   if (kind != NameKind::missing) {
     if (kind != NameKind::file || !IsOwnLeftover(env, updateFile, item, fresh)) {
       outcome.cause = EntryCause::newFileTaken;
@@ -75,7 +77,7 @@ UpdateError CheckReplacementNames(const CUpdateItem& item, CFile& updateFile, co
     }
     outcome.leftover = true;
   }
-  if (doc.renamePrevious) {
+  if (doc.renamePrevious && item.action != EntryAction::add) {
     NameKind backup = env.InspectName(BackupName(item.targetPath));
     if (backup != NameKind::missing && backup != NameKind::file) {
       outcome.cause = EntryCause::backupTaken;

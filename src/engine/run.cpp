@@ -24,8 +24,17 @@ UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunCon
     }
     return fileNotFound;
   }
+  if (action == EntryAction::add) return VerifyAdded(updateFile, doc, run);
   std::unique_ptr<CFile> installed;
   UpdateError rc = OpenInstalled(run, installed);
+  if (rc == fileNotFound && action == EntryAction::remove && run.current &&
+      run.current->openCause == FileCause::fileNotFound) {
+    // Not there: nothing to remove.
+    verdict = verdictAbsent;
+    run.current->inspected = true;
+    run.current->verdict = verdict;
+    return none;
+  }
   if (rc != none) return rc;
   rc = Judge(*installed, updateFile, doc, run);
   if (rc != none || verdict != verdictUpdate) return rc;
@@ -42,7 +51,14 @@ UpdateError CUpdateItem::Report(RunContext& run) {
   if (!selected) {
     run.AddLine("%s will not be updated (User Selection)", targetPath);
   } else if (verdict == verdictUpdate) {
-    run.AddLine("%s will be updated", targetPath);
+    const char* what = action == EntryAction::add      ? "%s will be added"
+                       : action == EntryAction::remove ? "%s will be removed"
+                                                       : "%s will be updated";
+    run.AddLine(what, targetPath);
+  } else if (verdict == verdictAbsent) {
+    run.AddLine("%s is not there: nothing to remove", targetPath);
+  } else if (verdict == verdictKept) {
+    run.AddLine("%s is not a version this update removes: it is kept", targetPath);
   } else if (verdict == verdictUpToDate) {
     run.AddLine("%s is up to date", targetPath);
   } else {
@@ -57,6 +73,7 @@ UpdateError CUpdateItem::Apply(CFile& updateFile, const VEzorazEdo& doc, RunCont
     return none;
   }
   if (verdict != verdictUpdate) return Report(run);
+  if (action == EntryAction::remove) return RemoveInstalled(updateFile, doc, run);
   return ReplaceFile(updateFile, doc, run);
 }
 

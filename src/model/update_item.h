@@ -75,6 +75,16 @@ class CUpdateItem : public CObject {
   // Raises what the file layer raises.
   UpdateError Verify(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
+  // The first pass for an entry that adds its file: none when the target is not there (the
+  // directory, or the nearest one that is, must take a new file) or is the new version
+  // already; previousVersionNotCompatible when another file has the name, cannotWrite when
+  // something else has it.
+  UpdateError VerifyAdded(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
+
+  // The second pass for an entry that removes its file: checks it again, then removes it, or
+  // with the document's `renamePrevious` keeps it under its backup name.
+  UpdateError RemoveInstalled(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
+
   // Adds the verdict line of a check. Returns none.
   UpdateError Report(RunContext& run);
 

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "archive/integrity_record.h"
 #include "lz/szdd.h"
+#include "model/entry_actions.h"
 #include "model/payload_order.h"
 #include "platform/pe_version.h"
 #include "session/run_request.h"
@@ -92,13 +94,28 @@ void EngineTest::Build(const std::vector<EntryPlan>& entries,
   plan.defaultDirectory = "C:\\DEMO";
   plan.sampleCount = sampleCount_;
   plan.sampleLength = sampleLength_;
+  bool actions = false;
+  std::vector<EntryExtension> extensions;
   for (const EntryPlan& entry : entries) {
+    actions = actions || entry.action != EntryAction::replace || entry.exact;
+    EntryExtension extension;
+    extension.action = entry.action;
+    extension.exact = entry.exact;
+    extension.selected = entry.selected != 0;
+    extension.newVersion = {static_cast<uint32_t>(entry.newBytes.size()),
+                            Sha256Of(entry.newBytes.data(), entry.newBytes.size())};
+    for (const Bytes& previous : entry.previous) {
+      extension.previous.push_back(
+          {static_cast<uint32_t>(previous.size()), Sha256Of(previous.data(), previous.size())});
+    }
+    extensions.push_back(extension);
     ItemPlan item;
     item.componentName = entry.name;
     item.fileName = entry.name;
     item.directoryKind = entry.kind;
     item.directory = entry.directory;
-    item.defaultSelected = entry.selected;
+    // A reader that follows the document alone leaves what adds or removes alone.
+    item.defaultSelected = entry.action == EntryAction::replace ? entry.selected : 0;
     item.expectedStamp = StampOf(entry.newBytes);
     if (entry.versionMS || entry.versionLS) {
       item.expectedStamp.versionMS = entry.versionMS;
@@ -119,7 +136,19 @@ void EngineTest::Build(const std::vector<EntryPlan>& entries,
   }
   if (tweak) tweak(plan);
   updatePath_ = Win("demo.upd");
-  Install(updatePath_, WriteDocument(plan));
+  Bytes bytes = WriteDocument(plan);
+  if (actions) {
+    std::vector<IntegrityEntry> contents;
+    for (const EntryExtension& extension : extensions) {
+      contents.push_back({extension.newVersion.size, extension.newVersion.digest});
+    }
+    Bytes record = EncodeIntegrityRecord(
+        EncodeSignedPart(static_cast<uint32_t>(bytes.size()), Sha256Of(bytes.data(), bytes.size()),
+                         contents, {{kEntryActionsField, EncodeEntryActions(extensions)}}),
+        nullptr);
+    bytes.insert(bytes.end(), record.begin(), record.end());
+  }
+  Install(updatePath_, bytes);
   app_.updateFile = OpenForReading(Native(updatePath_));
 }
 

@@ -43,6 +43,10 @@ struct EntryPlan {
   Bytes newBytes;                         // the new version
   uint32_t versionMS = 0, versionLS = 0;  // the new version's version
   std::vector<Bytes> previous;            // accepted previous versions (their versions are read)
+  // What the entry does and how its versions are known; any but a plain replacement gives the
+  // update file an integrity record with the entry actions.
+  EntryAction action = EntryAction::replace;
+  bool exact = false;
 };
 
 // Product Demo: A.DLL (component Program), B.DLL (Help, not selected by default) and E.DLL
