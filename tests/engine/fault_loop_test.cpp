@@ -32,6 +32,15 @@ class FaultLoopTest : public EngineTest {
       e.previous = {old_[i]};
       entries.push_back(e);
     }
+    // And a file added in a directory of its own, and one removed.
+    EntryPlan add("ADD.DAT", 2, "SUB");
+    add.action = EntryAction::add;
+    add.newBytes = added_;
+    EntryPlan remove("OLD.HLP");
+    remove.action = EntryAction::remove;
+    remove.previous = {removed_};
+    entries.push_back(add);
+    entries.push_back(remove);
     Build(entries);
   }
 
@@ -44,6 +53,9 @@ class FaultLoopTest : public EngineTest {
       // An earlier update's backup, which a new backup replaces.
       Install(Win("APP\\" + BackupOf(i)), kEarlier);
     }
+    std::filesystem::remove_all(Native(Win("APP\\SUB")));
+    Install(Win("APP\\OLD.HLP"), removed_);
+    Install(Win("APP\\OLD.HL_"), kEarlier);
     app_.document = VEzorazEdo();
     app_.updateFile.reset();
     app_.updateFile = OpenForReading(Native(updatePath_));
@@ -84,12 +96,25 @@ class FaultLoopTest : public EngineTest {
         EXPECT_EQ(Installed(backup), kEarlier) << trial << BackupOf(i);
       }
     }
+    // The added file is not there or whole; the removed one there, or gone, kept whole under
+    // its backup name when renaming is on.
+    std::string added = Win("APP\\SUB\\ADD.DAT");
+    EXPECT_TRUE(!Exists(added) || Installed(added) == added_) << trial << "ADD.DAT is mixed";
+    if (Exists(Win("APP\\OLD.HLP"))) {
+      EXPECT_EQ(Installed(Win("APP\\OLD.HLP")), removed_) << trial;
+    } else if (pendingRename_) {
+      EXPECT_EQ(Installed(Win("APP\\OLD.HL_")), removed_) << trial << "OLD.HLP is lost";
+    }
     if (!env_.removeFailed && !killed) {
       EXPECT_TRUE(Leftovers().empty()) << trial << "temporary files left";
     }
   }
 
+  // Whether the added file and the removal are done.
+  bool ActionsDone() { return Exists(Win("APP\\SUB\\ADD.DAT")) && !Exists(Win("APP\\OLD.HLP")); }
+
   const Bytes kEarlier = Bytes(100, 'e');
+  const Bytes added_ = Bytes(2500, 'a'), removed_ = Bytes(1800, 'r');
   size_t bigExtra_ = 0;  // bytes more in B.DLL
   std::vector<std::string> names_;
   std::vector<Bytes> old_, fresh_;
@@ -126,6 +151,7 @@ TEST_F(FaultLoopTest, EveryFailingCallLeavesWholeFiles) {
       // The last trial ran without a fault: it must have updated everything.
       EXPECT_TRUE(app_.runOk);
       for (int i = 0; i < 3; ++i) EXPECT_EQ(Installed(Win("APP\\" + names_[i])), fresh_[i]);
+      EXPECT_TRUE(ActionsDone());
       EXPECT_GT(trials, 30) << "too few calls to be an update run";
       EXPECT_GT(rechecks, 0) << "no fault reached the check right before a replacement";
       EXPECT_GT(probes, 0) << "no fault reached the probe of a directory";
@@ -174,6 +200,7 @@ TEST_F(KillTest, KilledAnywhereLeavesWholeFilesAndTheNextRunFinishes) {
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(Installed(Win("APP\\" + names_[i])), fresh_[i]) << trial << names_[i];
     }
+    EXPECT_TRUE(ActionsDone()) << trial;
     if (HasFailure() || !killed) break;
     ++kills;
   }
