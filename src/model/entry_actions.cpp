@@ -49,6 +49,18 @@ class Reader {
 
 }  // namespace
 
+const char* ActionName(EntryAction action) {
+  switch (action) {
+    case EntryAction::add:
+      return "add";
+    case EntryAction::remove:
+      return "remove";
+    case EntryAction::replace:
+      break;
+  }
+  return "replace";
+}
+
 std::vector<uint8_t> EncodeEntryActions(const std::vector<EntryExtension>& entries) {
   std::vector<uint8_t> out;
   Put32(out, static_cast<uint32_t>(entries.size()));

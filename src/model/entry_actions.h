@@ -17,6 +17,9 @@ enum class EntryAction : uint8_t {
   remove = 2,   // take a known previous version away
 };
 
+// The action's name as the tools show it: "replace", "add" or "remove".
+const char* ActionName(EntryAction action);
+
 // A version of a file by its bytes.
 struct ExactIdentity {
   uint32_t size = 0;

@@ -114,15 +114,24 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   }
   EXPECT_FALSE(fs::exists(output_));
 
-  // A text file changed between releases: both are 0.0.0.0, so it would never be replaced.
+  // A text file changed between releases: both are 0.0.0.0, so only the record's exact
+  // identities tell them apart; a plain file, which has none, would never replace it.
   Manifest textChanged = manifest_;
   textChanged.files[1].previousPaths.push_back(Put("donn\u00e9es/v1/B.TXT", Compressible(900, 5)));
+  BuildOptions plain;
+  plain.plain = true;
   try {
-    BuildUpdate(textChanged, output_, PackReport());
+    BuildUpdate(textChanged, output_, PackReport(), plain);
     FAIL() << "a change the updater cannot see must fail";
   } catch (const PackError& e) {
     EXPECT_EQ(std::string(e.what()).rfind("files[1].previous[0]: neither", 0), 0u) << e.what();
   }
+  EXPECT_FALSE(fs::exists(output_));
+  BuildUpdate(textChanged, output_, PackReport());
+  std::ostringstream listing;
+  ListUpdate(output_, listing);
+  EXPECT_NE(listing.str().find("replace,exact"), std::string::npos) << listing.str();
+  fs::remove(output_);
 
   Manifest empty = manifest_;
   empty.files[1].newPath = dir_.Write("EMPTY.DLL", {});

@@ -29,8 +29,8 @@ std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expect
 }
 
 void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
-                   const std::string& where) {
-  std::string problem = NotOlderProblem(order.stamp, item.expectedStamp);
+                   const std::string& where, bool byIdentity) {
+  std::string problem = byIdentity ? "" : NotOlderProblem(order.stamp, item.expectedStamp);
   if (!problem.empty()) throw PackError(where + ": " + problem);
   for (size_t k = 0; k < item.previousVersions.size(); ++k) {
     const OrderPlan& other = item.previousVersions[k];

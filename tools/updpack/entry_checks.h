@@ -26,5 +26,7 @@ std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expect
 // Raises PackError naming `where` (files[i].previous[k]) and saying what to do when `order`
 // cannot join `item`'s previous versions: it is not older than the new version, the updater
 // cannot tell it from one already in `item`, or its samples would overlap.
+// `byIdentity`: the versions are known by their bytes (exact matching, or a file without a
+// version resource, or a removal), so only the duplicates are refused.
 void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
-                   const std::string& where);
+                   const std::string& where, bool byIdentity = false);

@@ -110,8 +110,21 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
   if (!file.is_object()) FailField(where, "must be an object");
   CheckKeys(file, where,
             {"component", "description", "selected", "name", "directoryKind", "directory", "new",
-             "previous"});
+             "previous", "action", "match"});
   ManifestFile out;
+  std::string action = Text(file, "action", where, false, "replace");
+  if (action == "add") {
+    out.action = EntryAction::add;
+  } else if (action == "remove") {
+    out.action = EntryAction::remove;
+  } else if (action != "replace") {
+    FailField(where + ".action", "must be \"replace\", \"add\" or \"remove\"");
+  }
+  std::string match = Text(file, "match", where, false, "samples");
+  if (match != "samples" && match != "exact") {
+    FailField(where + ".match", "must be \"samples\" or \"exact\"");
+  }
+  out.exact = match == "exact";
   out.name = Text(file, "name", where, true);
   std::string problem = TargetNameProblem(out.name);
   if (!problem.empty()) FailField(where + ".name", problem);
@@ -129,11 +142,14 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
   out.directory = Text(file, "directory", where, false);
   problem = TargetDirectoryProblem(out.directoryKind, out.directory, out.name);
   if (!problem.empty()) FailField(where + ".directory", problem);
-  if (!file.contains("new") || !file.at("new").is_string() ||
-      file.at("new").get<std::string>().empty()) {
+  if (out.action == EntryAction::remove) {
+    if (file.contains("new")) FailField(where + ".new", "a removal brings no new version");
+  } else if (!file.contains("new") || !file.at("new").is_string() ||
+             file.at("new").get<std::string>().empty()) {
     FailField(where + ".new", "must name the new version's file");
+  } else {
+    out.newPath = ResolvePath(file.at("new").get<std::string>(), base);
   }
-  out.newPath = ResolvePath(file.at("new").get<std::string>(), base);
   if (file.contains("previous")) {
     const json& previous = file.at("previous");
     if (!previous.is_array()) FailField(where + ".previous", "must be a list of file paths");
@@ -143,6 +159,12 @@ ManifestFile ParseFile(const json& file, const std::string& where, const std::st
       }
       out.previousPaths.push_back(ResolvePath(previous[i].get<std::string>(), base));
     }
+  }
+  if (out.action == EntryAction::add && !out.previousPaths.empty()) {
+    FailField(where + ".previous", "an added file has no previous version");
+  }
+  if (out.action == EntryAction::remove && out.previousPaths.empty()) {
+    FailField(where + ".previous", "must list the versions the removal takes away");
   }
   return out;
 }

@@ -7,16 +7,19 @@
 #include <vector>
 
 #include "manifest_error.h"
+#include "model/entry_actions.h"
 
 struct ManifestFile {
+  EntryAction action = EntryAction::replace;  // "action": "replace", "add" or "remove"
+  bool exact = false;                         // "match": "exact" (else "samples")
   std::string component;
   std::string description;
   uint16_t defaultSelected = 1;
   std::string name;
   uint16_t directoryKind = 2;
   std::string directory;
-  std::string newPath;
-  std::vector<std::string> previousPaths;
+  std::string newPath;                     // none for a removal
+  std::vector<std::string> previousPaths;  // a removal's: the versions it may remove
 };
 
 struct Manifest {

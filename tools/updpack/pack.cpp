@@ -25,6 +25,7 @@ struct PreparedEntry {
   ItemPlan item;  // its payload left empty: the stored contents are in `stored`
   std::unique_ptr<StoredPayload> stored;
   IntegrityEntry content;
+  EntryExtension extension;  // what the record's entry actions say of it
   uint64_t newSize = 0;
   std::vector<std::string> warnings;  // for the report, in order
 };
@@ -69,8 +70,28 @@ CFileStamp StampOf(InputFile& file, std::vector<std::string>& warnings) {
   return stamp;
 }
 
+// The whole of a release file, by its bytes.
+ExactIdentity IdentityOf(InputFile& file, const std::string& where) {
+  Sha256 digest;
+  std::vector<uint8_t> piece(kPiece);
+  uint64_t read = 0;
+  file.SeekAbsolute(0);
+  while (size_t n = file.Read(piece.data(), piece.size())) {
+    digest.Update(piece.data(), n);
+    read += n;
+  }
+  if (read != file.Length()) {
+    throw PackError(where + ": " + file.FullPath() + " changed while it was read");
+  }
+  return {static_cast<uint32_t>(read), digest.Finish()};
+}
+
+void PrepareNewVersion(const ManifestFile& file, const std::string& field,
+                       const FormatLimits& limits, const std::string& scratchNear,
+                       size_t memoryLimit, PreparedEntry& entry);
+
 PreparedEntry PrepareEntry(const Manifest& manifest, size_t index, const FormatLimits& limits,
-                           const std::string& scratchNear, size_t memoryLimit) {
+                           const std::string& scratchNear, size_t memoryLimit, bool plain) {
   const ManifestFile& file = manifest.files[index];
   const std::string field = "files[" + std::to_string(index) + "]";
   PreparedEntry entry;
@@ -81,7 +102,45 @@ PreparedEntry PrepareEntry(const Manifest& manifest, size_t index, const FormatL
   item.fileName = file.name;
   item.directoryKind = file.directoryKind;
   item.directory = file.directory;
+  entry.extension.action = file.action;
+  entry.extension.selected = file.defaultSelected != 0;
+  // A reader of the document alone leaves what adds or removes alone.
+  if (file.action != EntryAction::replace) item.defaultSelected = 0;
+  if (file.action == EntryAction::remove) {
+    entry.stored = std::make_unique<StoredPayload>(nullptr, 0, 0, field);
+    entry.stored->Finish();
+    entry.content = {0, Sha256Of("", 0)};
+  } else {
+    PrepareNewVersion(file, field, limits, scratchNear, memoryLimit, entry);
+  }
+  // Versions without a version resource, and the ones a removal takes, are known by their
+  // bytes.
+  // A plain file has no record to carry them: its entries are known by samples alone.
+  bool byIdentity =
+      !plain && (file.exact || file.action == EntryAction::remove ||
+                 (file.action == EntryAction::replace && item.expectedStamp.versionMS == 0 &&
+                  item.expectedStamp.versionLS == 0));
+  entry.extension.exact = byIdentity && file.action != EntryAction::remove;
+  entry.extension.newVersion = {entry.content.size, entry.content.digest};
+  const SampleParameters samples{manifest.sampleCount, manifest.sampleLength};
+  for (size_t k = 0; k < file.previousPaths.size(); ++k) {
+    std::string where = field + ".previous[" + std::to_string(k) + "]";
+    std::unique_ptr<InputFile> previous = OpenRelease(file.previousPaths[k], where, limits);
+    OrderPlan order;
+    order.stamp = StampOf(*previous, entry.warnings);
+    order.fingerprint =
+        ComputeFingerprint(*previous, order.stamp.size, samples.count, samples.length);
+    CheckPrevious(item, order, samples, where, byIdentity);
+    item.previousVersions.push_back(std::move(order));
+    entry.extension.previous.push_back(IdentityOf(*previous, where));
+  }
+  return entry;
+}
 
+void PrepareNewVersion(const ManifestFile& file, const std::string& field,
+                       const FormatLimits& limits, const std::string& scratchNear,
+                       size_t memoryLimit, PreparedEntry& entry) {
+  ItemPlan& item = entry.item;
   std::unique_ptr<InputFile> input = OpenRelease(file.newPath, field + ".new", limits);
   if (input->Length() == 0) {
     // An empty file compresses to a bare header, which expands to nothing: the updater
@@ -103,19 +162,6 @@ PreparedEntry PrepareEntry(const Manifest& manifest, size_t index, const FormatL
   }
   entry.stored->Finish();
   entry.content = {item.expectedStamp.size, source.Finish()};
-
-  const SampleParameters samples{manifest.sampleCount, manifest.sampleLength};
-  for (size_t k = 0; k < file.previousPaths.size(); ++k) {
-    std::string where = field + ".previous[" + std::to_string(k) + "]";
-    std::unique_ptr<InputFile> previous = OpenRelease(file.previousPaths[k], where, limits);
-    OrderPlan order;
-    order.stamp = StampOf(*previous, entry.warnings);
-    order.fingerprint =
-        ComputeFingerprint(*previous, order.stamp.size, samples.count, samples.length);
-    CheckPrevious(item, order, samples, where);
-    item.previousVersions.push_back(std::move(order));
-  }
-  return entry;
 }
 
 // The update file as it is written: every byte counted against the format's limit, and the
@@ -183,6 +229,17 @@ std::string ProgressLine(const PreparedEntry& entry) {
          " bytes, " + std::to_string(entry.item.previousVersions.size()) + " previous version(s)";
 }
 
+// The record's entry actions, when any entry needs them: a file of plain replacements, known
+// by their samples, reads as it always has.
+std::vector<IntegrityField> ActionsFields(const std::vector<EntryExtension>& extensions) {
+  for (const EntryExtension& extension : extensions) {
+    if (extension.action != EntryAction::replace || extension.exact) {
+      return {{kEntryActionsField, EncodeEntryActions(extensions)}};
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -193,6 +250,13 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 
 void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const PackReport& report,
                  const BuildOptions& options) {
+  for (size_t i = 0; i < manifest.files.size(); ++i) {
+    const ManifestFile& file = manifest.files[i];
+    if (options.plain && (file.action != EntryAction::replace || file.exact)) {
+      throw PackError("files[" + std::to_string(i) + (file.exact ? "].match" : "].action") +
+                      ": this needs the integrity record; build without --plain");
+    }
+  }
   DocumentPlan plan = HeaderPlan(manifest);
   std::string tooLong = DescriptionWarning(manifest.description);
   if (!tooLong.empty() && report.warning) report.warning(tooLong);
@@ -205,9 +269,12 @@ void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const 
   size_t window = 2 * size_t{jobs};
   size_t memoryLimit = options.aheadMemory / window;
   std::vector<IntegrityEntry> contents;
+  std::vector<EntryExtension> extensions;
   RunInOrder<PreparedEntry>(
       manifest.files.size(), jobs, window,
-      [&](size_t i) { return PrepareEntry(manifest, i, options.limits, outputPath, memoryLimit); },
+      [&](size_t i) {
+        return PrepareEntry(manifest, i, options.limits, outputPath, memoryLimit, options.plain);
+      },
       [&](size_t i, PreparedEntry& entry) {
         if (report.warning) {
           for (const std::string& warning : entry.warnings) report.warning(warning);
@@ -218,6 +285,7 @@ void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const 
         out.Flush(who);
         entry.stored->Drain([&](const uint8_t* data, size_t count) { out.Put(data, count, who); });
         contents.push_back(entry.content);
+        extensions.push_back(entry.extension);
         if (report.progress) report.progress(ProgressLine(entry));
       });
   WriteTrailer(out.archive(), plan);
@@ -226,8 +294,8 @@ void BuildUpdate(const Manifest& manifest, const std::string& outputPath, const 
   uint64_t bodyLength = out.length();
   Sha256Digest bodyDigest = out.EndBody();
   if (!options.plain) {
-    std::vector<uint8_t> signedPart =
-        EncodeSignedPart(static_cast<uint32_t>(bodyLength), bodyDigest, contents);
+    std::vector<uint8_t> signedPart = EncodeSignedPart(
+        static_cast<uint32_t>(bodyLength), bodyDigest, contents, ActionsFields(extensions));
     IntegritySignature signature;
     if (options.signer) {
       signature = options.signer->Sign(Sha256Of(signedPart.data(), signedPart.size()));

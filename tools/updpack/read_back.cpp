@@ -59,16 +59,20 @@ void ListUpdate(const std::string& path, std::ostream& out) {
       << "\n";
   out << "Files:             " << doc.items.size() << "\n";
   char line[512];
-  std::snprintf(line, sizeof line, "  %-3s %-12s %-16s %-14s %-15s %10s %10s %4s %s\n", "#", "kind",
-                "directory", "file", "version", "size", "stored", "prev", "component");
+  std::snprintf(line, sizeof line, "  %-3s %-13s %-12s %-16s %-14s %-15s %10s %10s %4s %s\n", "#",
+                "action", "kind", "directory", "file", "version", "size", "stored", "prev",
+                "component");
   out << line;
   for (size_t i = 0; i < doc.items.size(); ++i) {
     const CUpdateItem& item = *doc.items[i];
-    std::snprintf(line, sizeof line, "  %-3zu %-12s %-16s %-14s %-15s %10u %10u %4zu %s%s\n", i + 1,
-                  DirectoryKindName(item.directoryKind), item.directory.c_str(),
-                  item.fileName.c_str(), item.expectedStamp.VersionText().c_str(),
-                  item.expectedStamp.size, item.payloadLength, item.previousVersions.size(),
-                  item.componentName.c_str(), item.selected ? "" : " (not selected)");
+    std::string action = ActionName(item.action);
+    if (item.exactMatch) action += ",exact";
+    std::snprintf(line, sizeof line, "  %-3zu %-13s %-12s %-16s %-14s %-15s %10u %10u %4zu %s%s\n",
+                  i + 1, action.c_str(), DirectoryKindName(item.directoryKind),
+                  item.directory.c_str(), item.fileName.c_str(),
+                  item.expectedStamp.VersionText().c_str(), item.expectedStamp.size,
+                  item.payloadLength, item.previousVersions.size(), item.componentName.c_str(),
+                  item.selected ? "" : " (not selected)");
     out << line;
   }
 }
@@ -108,6 +112,7 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
     try {
       CheckBody(*file, record);
       AttachContentDigests(record, documentLength, doc.items, 0);
+      AttachEntryActions(record, doc.items, 0);
       out << "  integrity record: ok, the file matches its digest\n";
       recordGood = true;
     } catch (const CArchiveException& e) {
@@ -118,7 +123,10 @@ bool VerifyUpdate(const std::string& path, std::ostream& out, const TrustRequire
   for (size_t i = 0; i < doc.items.size(); ++i) {
     const CUpdateItem& item = *doc.items[i];
     std::string verdict;
-    if (static_cast<uint64_t>(item.payloadOffset) + item.payloadLength > length) {
+    if (item.action == EntryAction::remove) {
+      verdict = item.payloadLength == 0 ? "ok, removes a file, nothing stored"
+                                        : "FAILED: a removal with stored contents";
+    } else if (static_cast<uint64_t>(item.payloadOffset) + item.payloadLength > length) {
       verdict = "FAILED: the stored contents run past the end of the file";
     } else {
       StoredContents source(*file, item.payloadOffset, item.payloadLength);
