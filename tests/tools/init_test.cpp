@@ -7,10 +7,15 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "engine/engine_fixture.h"
 #include "manifest.h"
+#include "model/file_name.h"
 #include "pack.h"
+#include "read_back.h"
+#include "signing.h"
+#include "support/trust_data.h"
 
 namespace {
 
@@ -38,65 +43,97 @@ class InitTest : public EngineTest {
   }
 };
 
-TEST_F(InitTest, DraftsAManifestThatOnceFilledInUpdatesTheOldestRelease) {
-  const uint32_t v10 = 0x00010000, v11 = 0x00010001, v12 = 0x00010002;
-  const Bytes app10 = MakeProgram(v10, 0, 20000, 1), app11 = MakeProgram(v11, 0, 21000, 2),
-              app12 = MakeProgram(v12, 0, 22000, 3), core10 = MakeProgram(v10, 0, 9000, 4),
-              core12 = MakeProgram(v12, 0, 9500, 5), same = MakeProgram(v10, 0, 5000, 6),
-              help10(3000, 'h'), help12(3100, 'H');
-  // CORE.DLL did not change from 1.0 to 1.1, and 1.0 spelled it in lower case; HELP.TXT has
-  // no version, so its change cannot reach installed copies.
-  Release("1.0", {{"APP.EXE", app10},
-                  {"bin/core.dll", core10},
-                  {"SAME.DLL", same},
-                  {"OLD.DLL", same},
-                  {"HELP.TXT", help10}});
-  Release("1.1",
-          {{"APP.EXE", app11}, {"BIN/CORE.DLL", core10}, {"SAME.DLL", same}, {"HELP.TXT", help12}});
-  Release("1.2", {{"APP.EXE", app12},
-                  {"BIN/CORE.DLL", core12},
-                  {"SAME.DLL", same},
-                  {"NEW.DLL", same},
-                  {"HELP.TXT", help12}});
+// A product in three releases: two programs, a data file without a version, a plug-in new in
+// 1.2 and a help file 1.2 dropped. init drafts every change; the update, filled in, built and
+// (where this build can) signed, makes a 1.0 and a 1.1 install byte for byte release 1.2.
+TEST_F(InitTest, DraftsEveryChangeAndMakesOlderInstallsTheNewRelease) {
+  const Bytes app[] = {MakeProgram(kV10, 0, 20000, 1), MakeProgram(kV11, 0, 21000, 2),
+                       MakeProgram(kV12, 0, 22000, 3)};
+  const Bytes core10 = MakeProgram(kV10, 0, 9000, 4), core12 = MakeProgram(kV12, 0, 9500, 5),
+              same = MakeProgram(kV10, 0, 5000, 6), plugIn = MakeProgram(kV12, 0, 7000, 7);
+  const Bytes data[] = {Bytes(3000, 'd'), Bytes(3100, 'e'), Bytes(3200, 'f')}, help10(4000, 'h'),
+              help11(4100, 'H');
+  // CORE.DLL did not change from 1.0 to 1.1, and 1.0 spelled it in lower case.
+  const std::map<std::string, Bytes> releases[] = {{{"APP.EXE", app[0]},
+                                                    {"bin/core.dll", core10},
+                                                    {"SAME.DLL", same},
+                                                    {"DATA/TEMPLATES.DAT", data[0]},
+                                                    {"LEGACY.HLP", help10}},
+                                                   {{"APP.EXE", app[1]},
+                                                    {"BIN/CORE.DLL", core10},
+                                                    {"SAME.DLL", same},
+                                                    {"DATA/TEMPLATES.DAT", data[1]},
+                                                    {"LEGACY.HLP", help11}},
+                                                   {{"APP.EXE", app[2]},
+                                                    {"BIN/CORE.DLL", core12},
+                                                    {"SAME.DLL", same},
+                                                    {"DATA/TEMPLATES.DAT", data[2]},
+                                                    {"PLUGINS/LEXPORT.DLL", plugIn}}};
+  for (int minor = 0; minor < 3; ++minor) Release("1." + std::to_string(minor), releases[minor]);
   InitOptions options{
       Folder("1.2") + "/", {Folder("1.0"), Folder("1.1")}, dir_.path() + "/manifest.json"};
 
   InitSummary summary = InitManifest(options);
-  EXPECT_EQ(summary.entries, 2u);
+  EXPECT_EQ(summary.entries, 5u);
   EXPECT_EQ(summary.unchanged, std::vector<std::string>{"SAME.DLL"});
-  EXPECT_EQ(summary.added, std::vector<std::string>{"NEW.DLL"});
-  EXPECT_EQ(summary.removed, std::vector<std::string>{"OLD.DLL"});
-  ASSERT_EQ(summary.leftOut.size(), 1u);
-  EXPECT_EQ(summary.leftOut[0].rfind("HELP.TXT in " + Folder("1.0") + ": neither", 0), 0u)
-      << summary.leftOut[0];
-  EXPECT_EQ(summary.samples.count, 8);
-  EXPECT_EQ(summary.samples.length, 16);
-
+  EXPECT_EQ(summary.added, std::vector<std::string>{"PLUGINS/LEXPORT.DLL"});
+  EXPECT_EQ(summary.removed, std::vector<std::string>{"LEGACY.HLP"});
+  EXPECT_EQ(summary.byBytes, std::vector<std::string>{"DATA/TEMPLATES.DAT (no version resource)"});
+  EXPECT_TRUE(summary.leftOut.empty()) << summary.leftOut[0];
   json manifest = Read(options.output);
-  ASSERT_EQ(manifest["files"].size(), 2u);
-  const json& core = manifest["files"][1];
-  EXPECT_EQ(core["name"], "CORE.DLL");
-  EXPECT_EQ(core["directoryKind"], "installation");
-  EXPECT_EQ(core["directory"], "BIN");
-  EXPECT_EQ(core["new"], "releases/1.2/BIN/CORE.DLL");
-  EXPECT_EQ(core["previous"], json({"releases/1.0/bin/core.dll"}));
-  EXPECT_EQ(manifest["files"][0]["previous"],
-            json({"releases/1.0/APP.EXE", "releases/1.1/APP.EXE"}));
+  const json& files = manifest["files"];
+  ASSERT_EQ(files.size(), 5u);
+  EXPECT_EQ(files[1], json({{"name", "CORE.DLL"},
+                            {"directoryKind", "installation"},
+                            {"directory", "BIN"},
+                            {"new", "releases/1.2/BIN/CORE.DLL"},
+                            {"previous", {"releases/1.0/bin/core.dll"}}}));
+  EXPECT_EQ(files[2]["match"], "exact");
+  EXPECT_EQ(files[3]["action"], "add");
+  EXPECT_FALSE(files[3].contains("previous"));
+  EXPECT_EQ(files[4], json({{"name", "LEGACY.HLP"},
+                            {"directoryKind", "installation"},
+                            {"directory", ""},
+                            {"action", "remove"},
+                            {"previous", {"releases/1.0/LEGACY.HLP", "releases/1.1/LEGACY.HLP"}}}));
 
   // Unedited, it does not build; a second init does not overwrite the vendor's edits.
   EXPECT_THROW(ParseManifest(manifest.dump(), dir_.path()), ManifestError);
   EXPECT_THROW(InitManifest(options), PackError);
   EXPECT_EQ(Read(options.output), manifest);
-
   FillIn(manifest);
   BuildUpdate(ParseManifest(manifest.dump(), dir_.path()), Native(Win("demo.upd")), PackReport());
-  Install(Win("APP\\APP.EXE"), app10);
-  Install(Win("APP\\BIN\\CORE.DLL"), core10);
-  app_.updateFile = OpenForReading(Native(Win("demo.upd")));
-  Run(true);
-  EXPECT_TRUE(app_.runOk) << ::testing::PrintToString(log_.lines);
-  EXPECT_EQ(Installed(Win("APP\\APP.EXE")), app12);
-  EXPECT_EQ(Installed(Win("APP\\BIN\\CORE.DLL")), core12);
+#ifndef _WIN32
+  SignUpdate(Native(Win("demo.upd")), *SigningKey::Load(TrustDataPath("vendor.key")));
+  std::ostringstream verdicts;
+  EXPECT_TRUE(VerifyUpdate(Native(Win("demo.upd")), verdicts, RequireKeyIn("vendor.pub")))
+      << verdicts.str();
+#endif
+
+  // A 1.0 install with its previous versions kept, and a 1.1 install without.
+  for (int minor = 0; minor < 2; ++minor) {
+    std::string install = "APP1" + std::to_string(minor);
+    for (const auto& [name, bytes] : releases[minor]) Install(Win(install + "\\" + name), bytes);
+    std::snprintf(app_.installDir, sizeof app_.installDir, "%s", Win(install).c_str());
+    app_.document = VEzorazEdo();
+    app_.updateFile.reset();
+    app_.updateFile = OpenForReading(Native(Win("demo.upd")));
+    SetRenaming(minor == 0);
+    for (size_t i = 0; i < app_.document.items.size(); ++i) app_.document.items[i]->selected = 1;
+    Run(true);
+    EXPECT_TRUE(app_.runOk) << ::testing::PrintToString(log_.lines);
+    std::map<std::string, Bytes> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(Native(Win(install)))) {
+      if (!entry.is_regular_file()) continue;
+      std::string relative = entry.path().lexically_relative(Native(Win(install))).generic_string();
+      if (minor == 0 && relative.back() == '_') continue;  // the backups
+      tree[FoldedName(relative)] = Installed(Win(install + "\\" + relative));
+    }
+    std::map<std::string, Bytes> wanted;
+    for (const auto& [name, bytes] : releases[2]) wanted[FoldedName(name)] = bytes;
+    EXPECT_EQ(tree, wanted) << install;
+    EXPECT_EQ(Exists(Win(install + "\\LEGACY.HL_")), minor == 0);
+  }
 }
 
 TEST_F(InitTest, WritesNothingWhenNothingChangedAndFitsTheSamplesToSmallFiles) {
@@ -108,21 +145,23 @@ TEST_F(InitTest, WritesNothingWhenNothingChangedAndFitsTheSamplesToSmallFiles) {
   options.newDirectory = Folder("2.0");
   EXPECT_THROW(InitManifest(options), PackError);
 
-  // A 200-byte previous version holds 6 samples of 16 bytes apart; one of 1 byte none.
+  // A 200-byte previous version holds 6 samples of 16 bytes apart; one of 1 byte none, so it
+  // is matched byte for byte.
   Release("2.0", {{"A.DLL", MakeProgram(0x00020000, 0, 4000, 2)},
                   {"B.DLL", MakeProgram(0x00020000, 0, 4000, 3)}});
   Release("1.0", {{"A.DLL", Bytes(200, 'a')}, {"B.DLL", Bytes(1, 'b')}});
   fs::create_directories(dir_.path() + "/drafts");
   InitSummary summary = InitManifest(options);
-  EXPECT_EQ(summary.entries, 1u);
+  EXPECT_EQ(summary.entries, 2u);
   EXPECT_EQ(summary.samples.count, 6);
   EXPECT_EQ(summary.samples.length, 16);
-  ASSERT_EQ(summary.leftOut.size(), 1u);
-  EXPECT_NE(summary.leftOut[0].find("B.DLL in "), std::string::npos) << summary.leftOut[0];
+  EXPECT_EQ(summary.byBytes,
+            std::vector<std::string>{"B.DLL (too small to be told apart by samples)"});
   // Releases outside the manifest's folder are named in full.
   json manifest = Read(options.output);
   EXPECT_EQ(manifest["files"][0]["new"],
             fs::absolute(Folder("2.0") + "/A.DLL").lexically_normal().generic_u8string());
+  EXPECT_EQ(manifest["files"][1]["match"], "exact");
 }
 
 #ifndef _WIN32

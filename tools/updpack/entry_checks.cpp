@@ -29,9 +29,17 @@ std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expect
 }
 
 void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
-                   const std::string& where, bool byIdentity) {
-  std::string problem = byIdentity ? "" : NotOlderProblem(order.stamp, item.expectedStamp);
+                   const std::string& where, bool byIdentity, bool removal) {
+  // Two files without a version resource are told apart by their bytes; a versioned previous
+  // version must still be older.
+  bool unversioned = ((order.stamp.versionMS | order.stamp.versionLS |
+                       item.expectedStamp.versionMS | item.expectedStamp.versionLS) == 0);
+  std::string problem = removal || (byIdentity && unversioned)
+                            ? ""
+                            : NotOlderProblem(order.stamp, item.expectedStamp);
   if (!problem.empty()) throw PackError(where + ": " + problem);
+  // Known by their bytes, they need no samples; pack refuses the same bytes listed twice.
+  if (byIdentity) return;
   for (size_t k = 0; k < item.previousVersions.size(); ++k) {
     const OrderPlan& other = item.previousVersions[k];
     if (other.stamp.versionMS == order.stamp.versionMS &&

@@ -27,6 +27,7 @@ std::string NotOlderProblem(const CFileStamp& previous, const CFileStamp& expect
 // cannot join `item`'s previous versions: it is not older than the new version, the updater
 // cannot tell it from one already in `item`, or its samples would overlap.
 // `byIdentity`: the versions are known by their bytes (exact matching, or a file without a
-// version resource, or a removal), so only the duplicates are refused.
+// version resource), so neither samples nor two files without a version resource are a
+// problem. `removal`: the entry removes the file, so no version is compared.
 void CheckPrevious(const ItemPlan& item, const OrderPlan& order, SampleParameters samples,
-                   const std::string& where, bool byIdentity = false);
+                   const std::string& where, bool byIdentity = false, bool removal = false);

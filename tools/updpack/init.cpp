@@ -111,17 +111,20 @@ Json Header(SampleParameters samples) {
 struct Pairing {
   bool elsewhere = false;      // some previous release has the file
   bool changed = false;        // and some copy of it differs
+  bool exact = false;          // its versions are known by their bytes, not by samples
   Json paths = Json::array();  // the differing copies the updater can replace, each once
   uint32_t smallest = UINT32_MAX;
 };
 
+bool Unversioned(const CFileStamp& stamp) { return (stamp.versionMS | stamp.versionLS) == 0; }
+
 Pairing Pair(const std::string& key, const ReleaseFile& file, const std::vector<Release>& previous,
-             const InitOptions& options, const fs::path& manifestFolder,
-             std::vector<std::string>* leftOut) {
+             const InitOptions& options, const fs::path& manifestFolder, InitSummary* summary) {
   Pairing pairing;
   std::vector<uint8_t> data = ReadWholeFile(file.path, "--new");
   CFileStamp stamp = ReleaseStamp(file.path, data);
   std::vector<std::vector<uint8_t>> listed;
+  bool tooSmall = false;
   for (size_t r = 0; r < previous.size(); ++r) {
     auto copy = previous[r].find(key);
     if (copy == previous[r].end()) continue;
@@ -130,36 +133,44 @@ Pairing Pair(const std::string& key, const ReleaseFile& file, const std::vector<
     if (old == data) continue;
     pairing.changed = true;
     if (std::find(listed.begin(), listed.end(), old) != listed.end()) continue;
-    std::string problem = NotOlderProblem(ReleaseStamp(copy->second.path, old), stamp);
-    if (problem.empty() &&
-        FittingSamples(static_cast<uint32_t>(old.size()), kDefaultSamples).count == 0) {
-      problem = "too small to be told apart by samples";
-    }
+    CFileStamp oldStamp = ReleaseStamp(copy->second.path, old);
+    // Two files without a version resource are told apart by their bytes.
+    bool byBytes = Unversioned(oldStamp) && Unversioned(stamp);
+    std::string problem = byBytes ? "" : NotOlderProblem(oldStamp, stamp);
     if (!problem.empty()) {
-      leftOut->push_back(file.relative.generic_u8string() + " in " +
-                         options.previousDirectories[r] + ": " + problem);
+      summary->leftOut.push_back(file.relative.generic_u8string() + " in " +
+                                 options.previousDirectories[r] + ": " + problem);
       continue;
     }
+    pairing.exact = pairing.exact || byBytes;
+    tooSmall =
+        tooSmall || FittingSamples(static_cast<uint32_t>(old.size()), kDefaultSamples).count == 0;
     pairing.smallest = std::min(pairing.smallest, static_cast<uint32_t>(old.size()));
     pairing.paths.push_back(ManifestPath(copy->second.path, manifestFolder));
     listed.push_back(std::move(old));
   }
+  if (pairing.paths.empty()) return pairing;
+  std::string shown = file.relative.generic_u8string();
+  if (pairing.exact) {
+    summary->byBytes.push_back(shown + " (no version resource)");
+  } else if (tooSmall) {
+    // Too small for samples: matched byte for byte instead, and said so.
+    pairing.exact = true;
+    summary->byBytes.push_back(shown + " (too small to be told apart by samples)");
+  }
   return pairing;
 }
 
-Json Entry(const ReleaseFile& file, Json previous, const fs::path& manifestFolder) {
+// The entry's directory and name; the optional texts are left for the vendor to add.
+Json Entry(const ReleaseFile& file) {
   std::string directory;
   for (const fs::path& part : file.relative.parent_path()) {
     directory = directory.empty() ? part.u8string() : JoinedPath(directory, part.u8string());
   }
   Json entry;
-  entry["component"] = Placeholder("component name");
-  entry["description"] = Placeholder("what changed in this file");
   entry["name"] = file.relative.filename().u8string();
   entry["directoryKind"] = DirectoryKindName(kindInstallation);
   entry["directory"] = directory;
-  entry["new"] = ManifestPath(file.path, manifestFolder);
-  entry["previous"] = std::move(previous);
   return entry;
 }
 
@@ -183,24 +194,57 @@ InitSummary InitManifest(const InitOptions& options) {
   uint32_t smallest = UINT32_MAX;
   for (const auto& [key, file] : release) {
     if (clashed.count(key)) continue;
-    Pairing pairing = Pair(key, file, previous, options, manifestFolder, &summary.leftOut);
-    if (!pairing.elsewhere) summary.added.push_back(file.relative.generic_u8string());
-    if (pairing.elsewhere && !pairing.changed) {
-      summary.unchanged.push_back(file.relative.generic_u8string());
+    Pairing pairing = Pair(key, file, previous, options, manifestFolder, &summary);
+    std::string shown = file.relative.generic_u8string();
+    Json entry = Entry(file);
+    if (!pairing.elsewhere) {
+      summary.added.push_back(shown);
+      entry["action"] = "add";
+    } else if (!pairing.changed) {
+      summary.unchanged.push_back(shown);
+      continue;
+    } else if (pairing.paths.empty()) {
+      continue;  // every differing copy left out, each with its reason
     }
-    if (pairing.paths.empty()) continue;
-    smallest = std::min(smallest, pairing.smallest);
-    files.push_back(Entry(file, std::move(pairing.paths), manifestFolder));
+    if (pairing.exact) {
+      entry["match"] = "exact";
+    } else {
+      smallest = std::min(smallest, pairing.smallest);
+    }
+    entry["new"] = ManifestPath(file.path, manifestFolder);
+    if (pairing.elsewhere) entry["previous"] = std::move(pairing.paths);
+    files.push_back(std::move(entry));
   }
-  std::map<std::string, std::string> removed;
+  // A file the new release no longer has is removed: each distinct copy of it is listed, as
+  // only those are taken away.
+  struct Removal {
+    std::vector<ReleaseFile> copies;
+    std::vector<std::vector<uint8_t>> bytes;
+  };
+  std::map<std::string, Removal> removed;
   for (const Release& old : previous) {
     for (const auto& [key, file] : old) {
-      if (!release.count(key) && !clashed.count(key)) {
-        removed.emplace(key, file.relative.generic_u8string());
+      if (release.count(key) || clashed.count(key)) continue;
+      Removal& removal = removed[key];
+      std::vector<uint8_t> bytes = ReadWholeFile(file.path, "--previous");
+      if (std::find(removal.bytes.begin(), removal.bytes.end(), bytes) != removal.bytes.end()) {
+        continue;
       }
+      removal.copies.push_back(file);
+      removal.bytes.push_back(std::move(bytes));
     }
   }
-  for (const auto& [key, shown] : removed) summary.removed.push_back(shown);
+  for (const auto& [key, removal] : removed) {
+    summary.removed.push_back(removal.copies[0].relative.generic_u8string());
+    Json entry = Entry(removal.copies[0]);
+    entry["action"] = "remove";
+    Json paths = Json::array();
+    for (const ReleaseFile& copy : removal.copies) {
+      paths.push_back(ManifestPath(copy.path, manifestFolder));
+    }
+    entry["previous"] = std::move(paths);
+    files.push_back(std::move(entry));
+  }
 
   summary.entries = files.size();
   summary.samples =

@@ -22,11 +22,37 @@ const char* DirectoryKindName(uint16_t kind) {
 
 namespace {
 
-void CheckFilledIn(const std::string& text, const std::string& field) {
-  if (text.find(kPlaceholder) != std::string::npos) {
-    FailField(field, "still holds a \"" + std::string(kPlaceholder) +
-                         "...>\" text from updpack init; write your own text there");
+// Every text that still holds one of init's placeholders, named as the errors name fields,
+// in the order the manifest has them.
+void FindPlaceholders(const nlohmann::ordered_json& value, const std::string& where,
+                      std::vector<std::string>* found) {
+  if (value.is_string()) {
+    if (value.get_ref<const std::string&>().find(kPlaceholder) != std::string::npos) {
+      found->push_back(where.empty() ? "manifest" : where);
+    }
+  } else if (value.is_object()) {
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      FindPlaceholders(it.value(), where.empty() ? it.key() : where + "." + it.key(), found);
+    }
+  } else if (value.is_array()) {
+    for (size_t i = 0; i < value.size(); ++i) {
+      FindPlaceholders(value[i], where + "[" + std::to_string(i) + "]", found);
+    }
   }
+}
+
+// Refuses a manifest that still holds placeholders, naming all of them at once.
+void CheckFilledIn(const std::string& text) {
+  std::vector<std::string> found;
+  FindPlaceholders(nlohmann::ordered_json::parse(text), "", &found);
+  if (found.empty()) return;
+  std::string fields = found[0];
+  for (size_t k = 1; k < found.size(); ++k) {
+    fields += (k + 1 < found.size() ? ", " : " and ") + found[k];
+  }
+  FailField(fields, std::string(found.size() == 1 ? "still holds" : "still hold") + " a \"" +
+                        kPlaceholder + "...>\" text from updpack init; write your own text " +
+                        (found.size() == 1 ? "there" : "in each"));
 }
 
 // Lone line feeds (and carriage returns) as CR LF: the main window's description box breaks
@@ -67,7 +93,6 @@ std::string Text(const json& object, const std::string& key, const std::string& 
     FailField(field, "contains " + problem + ", which Windows-1252 cannot hold");
   }
   if (converted.find('\0') != std::string::npos) FailField(field, "contains a NUL character");
-  CheckFilledIn(converted, field);
   return converted;
 }
 
@@ -192,6 +217,7 @@ std::string DescriptionWarning(const std::string& description) {
 Manifest ParseManifest(const std::string& text, const std::string& baseDirectory) {
   json root = ParseJson(text);
   if (!root.is_object()) FailField("manifest", "must be a JSON object");
+  CheckFilledIn(text);
   CheckKeys(root, "",
             {"format", "description", "product", "failureMessage", "defaultDirectory", "registry",
              "sampleCount", "sampleLength", "files"});
@@ -224,7 +250,6 @@ Manifest ParseManifest(const std::string& text, const std::string& baseDirectory
       if (m.registry[i].find('\0') != std::string::npos) {
         FailField(field, "contains a NUL character, which ends a registry key's name");
       }
-      CheckFilledIn(m.registry[i], field);
     }
   } else if (m.format == 6) {
     FailField("registry", "format 6 needs the three registry key parts");

@@ -130,9 +130,16 @@ PreparedEntry PrepareEntry(const Manifest& manifest, size_t index, const FormatL
     order.stamp = StampOf(*previous, entry.warnings);
     order.fingerprint =
         ComputeFingerprint(*previous, order.stamp.size, samples.count, samples.length);
-    CheckPrevious(item, order, samples, where, byIdentity);
+    CheckPrevious(item, order, samples, where, byIdentity, file.action == EntryAction::remove);
+    ExactIdentity identity = IdentityOf(*previous, where);
+    const std::vector<ExactIdentity>& listed = entry.extension.previous;
+    auto same = std::find(listed.begin(), listed.end(), identity);
+    if (byIdentity && same != listed.end()) {
+      throw PackError(where + ": the same file as previous[" +
+                      std::to_string(same - listed.begin()) + "]; list it once");
+    }
     item.previousVersions.push_back(std::move(order));
-    entry.extension.previous.push_back(IdentityOf(*previous, where));
+    entry.extension.previous.push_back(identity);
   }
   return entry;
 }

@@ -124,9 +124,9 @@ int Init(const InitOptions& options, std::ostream& err) {
   auto report = [&err](const char* what, const std::vector<std::string>& paths) {
     for (const std::string& path : paths) err << "updpack: " << what << ": " << path << "\n";
   };
-  report("only in the new release, left out (an update replaces files, it cannot add them)",
-         summary.added);
-  report("removed since a previous release (an update cannot remove files)", summary.removed);
+  report("only in the new release, added", summary.added);
+  report("gone from the new release, removed where it is one of the old copies", summary.removed);
+  report("matched byte for byte", summary.byBytes);
   report("left out", summary.leftOut);
   report("left out, names Windows takes for one (add the right file by hand)", summary.clashes);
   if (summary.entries == 0) {
@@ -134,7 +134,7 @@ int Init(const InitOptions& options, std::ostream& err) {
         << " not written\n";
     return 1;
   }
-  err << "updpack: wrote " << options.output << ": " << summary.entries << " changed files ("
+  err << "updpack: wrote " << options.output << ": " << summary.entries << " entries ("
       << summary.unchanged.size() << " unchanged left out), samples " << summary.samples.count
       << " x " << summary.samples.length << " bytes.\nReplace every \"" << kPlaceholder
       << "...>\" text, then: updpack build " << options.output << " -o FILE.upd\n";
