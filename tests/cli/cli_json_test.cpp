@@ -23,17 +23,20 @@ TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
   std::string e = JsonString(Win("APP\\E.DLL"));
   Lines want = {
       "{\"type\":\"entry\",\"index\":1,\"component\":\"Program\",\"file\":\"A.DLL\",\"path\":" + a +
-          ",\"selected\":true,\"verdict\":\"update\",\"installed\":{\"version\":\"1.0.0.5\","
-          "\"size\":30000},\"new\":{\"version\":\"1.1.0.0\",\"size\":34000},\"lines\":[" +
+          ",\"action\":\"replace\",\"selected\":true,\"verdict\":\"update\",\"installed\":{"
+          "\"version\":\"1.0.0.5\",\"size\":30000},\"new\":{\"version\":\"1.1.0.0\",\"size\":"
+          "34000},\"matched\":{\"index\":1,\"version\":\"1.0.0.5\",\"size\":30000},\"lines\":[" +
           JsonString(Win("APP\\A.DLL") + " will be updated") + "]}",
       "{\"type\":\"entry\",\"index\":2,\"component\":\"Help\\\\Files\",\"file\":\"B.DLL\","
       "\"path\":" +
           b +
-          ",\"selected\":false,\"verdict\":\"notSelected\",\"installed\":null,\"new\":{"
+          ",\"action\":\"replace\",\"selected\":false,\"verdict\":\"notSelected\",\"installed\":"
+          "null,\"new\":{"
           "\"version\":\"1.1.0.0\",\"size\":6500},\"lines\":[" +
           JsonString(Win("APP\\B.DLL") + " will not be updated (User Selection)") + "]}",
       "{\"type\":\"entry\",\"index\":3,\"component\":\"Engine\",\"file\":\"E.DLL\",\"path\":" + e +
-          ",\"selected\":true,\"verdict\":null,\"error\":\"fileNotFound\",\"code\":1,"
+          ",\"action\":\"replace\",\"selected\":true,\"verdict\":null,\"error\":\"fileNotFound\","
+          "\"code\":1,"
           "\"message\":\"File Not Found\",\"reason\":\"missing\",\"installed\":null,\"new\":{"
           "\"version\":\"1.1.0.0\",\"size\":9000},\"lines\":[" +
           JsonString(Win("APP\\E.DLL") + " error [File Not Found]") + "]}",
@@ -179,10 +182,52 @@ TEST_F(CliTest, ListShowsTheFilesWithoutLookingAtThem) {
             "{\"type\":\"file\",\"index\":1,\"component\":\"Program\",\"file\":"
             "\"A.DLL\",\"path\":" +
                 JsonString(Win("APP\\A.DLL")) +
-                ",\"selected\":false,\"new\":{\"version\":\"1.1.0.0\",\"size\":34000},"
+                ",\"action\":\"replace\",\"exact\":false,\"selected\":false,\"new\":{\"version\":"
+                "\"1.1.0.0\",\"size\":34000},"
                 "\"accepts\":[{\"version\":\"1.0.0.5\",\"size\":30000}]}");
   EXPECT_TRUE(Contains(json.out[2], "\"fallbackPath\":" + JsonString(Win("APP\\system\\E.DLL"))));
   EXPECT_TRUE(Contains(json.out[3], "\"command\":\"list\","));
+}
+
+// Entries that add, remove and match by bytes: their action, and the version that matched.
+TEST_F(CliTest, JsonAndListSayWhatEachEntryDoes) {
+  const Bytes help(4000, 'h'), data10(3000, 'd');
+  std::vector<EntryPlan> entries(3);
+  entries[0] = EntryPlan("NEW.DLL");
+  entries[0].action = EntryAction::add;
+  entries[0].newBytes = MakeProgram(kV11, 0, 5000, 1);
+  entries[0].versionMS = kV11;
+  entries[1] = EntryPlan("OLD.HLP");
+  entries[1].action = EntryAction::remove;
+  entries[1].previous = {help};
+  entries[2] = EntryPlan("DATA.DAT");
+  entries[2].exact = true;
+  entries[2].newBytes = Bytes(3100, 'e');
+  entries[2].previous = {data10};
+  Build(entries);
+  app_.updateFile.reset();
+  Install(Win("APP\\OLD.HLP"), help);
+  Install(Win("APP\\DATA.DAT"), data10);
+  Outcome check = Cli(Args("check", {"--json", "--only", "NEW.DLL", "--only", "OLD.HLP"}));
+  ASSERT_EQ(check.out.size(), 4u) << check.err;
+  EXPECT_TRUE(
+      Contains(check.out[0], "\"action\":\"add\",\"selected\":true,\"verdict\":\"update\""));
+  EXPECT_TRUE(
+      Contains(check.out[1], "\"action\":\"remove\",\"selected\":true,\"verdict\":\"update\""));
+  EXPECT_TRUE(Contains(check.out[1],
+                       "\"matched\":{\"index\":1,\"version\":\"0.0.0.0\",\"size\":"
+                       "4000,\"sha256\":\"" +
+                           Sha256Of(help.data(), help.size()).Hex() + "\"}"));
+  EXPECT_TRUE(Contains(check.out[2], "\"action\":\"replace\",\"selected\":false"));
+  Install(Win("APP\\OLD.HLP"), Bytes(4000, 'x'));
+  EXPECT_TRUE(Contains(Cli(Args("check", {"--json"})).out[1], "\"verdict\":\"kept\""));
+  Lines list = Cli(Args("list")).out;
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_TRUE(Contains(list[1], "(5000 bytes), component NEW.DLL; adds it"));
+  EXPECT_TRUE(Contains(list[2],
+                       ": no new version, component OLD.HLP; removes "
+                       "0.0.0.0 (4000 bytes)"));
+  EXPECT_TRUE(Contains(list[3], "; replaces byte for byte 0.0.0.0 (3000 bytes)"));
 }
 
 }  // namespace

@@ -14,6 +14,10 @@ const char* VerdictName(const EntryOutcome& outcome) {
       return "upToDate";
     case verdictNewer:
       return "newer";
+    case verdictAbsent:
+      return "absent";
+    case verdictKept:
+      return "kept";
     default:
       return "update";
   }
@@ -82,6 +86,20 @@ std::string StampJson(const CFileStamp& stamp) {
   return object.Text();
 }
 
+// The previous version an installed file was found to be: its place in the list, stamp, and
+// SHA-256 when it was matched by its bytes.
+std::string MatchedJson(const CUpdateItem& item, size_t matched) {
+  const CUpdateOrder& order = *item.previousVersions[matched - 1];
+  JsonObject object;
+  object.Add("index", static_cast<long>(matched))
+      .Add("version", order.stamp.VersionText())
+      .Add("size", static_cast<long>(order.stamp.size));
+  if ((item.exactMatch || item.action == EntryAction::remove) && order.hasDigest) {
+    object.Add("sha256", order.digest.Hex());
+  }
+  return object.Text();
+}
+
 std::string AcceptedJson(const CUpdateItem& item) {
   std::string list = "[";
   for (const auto& order : item.previousVersions) {
@@ -99,6 +117,7 @@ std::string EntryJson(const CUpdateItem& item, size_t index, const EntryOutcome&
       .Add("component", item.componentName)
       .Add("file", item.fileName)
       .Add("path", std::string(item.targetPath))
+      .Add("action", ActionName(item.action))
       .Add("selected", item.selected);
   if (outcome.error != none) {
     entry.AddNull("verdict")
@@ -122,6 +141,9 @@ std::string EntryJson(const CUpdateItem& item, size_t index, const EntryOutcome&
     entry.AddNull("installed");
   }
   entry.AddRaw("new", StampJson(item.expectedStamp));
+  if (outcome.matched > 0 && outcome.matched <= item.previousVersions.size()) {
+    entry.AddRaw("matched", MatchedJson(item, outcome.matched));
+  }
   if (outcome.error == previousVersionNotCompatible) entry.AddRaw("accepts", AcceptedJson(item));
   if (!outcome.firstPath.empty()) {
     entry.AddRaw("tried", "[" + TriedJson(outcome.firstPath, outcome.firstCause) + "," +

@@ -25,10 +25,17 @@ void PrintListing(AppState& app, std::ostream& out) {
   for (const auto& item : doc.items) {
     item->FormPath(app);
     std::string fallback = FallbackOf(*item, app);
+    bool removal = item->action == EntryAction::remove;
     out << item->targetPath << (fallback.empty() ? "" : " or " + fallback) << ": "
-        << StampText(item->expectedStamp) << ", component " << item->componentName
-        << (item->selected ? "" : ", not selected") << "; replaces ";
-    if (item->previousVersions.empty()) out << "no earlier version";
+        << (removal ? std::string("no new version") : StampText(item->expectedStamp))
+        << ", component " << item->componentName << (item->selected ? "" : ", not selected")
+        << "; ";
+    if (item->action == EntryAction::add) {
+      out << "adds it";
+    } else {
+      out << (removal ? "removes " : "replaces ") << (item->exactMatch ? "byte for byte " : "");
+      if (item->previousVersions.empty()) out << "no earlier version";
+    }
     for (size_t k = 0; k < item->previousVersions.size(); ++k) {
       out << (k ? ", " : "") << StampText(item->previousVersions[k]->stamp);
     }
@@ -46,7 +53,9 @@ void PrintListingJson(AppState& app, std::ostream& out) {
         .Add("index", ++index)
         .Add("component", item->componentName)
         .Add("file", item->fileName)
-        .Add("path", std::string(item->targetPath));
+        .Add("path", std::string(item->targetPath))
+        .Add("action", ActionName(item->action))
+        .Add("exact", item->exactMatch);
     std::string fallback = FallbackOf(*item, app);
     if (!fallback.empty()) entry.Add("fallbackPath", fallback);
     entry.Add("selected", item->selected)
