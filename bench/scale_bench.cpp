@@ -16,6 +16,7 @@
 //   "scale memory: updpack peak M1 MB at S1 MB, M2 MB at S2 MB"
 //   "window: N lines, check W s, vareri-cli.exe check C s"
 //   "scale trust: check with a trust entry T s, without C s"
+//   "scale exact: check by bytes E s, sampled S s, cat R s"
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "bench_product.h"
+#include "scale_checks.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -45,11 +47,6 @@ constexpr int kFolders = 100;
 // them larger than what a build keeps in memory.
 constexpr int kLargeFiles = 24;
 constexpr double kLargeBytes = 400e6;
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "scale_bench: %s\n", what.c_str());
-  std::exit(1);
-}
 
 struct Product {
   std::string manifest;
@@ -96,43 +93,6 @@ Product MakeProduct(const std::string& root, int files, double total, size_t sma
   product.manifest = root + "/manifest.json";
   std::ofstream(product.manifest) << manifest.dump(1);
   return product;
-}
-
-// Runs `argv`; ends the benchmark unless it exits with `expected`.
-double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage = nullptr) {
-  struct rusage ignored;
-  double seconds = 0;
-  ::sync();  // neither run pays for the writeback of what came before it
-  int rc = RunProgram(argv, "/dev/null", &seconds, usage ? usage : &ignored);
-  if (rc != expected) {
-    std::string command;
-    for (const std::string& arg : argv) command += arg + " ";
-    Fail(command + "exited with " + std::to_string(rc) + ", not " + std::to_string(expected));
-  }
-  return seconds;
-}
-
-// The check of the same update, signed, with a trust entry for its installation directory
-// (which resolves every target and checks the signature) and without one, each the best of
-// two taken in turn.
-void TrustedCheck(const std::string& updpack, const std::string& cli, const std::string& root) {
-  const std::string key = root + "/vendor.key", pub = root + "/vendor.pub";
-  const std::string upd = root + "/scale.upd", store = root + "/trust.txt";
-  if (std::system(("'" + updpack + "' keygen --private '" + key + "' --public '" + pub +
-                   "' >/dev/null 2>&1 && '" + updpack + "' sign '" + upd + "' --key '" + key +
-                   "' -q && printf '%s\\t%s\\n' \"$('" + updpack + "' key show '" + pub + "')\" '" +
-                   root + "/install' > '" + store + "'")
-                      .c_str()) != 0) {
-    Fail("cannot sign the update and record its key");
-  }
-  double with = 1e9, without = 1e9;
-  for (int round = 0; round < 2; ++round) {
-    with = std::min(
-        with, Timed({cli, "check", upd, "--dir", root + "/install", "--trust-store", store}, 1));
-    without = std::min(without, Timed({cli, "check", upd, "--dir", root + "/install"}, 1));
-  }
-  std::printf("scale trust: check with a trust entry %.2f s, without %.2f s\n", with, without);
-  std::fflush(stdout);
 }
 
 void CopyTree(const std::string& from, const std::string& to) {
@@ -195,6 +155,7 @@ int main(int argc, char** argv) {
                ResidentMegabytes());
   double check = Timed({cli, "check", upd, "--dir", root + "/install"}, 1);
   TrustedCheck(updpack, cli, root);
+  ExactCheck(updpack, cli, root, product.manifest);
   double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0);
   double copy = Timed({"/bin/cp", "-r", root + "/new", root + "/copy"}, 0);
   fs::remove_all(root + "/copy");

@@ -21,6 +21,7 @@ tee /dev/stderr | awk '
                              copyfile = after("CopyFileA ") }
   /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
   /^scale trust:/ { trusted = after("trust entry "); untrusted = after("without ") }
+  /^scale exact:/ { exact = after("by bytes "); sampled = after("sampled "); catread = after("cat ") }
   /^window:/   { lines = $2; window = after("lines, check "); wcli = after("vareri-cli.exe check ") }
   # The number that follows `key` in this line, 0 when there is none.
   function after(key,   found) {
@@ -53,5 +54,7 @@ tee /dev/stderr | awk '
     if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "limit", 64, "< 1")
     if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "peak at " size1 " MB", peak1, "<= 1.5")
     if (trusted)  row("scale check, trust entry", trusted, "s", "the same check without", untrusted, "<= 1.05")
+    if (exact)    row("scale check, exact", exact, "s", "cat of the same files", catread, "<= 1.5")
+    if (exact)    row("scale check, exact", exact, "s", "sampled check", sampled, "-")
     if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
   }'

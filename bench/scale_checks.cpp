@@ -1,0 +1,83 @@
+#include "scale_checks.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "bench_product.h"
+
+namespace fs = std::filesystem;
+
+namespace bench {
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "scale_bench: %s\n", what.c_str());
+  std::exit(1);
+}
+
+double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage) {
+  struct rusage ignored;
+  double seconds = 0;
+  ::sync();  // neither run pays for the writeback of what came before it
+  int rc = RunProgram(argv, "/dev/null", &seconds, usage ? usage : &ignored);
+  if (rc != expected) {
+    std::string command;
+    for (const std::string& arg : argv) command += arg + " ";
+    Fail(command + "exited with " + std::to_string(rc) + ", not " + std::to_string(expected));
+  }
+  return seconds;
+}
+
+// The check of the same update, signed, with a trust entry for its installation directory
+// (which resolves every target and checks the signature) and without one, each the best of
+// two taken in turn.
+void TrustedCheck(const std::string& updpack, const std::string& cli, const std::string& root) {
+  const std::string key = root + "/vendor.key", pub = root + "/vendor.pub";
+  const std::string upd = root + "/scale.upd", store = root + "/trust.txt";
+  if (std::system(("'" + updpack + "' keygen --private '" + key + "' --public '" + pub +
+                   "' >/dev/null 2>&1 && '" + updpack + "' sign '" + upd + "' --key '" + key +
+                   "' -q && printf '%s\\t%s\\n' \"$('" + updpack + "' key show '" + pub + "')\" '" +
+                   root + "/install' > '" + store + "'")
+                      .c_str()) != 0) {
+    Fail("cannot sign the update and record its key");
+  }
+  double with = 1e9, without = 1e9;
+  for (int round = 0; round < 2; ++round) {
+    with = std::min(
+        with, Timed({cli, "check", upd, "--dir", root + "/install", "--trust-store", store}, 1));
+    without = std::min(without, Timed({cli, "check", upd, "--dir", root + "/install"}, 1));
+  }
+  std::printf("scale trust: check with a trust entry %.2f s, without %.2f s\n", with, without);
+  std::fflush(stdout);
+}
+
+// The check of the same product built with every entry matched by its bytes, beside the
+// sampled check and one read of the installed files (cat), each the best of two in turn.
+void ExactCheck(const std::string& updpack, const std::string& cli, const std::string& root,
+                const std::string& manifestPath) {
+  nlohmann::json manifest = nlohmann::json::parse(std::ifstream(manifestPath));
+  for (nlohmann::json& entry : manifest["files"]) entry["match"] = "exact";
+  const std::string exactManifest = root + "/exact.json", exact = root + "/exact.upd";
+  std::ofstream(exactManifest) << manifest.dump(1);
+  Timed({updpack, "build", exactManifest, "-o", exact, "-q"}, 0);
+  const std::string install = root + "/install";
+  double byBytes = 1e9, sampled = 1e9, read = 1e9;
+  for (int round = 0; round < 2; ++round) {
+    byBytes = std::min(byBytes, Timed({cli, "check", exact, "--dir", install}, 1));
+    sampled = std::min(sampled, Timed({cli, "check", root + "/scale.upd", "--dir", install}, 1));
+    read = std::min(
+        read,
+        Timed({"/bin/sh", "-c", "find '" + install + "' -type f -exec cat {} + >/dev/null"}, 0));
+  }
+  fs::remove(exact);
+  std::printf("scale exact: check by bytes %.2f s, sampled %.2f s, cat %.2f s\n", byBytes, sampled,
+              read);
+  std::fflush(stdout);
+}
+
+}  // namespace bench

@@ -1,0 +1,27 @@
+// The scale benchmark's timed runs: a program timed against its expected exit status, and the
+// checks measured beside the plain one (with a trust entry, matched by bytes).
+#pragma once
+
+#include <sys/resource.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Ends the benchmark with `what`.
+[[noreturn]] void Fail(const std::string& what);
+
+// Runs `argv` after a sync; ends the benchmark unless it exits with `expected`. Its seconds.
+double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage = nullptr);
+
+// Signs root/scale.upd with a new key and prints "scale trust: check with a trust entry T s,
+// without C s" for checks of root/install.
+void TrustedCheck(const std::string& updpack, const std::string& cli, const std::string& root);
+
+// Builds the product of `manifestPath` with every entry matched by its bytes and prints
+// "scale exact: check by bytes E s, sampled S s, cat R s" for root/install.
+void ExactCheck(const std::string& updpack, const std::string& cli, const std::string& root,
+                const std::string& manifestPath);
+
+}  // namespace bench
