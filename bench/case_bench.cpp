@@ -3,7 +3,9 @@
 // them in upper case, beside the same runs on a tree whose names are the update's own (the
 // reference: there every installed name is found as spelled). Each run is the best of a few,
 // taken in turn; every update starts from a fresh copy of the old tree.
-// Usage: case_bench NATIVE_BUILD_DIR [--files N]
+// Usage: case_bench NATIVE_BUILD_DIR [--files N] [--product DIR]
+// (--product: only makes the trees lower/ and exact/ and the update file case.upd in DIR, for
+// a probe to run on, and times nothing)
 // Output: "case: N files, check C s, update U s, exact names check C0 s, update U0 s"
 #include <unistd.h>
 
@@ -26,8 +28,8 @@ using namespace bench;
 namespace {
 
 constexpr int kFiles = 4000;
-constexpr int kCheckRounds = 3;
-constexpr int kUpdateRounds = 2;
+constexpr int kCheckRounds = 5;
+constexpr int kUpdateRounds = 3;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "case_bench: %s\n", what.c_str());
@@ -103,19 +105,21 @@ double Timed(const std::vector<std::string>& argv, int expected) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   int files = kFiles;
-  if (args.size() == 3 && args[1] == "--files") {
-    files = std::atoi(args[2].c_str());
-    args.resize(1);
+  std::string keep;
+  while (args.size() >= 3 && args[args.size() - 2].rfind("--", 0) == 0) {
+    if (args[args.size() - 2] == "--files") files = std::atoi(args.back().c_str());
+    if (args[args.size() - 2] == "--product") keep = args.back();
+    args.resize(args.size() - 2);
   }
   if (args.size() != 1 || files < 1) {
-    std::fprintf(stderr, "usage: case_bench NATIVE_BUILD_DIR [--files N]\n");
+    std::fprintf(stderr, "usage: case_bench NATIVE_BUILD_DIR [--files N] [--product DIR]\n");
     return 2;
   }
   const std::string native = fs::absolute(args[0]).string();
   const std::string updpack = native + "/tools/updpack/updpack";
   const std::string cli = native + "/tools/cli/vareri-cli";
   TempDir dir;
-  const std::string root = dir.path();
+  const std::string root = keep.empty() ? dir.path() : fs::absolute(keep).string();
   const std::string upd = root + "/case.upd";
   const std::string lower = root + "/lower", exact = root + "/exact";
 
@@ -123,6 +127,7 @@ int main(int argc, char** argv) {
   Install(root, lower, names, true);
   Install(root, exact, names, false);
   Timed({updpack, "build", root + "/manifest.json", "-o", upd, "-q"}, 0);
+  if (!keep.empty()) return 0;
 
   double check = 1e9, exactCheck = 1e9;
   for (int round = 0; round < kCheckRounds; ++round) {
@@ -148,7 +153,7 @@ int main(int argc, char** argv) {
     Fail("the update made names of its own beside the installed ones");
   }
   std::printf(
-      "case: %d files, check %.2f s, update %.2f s, exact names check %.2f s, update %.2f s\n",
+      "case: %d files, check %.3f s, update %.2f s, exact names check %.3f s, update %.2f s\n",
       files, check, update, exactCheck, exactUpdate);
   return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
+#include "platform/posix/directory_listings.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
@@ -82,6 +83,7 @@ class PosixEnv : public Env {
 
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
     std::string native = NativePath(path);
+    DirectoryChange change{native};
     FileCause ignored;
     // Lock before emptying, so a file in use elsewhere is refused, not truncated.
     ScopedFd fd(OpenLocked(native, O_RDWR | O_CREAT | O_NOFOLLOW, &ignored, 0600));
@@ -98,6 +100,7 @@ class PosixEnv : public Env {
 
   bool ProbeNewFile(const std::string& path) override {
     std::string native = NativePath(path);
+    DirectoryChange change{native};
     ScopedFd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.get() < 0) return errno == EEXIST;
     ::unlink(native.c_str());
@@ -117,6 +120,7 @@ class PosixEnv : public Env {
 
   bool RemoveFile(const std::string& path) override {
     std::string native = NativePath(path);
+    DirectoryChange change{native};
     struct stat st;
     if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;
     return ::unlink(native.c_str()) == 0;
@@ -143,6 +147,7 @@ class PosixEnv : public Env {
     // The backup is a second name of the previous version, and the rename then gives the
     // target's name to the new file: at every moment the target names a whole file.
     std::string saved = backup.empty() ? std::string() : NativePath(backup);
+    DirectoryChange change{source, replaced, saved};
     if (!saved.empty() && ::link(replaced.c_str(), saved.c_str()) != 0) {
       return ReplaceOutcome::backupFailed;
     }
