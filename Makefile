@@ -58,7 +58,8 @@ bench: bootstrap
 	set -o pipefail; { build/bench/bench/load_bench && \
 	  bench/codec_bench.sh build/bench build/win32 && \
 	  build/bench/bench/update_bench && \
-	  build/bench/bench/scale_bench build/bench build/win32; } | bench/table.sh
+	  build/bench/bench/scale_bench build/bench build/win32 && \
+	  build/bench/bench/case_bench build/bench; } | bench/table.sh
 
 demo:
 	@JOBS=$(JOBS) bash scripts/demo.sh

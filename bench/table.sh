@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Reads the benchmark lines (load:, expand:, compress:, update:, sha256:, scale...:, window:) on
-# standard input, passes them through, and ends with one table: each figure, the reference
-# measured beside it in the same run, and their ratio (higher is better for rates, lower for
-# times and sizes).
+# Reads the benchmark lines (load:, expand:, compress:, update:, sha256:, scale...:, window:,
+# case:) on standard input, passes them through, and ends with one table: each figure, the
+# reference measured beside it in the same run, and their ratio (higher is better for rates,
+# lower for times and sizes).
 set -euo pipefail
 tee /dev/stderr | awk '
   /^load:/     { load = $2 + 0 }
@@ -22,6 +22,8 @@ tee /dev/stderr | awk '
   /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
   /^scale trust:/ { trusted = after("trust entry "); untrusted = after("without ") }
   /^scale exact:/ { exact = after("by bytes "); sampled = after("sampled "); catread = after("cat ") }
+  /^case:/     { cfiles = $2; ccheck = after(", check "); cupdate = after(", update "); ccheck0 = after("names check ")
+                 cupdate0 = after("names check [0-9.]+ s, update ") }
   /^window:/   { lines = $2; window = after("lines, check "); wcli = after("vareri-cli.exe check ") }
   # The number that follows `key` in this line, 0 when there is none.
   function after(key,   found) {
@@ -56,5 +58,7 @@ tee /dev/stderr | awk '
     if (trusted)  row("scale check, trust entry", trusted, "s", "the same check without", untrusted, "<= 1.05")
     if (exact)    row("scale check, exact", exact, "s", "cat of the same files", catread, "<= 1.5")
     if (exact)    row("scale check, exact", exact, "s", "sampled check", sampled, "-")
+    if (ccheck)   row("case check, " cfiles " files", ccheck, "s", "the same, exact names", ccheck0, "<= 1.2")
+    if (cupdate)  row("case update, " cfiles " files", cupdate, "s", "the same, exact names", cupdate0, "<= 1.2")
     if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
   }'

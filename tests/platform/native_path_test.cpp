@@ -2,10 +2,16 @@
 // in any case.
 #include "platform/posix/native_path.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 
+#include "platform/env.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -30,6 +36,59 @@ TEST(NativePath, FindsEveryComponentInAnyCaseAsWindowsDoes) {
   for (const auto& c : cases) {
     EXPECT_EQ(NativePath(root + c.given), root + c.found) << c.given;
   }
+}
+
+// Listings and answers are kept between lookups: each change, the backend's own or another
+// program's, must be seen by the very next lookup of a name. The directories are first dated
+// an hour back, so that their listings are trusted to the stamp even where times are coarse.
+TEST(NativePath, SeesEveryChangeBetweenTwoLookups) {
+  TempDir dir;
+  const std::string root = dir.path();
+  std::filesystem::create_directories(root + "/Bin");
+  dir.Write("Bin/quill.exe", {1});
+  auto look = [&](const std::string& given) { return NativePath(root + given); };
+  auto settle = [&] {
+    const timespec past[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    for (const char* d : {"", "/Bin"}) {
+      ASSERT_EQ(::utimensat(AT_FDCWD, (root + d).c_str(), past, 0), 0);
+    }
+  };
+  const std::string ink = "\\bin\\INK.DLL", pen = "\\bin\\PEN.DLL", quill = "\\bin\\Quill.Exe";
+
+  settle();
+  EXPECT_EQ(look(ink), root + "/Bin/INK.DLL");
+  std::ofstream(root + "/Bin/Ink.dll") << "x";
+  EXPECT_EQ(look(ink), root + "/Bin/Ink.dll");
+  settle();
+  EXPECT_EQ(look(ink), root + "/Bin/Ink.dll");
+  EXPECT_EQ(look(pen), root + "/Bin/PEN.DLL");
+  ASSERT_EQ(::rename((root + "/Bin/Ink.dll").c_str(), (root + "/Bin/Pen.dll").c_str()), 0);
+  EXPECT_EQ(look(ink), root + "/Bin/INK.DLL");
+  EXPECT_EQ(look(pen), root + "/Bin/Pen.dll");
+  settle();
+  EXPECT_EQ(look(pen), root + "/Bin/Pen.dll");
+  ASSERT_EQ(::unlink((root + "/Bin/Pen.dll").c_str()), 0);
+  EXPECT_EQ(look(pen), root + "/Bin/PEN.DLL");
+  settle();
+  EXPECT_EQ(look(quill), root + "/Bin/quill.exe");
+  dir.Write("Bin/QUILL.EXE", {2});
+  EXPECT_EQ(look(quill), root + "/Bin/QUILL.EXE");  // the least of the two
+
+  const std::string made = "\\BIN\\NEW.DLL", tool = "\\BIN\\TOOL.EXE";
+  settle();
+  EXPECT_EQ(look(made), root + "/Bin/NEW.DLL");
+  EXPECT_EQ(look(tool), root + "/Bin/TOOL.EXE");
+  Env& env = Env::Default();
+  ASSERT_NE(env.CreateExclusive(root + "\\bin\\New.dll"), nullptr);
+  EXPECT_EQ(look(made), root + "/Bin/New.dll");
+  ASSERT_EQ(env.ReplaceWithBackup(root + "\\bin\\new.dll", root + "\\bin\\Tool.exe", ""),
+            ReplaceOutcome::replaced);
+  EXPECT_EQ(look(made), root + "/Bin/NEW.DLL");
+  EXPECT_EQ(look(tool), root + "/Bin/Tool.exe");
+  ASSERT_TRUE(env.RemoveFile(root + "\\bin\\tool.exe"));
+  EXPECT_EQ(look(tool), root + "/Bin/TOOL.EXE");
+  ASSERT_TRUE(env.RemoveFile(root + "\\bin\\QUILL.EXE"));
+  EXPECT_EQ(look(quill), root + "/Bin/quill.exe");
 }
 
 }  // namespace

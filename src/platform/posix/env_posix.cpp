@@ -12,6 +12,7 @@
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
+#include "platform/posix/directory_listings.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
@@ -103,6 +104,7 @@ class PosixEnv : public Env {
 
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
     std::string native = NativePath(path);
+    DirectoryChange change{native};
     FileCause ignored;
     // O_EXCL: whatever has the name already (a link, another name of some file) is never
     // opened or emptied.
@@ -110,13 +112,14 @@ class PosixEnv : public Env {
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return nullptr;
     if ((st.st_mode & 07777) != 0600 && ::fchmod(fd.get(), 0600) != 0) return nullptr;
-    made_[path] = IdOf(st);
+    made_[native] = IdOf(st);
     return std::make_unique<PosixFile>(fd.release(), path);
   }
 
   bool ProbeNewFile(const std::string& path) override {
     for (int k = 0; k < 16; ++k) {
       std::string native = NativePath(k == 0 ? path : path + std::to_string(k));
+      DirectoryChange change{native};
       ScopedFd fd(
           ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
       if (fd.get() >= 0) {
@@ -139,24 +142,26 @@ class PosixEnv : public Env {
   }
 
   bool PlaceNewFile(const std::string& newFile, const std::string& target) override {
-    auto made = made_.find(newFile);
+    std::string source = NativePath(newFile), placed = NativePath(target);
+    auto made = made_.find(source);
     if (made == made_.end()) return false;
     FileId want = made->second;
     made_.erase(made);
-    std::string source = NativePath(newFile);
+    DirectoryChange change{source, placed};
     struct stat now;
     if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return false;
     // A second name first, which fails when the name is taken, then the first goes.
-    if (::link(source.c_str(), NativePath(target).c_str()) != 0) return false;
+    if (::link(source.c_str(), placed.c_str()) != 0) return false;
     ::unlink(source.c_str());
     return true;
   }
 
   bool RenameFile(const std::string& from, const std::string& to) override {
-    std::string source = NativePath(from);
+    std::string source = NativePath(from), renamed = NativePath(to);
+    DirectoryChange change{source, renamed};
     struct stat st;
     if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(st)) return false;
-    if (::link(source.c_str(), NativePath(to).c_str()) != 0) return false;
+    if (::link(source.c_str(), renamed.c_str()) != 0) return false;
     return ::unlink(source.c_str()) == 0;
   }
 
@@ -165,6 +170,7 @@ class PosixEnv : public Env {
     for (size_t at = 1; at <= native.size(); ++at) {
       if (at < native.size() && native[at] != '/') continue;
       std::string prefix = native.substr(0, at);
+      DirectoryChange change{prefix};
       if (::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
     }
     struct stat st;
@@ -192,8 +198,9 @@ class PosixEnv : public Env {
   }
 
   bool RemoveFile(const std::string& path) override {
-    made_.erase(path);
     std::string native = NativePath(path);
+    made_.erase(native);
+    DirectoryChange change{native};
     struct stat st;
     if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;
     return ::unlink(native.c_str()) == 0;
@@ -210,7 +217,7 @@ class PosixEnv : public Env {
     std::string replaced = NativePath(target);
     // The name must still lead to the file that was made and checked, not to one put in its
     // place since.
-    auto made = made_.find(newFile);
+    auto made = made_.find(source);
     if (made == made_.end()) return ReplaceOutcome::failed;
     FileId want = made->second;
     made_.erase(made);
@@ -233,6 +240,7 @@ class PosixEnv : public Env {
     // The backup is a second name of the previous version, and the rename then gives the
     // target's name to the new file: at every moment the target names a whole file.
     std::string saved = backup.empty() ? std::string() : NativePath(backup);
+    DirectoryChange change{source, replaced, saved};
     if (!saved.empty() && ::link(replaced.c_str(), saved.c_str()) != 0) {
       return ReplaceOutcome::backupFailed;
     }
@@ -250,7 +258,7 @@ class PosixEnv : public Env {
   }
 
  private:
-  std::map<std::string, FileId> made_;  // the files CreateExclusive made, by the name given
+  std::map<std::string, FileId> made_;  // the files CreateExclusive made, by native name
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "platform/canonical_path.h"
 #include "platform/name_case.h"
+#include "platform/posix/directory_listings.h"
 #include "platform/trust_store.h"
 
 namespace {
@@ -63,6 +64,7 @@ std::vector<std::string> Lines(const std::string& text) {
 // Writes `lines` under a temporary name beside `path`, then renames it into place.
 std::string WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   std::string temp = path + ".new";
+  DirectoryChange change{temp, path};
   FILE* out = std::fopen(temp.c_str(), "w");
   if (!out) return "cannot be written: " + std::string(std::strerror(errno));
   for (const std::string& line : lines) std::fprintf(out, "%s\n", line.c_str());
