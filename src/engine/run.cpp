@@ -109,6 +109,7 @@ struct DurableRenames {
 
 // Whether the caller asked the run to stop; a run that stops has failed.
 bool StopAsked(RunContext& run) {
+  if (run.betweenEntries) run.betweenEntries();
   if (!run.stopRequested || !run.stopRequested->load()) return false;
   run.record.cancelled = true;
   run.runOk = false;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -47,6 +48,10 @@ struct RunContext {
   // looks at it between entries only, so the file in hand is always finished. Null: a run
   // that is never asked.
   const std::atomic<bool>* stopRequested = nullptr;
+
+  // Called between entries, right before stopRequested is read: the window handles its
+  // messages there, which may ask the run to stop. Empty: nothing to call.
+  std::function<void()> betweenEntries;
 
   // Directories in which this run could make a new file (folded path: yes or no), so that
   // each is tried once per run.

@@ -1,5 +1,6 @@
 // The log of a run on the main window's list box: every line is painted as soon as it is
-// added, so the user sees a run progress although it blocks the window.
+// added, and the window then handles what is pending (RunPump), so the user sees a run
+// progress and can still move, uncover or close the window.
 // A line added below the list's view is painted when the user scrolls to it; until then only
 // the scroll bar changes, and redrawing scroll bars after every line costs more than checking
 // the line's file (milliseconds each under Wine): such lines are added with the list's
@@ -9,10 +10,13 @@
 #include <windows.h>
 
 #include "engine/update_log.h"
+#include "ui/run_pump.h"
 
 class ListBoxLog : public UpdateLog {
  public:
   void Attach(HWND list) { list_ = list; }
+  // While a run goes on: the pump each line is followed by (null: none).
+  void SetPump(RunPump* pump) { pump_ = pump; }
 
   void Clear() override {
     if (!list_) return;
@@ -32,10 +36,11 @@ class ListBoxLog : public UpdateLog {
     LRESULT index = ::SendMessageA(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
     if (index < 0 || InView(index)) {
       Show();
-      return;
+    } else {
+      if (!held_ || ::GetTickCount() - shown_ >= kScrollBarMs) Show();
+      Hold();
     }
-    if (!held_ || ::GetTickCount() - shown_ >= kScrollBarMs) Show();
-    Hold();
+    if (pump_) pump_->Pump();
   }
 
  private:
@@ -63,6 +68,7 @@ class ListBoxLog : public UpdateLog {
   }
 
   HWND list_ = nullptr;
+  RunPump* pump_ = nullptr;
   bool held_ = false;  // the list's drawing is held (WM_SETREDRAW FALSE)
   DWORD shown_ = 0;    // when the list last drew (GetTickCount)
 };

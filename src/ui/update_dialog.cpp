@@ -7,6 +7,56 @@
 #include "ui/directory_chooser.h"
 #include "ui/options_dialog.h"
 
+namespace {
+
+// The controls that start something, or feed the next run, disabled while a run goes on.
+constexpr int kRunStarters[] = {IDC_CHECK, IDC_UPDATE, IDC_OPTIONS, IDC_BROWSE, IDC_PATH};
+
+}  // namespace
+
+// A run under way: what starts something disabled, the wait cursor, the log and the run
+// handing the thread to the pump; all undone when the run returns and when it raises.
+class UpdateDialog::RunScope {
+ public:
+  explicit RunScope(UpdateDialog& dialog) : d_(dialog), focus_(::GetFocus()) {
+    d_.running_ = true;
+    d_.closeAsked_ = false;
+    d_.stop_ = false;
+    // The keys of the dialog (Escape) still arrive through a control that stays enabled.
+    ::SendMessageA(d_.hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(d_.logList_), TRUE);
+    for (int id : kRunStarters) ::EnableWindow(d_.Item(id), FALSE);
+    previous_ = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    d_.log_.SetPump(&d_.pump_);
+    d_.app_.stopRequested = &d_.stop_;
+    d_.app_.betweenEntries = [&pump = d_.pump_] { pump.Pump(); };
+  }
+  ~RunScope() {
+    d_.app_.betweenEntries = nullptr;
+    d_.app_.stopRequested = nullptr;
+    d_.log_.SetPump(nullptr);
+    d_.log_.Flush();
+    for (int id : kRunStarters) ::EnableWindow(d_.Item(id), TRUE);
+    if (focus_ && ::IsWindowVisible(focus_) && ::IsWindowEnabled(focus_)) {
+      ::SendMessageA(d_.hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus_), TRUE);
+    }
+    ::SetCursor(previous_);
+    d_.running_ = false;
+    // A close asked for during the run is carried out now that it is over.
+    if (d_.pump_.quitAsked()) {
+      ::PostQuitMessage(d_.pump_.quitCode());
+    } else if (d_.closeAsked_) {
+      ::PostMessageA(d_.hwnd(), WM_CLOSE, 0, 0);
+    }
+  }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+ private:
+  UpdateDialog& d_;
+  HWND focus_;
+  HCURSOR previous_ = nullptr;
+};
+
 UpdateDialog::UpdateDialog(AppState& app) : Dialog(IDD_MAIN), app_(app) {}
 
 UpdateDialog::~UpdateDialog() {
@@ -28,6 +78,7 @@ void UpdateDialog::DoDataExchange(bool save) {
 BOOL UpdateDialog::OnInitDialog() {
   DoDataExchange(false);
   log_.Attach(logList_);
+  pump_.Attach(hwnd());
   app_.log = &log_;
   OpenUpdateFile();
   return TRUE;
@@ -35,6 +86,15 @@ BOOL UpdateDialog::OnInitDialog() {
 
 bool UpdateDialog::OnCommand(int id, int code, HWND) {
   if (code != BN_CLICKED) return false;
+  if (running_) {
+    // One run at a time, and no window over it: only a close request counts, which stops
+    // the run between two files (WM_CLOSE, Escape and the system menu all arrive as Cancel).
+    if (id == IDCANCEL) {
+      closeAsked_ = true;
+      stop_ = true;
+    }
+    return true;
+  }
   // After a successful update the hidden buttons are gone for good, also for the Enter
   // key, which would still send the old default button's command.
   if (updated_ && (id == IDC_CHECK || id == IDC_UPDATE || id == IDC_OPTIONS)) return true;
@@ -65,21 +125,23 @@ HBRUSH UpdateDialog::OnCtlColor(HDC dc, HWND control, UINT message) {
   return brush;
 }
 
+bool UpdateDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
+  // The wait cursor stays over the window while a run goes on.
+  if (message != WM_SETCURSOR || !running_) return false;
+  ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+  *result = TRUE;
+  return true;
+}
+
 void UpdateDialog::RunAndReport(bool doUpdate) {
+  if (running_) return;
   DoDataExchange(true);
   SetInstallDir(app_, pathText);
   {
-    // The log and the cursor are restored when the run returns, and when it raises.
-    struct RunScope {
-      ListBoxLog& log;
-      HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
-      ~RunScope() {
-        log.Flush();
-        ::SetCursor(previous);
-      }
-    } scope{log_};
+    RunScope scope(*this);
     StartRun(app_, doUpdate);
   }
+  if (closeAsked_) return;  // the window closes instead
   ClosingMessage closing = MakeClosingMessage(app_.productName, app_.failureMessage, doUpdate,
                                               app_.runOk, app_.updateNeeded);
   if (closing.updated) {
