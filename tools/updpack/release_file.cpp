@@ -62,11 +62,30 @@ uint32_t LastWriteSeconds(const std::string& path) {
 
 }  // namespace
 
+std::string WhyUnreadable(const std::string& path) {
+  fs::path name = fs::u8path(path);
+  std::error_code ec;
+  fs::file_type type = fs::status(name, ec).type();
+  if (type == fs::file_type::not_found) return "no such file";
+  if (type == fs::file_type::directory) return "a directory, not a file";
+  errno = 0;
+  std::ifstream probe(name, std::ios::binary);
+  if (probe) return "reading it failed";
+  if (errno == EACCES || errno == EPERM) return "access denied";
+  return errno ? std::strerror(errno) : "it cannot be opened";
+}
+
+std::string OpenToRead(const std::string& path, std::ifstream& in) {
+  std::error_code ec;
+  if (fs::is_regular_file(fs::u8path(path), ec)) in.open(fs::u8path(path), std::ios::binary);
+  return in.is_open() ? "" : WhyUnreadable(path);
+}
+
 std::vector<uint8_t> ReadWholeFile(const std::string& path, const std::string& field) {
   fs::path name = fs::u8path(path);
   std::error_code ec;
   if (!fs::is_regular_file(name, ec)) {
-    throw PackError(field + ": cannot read " + path + ": no such file");
+    throw PackError(field + ": cannot read " + path + ": " + WhyUnreadable(path));
   }
   uint64_t size = fs::file_size(name, ec);
   if (ec) throw PackError(field + ": cannot read " + path + ": " + ec.message());
@@ -84,7 +103,7 @@ InputFile::InputFile(const std::string& path, const std::string& field)
   fs::path name = fs::u8path(path);
   std::error_code ec;
   if (!fs::is_regular_file(name, ec)) {
-    throw PackError(field + ": cannot read " + path + ": no such file");
+    throw PackError(field + ": cannot read " + path + ": " + WhyUnreadable(path));
   }
   length_ = fs::file_size(name, ec);
   if (ec) throw PackError(field + ": cannot read " + path + ": " + ec.message());

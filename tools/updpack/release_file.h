@@ -11,6 +11,14 @@
 #include "model/file_stamp.h"
 #include "platform/file.h"
 
+// Why the file at `path` (UTF-8) cannot be opened for reading, in a few words: "no such
+// file", "a directory, not a file", "access denied", or what the system says.
+std::string WhyUnreadable(const std::string& path);
+
+// Opens the regular file at `path` (UTF-8) into `in`. Returns "" when it is open, else why
+// not (WhyUnreadable).
+std::string OpenToRead(const std::string& path, std::ifstream& in);
+
 // The whole file at `path` (UTF-8). Raises PackError naming `field` when it is not a
 // regular file, cannot be read, or is 4 GiB or larger.
 std::vector<uint8_t> ReadWholeFile(const std::string& path, const std::string& field);

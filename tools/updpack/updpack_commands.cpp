@@ -12,6 +12,7 @@
 #include "manifest.h"
 #include "pack.h"
 #include "read_back.h"
+#include "release_file.h"
 #include "session/trust.h"
 #include "signing.h"
 
@@ -45,9 +46,10 @@ std::string NativeName(const std::string& utf8) { return utf8; }
 int Build(const UpdpackOptions& options, std::ostream& err) {
   const std::string& manifestPath = options.input;
   std::filesystem::path manifestName = std::filesystem::u8path(manifestPath);
-  std::ifstream in(manifestName, std::ios::binary);
-  if (!in) {
-    err << "updpack: cannot read manifest " << manifestPath << "\n";
+  std::ifstream in;
+  std::string problem = OpenToRead(manifestPath, in);
+  if (!problem.empty()) {
+    err << "updpack: cannot read manifest " << manifestPath << ": " << problem << "\n";
     return 1;
   }
   std::stringstream text;
@@ -88,18 +90,18 @@ int Build(const UpdpackOptions& options, std::ostream& err) {
 
 // The public key a file must be signed by, from a file holding its PEM or one-line text.
 TrustRequirement KeyFromFile(const std::string& path) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  std::ifstream in;
+  std::string problem = OpenToRead(path, in);
   TrustRequirement trust;
-  if (!ReadKeyFile(in, path, &trust)) throw PackError("cannot read the key " + path);
+  if (problem.empty() && !ReadKeyFile(in, path, &trust)) problem = WhyUnreadable(path);
+  if (!problem.empty()) throw PackError("cannot read the key " + path + ": " + problem);
   return trust;
 }
 
 // The one-line text of a key file's public key: of a public key as it is, of a private key
 // the public half, which the signing library derives.
 int KeyShow(const std::string& path, std::ostream& out) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  TrustRequirement trust;
-  if (!ReadKeyFile(in, path, &trust)) throw PackError("cannot read the key " + path);
+  TrustRequirement trust = KeyFromFile(path);
   PublicKey key;
   std::string problem = ParsePublicKey(trust.keyText, &key);
   if (!problem.empty() && trust.keyText.find("PRIVATE KEY-----") != std::string::npos) {
