@@ -38,6 +38,8 @@ have_cmd zip || need+=(zip)
 have_cmd unzip || need+=(unzip)
 have_cmd osslsigncode || need+=(osslsigncode)
 have_cmd openssl || need+=(openssl)
+# The demo's and try-update's screenshots, BMP as the driver takes them, become PNG.
+have_cmd pnmtopng || need+=(netpbm)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -95,7 +95,7 @@ VARERI_GUI_TIMEOUT="${VARERI_GUI_TIMEOUT:-120}" scripts/xvfb-run-wine.sh "${driv
   --screenshots "$out/screenshots"
 rc=$?
 set -e
-scripts/screenshots-to-png.sh "$out/screenshots"
+scripts/screenshots-to-png.sh "$out/screenshots" || fail "the screenshots were not converted to PNG"
 [ "$rc" -eq 0 ] || fail "demo_driver failed (exit status $rc)"
 
 # Every file is now the 1.1 build, and (renaming was on) its backup the 1.0 build.

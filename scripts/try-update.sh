@@ -7,7 +7,8 @@
 # screenshots of the main window, the closing message and the log after Check go to
 # build/try/screenshots, the log lines and the message are printed, then the window is
 # closed. --path types a directory into the Path box (else the window proposes one).
-# Installs what is missing and builds vareri.exe first, as make demo does.
+# Installs what is missing, and builds vareri.exe and the driver only where they are missing
+# or older than their sources; a Windows build already configured is used as it is.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 say() { echo "try-update: $*"; }
@@ -31,8 +32,10 @@ bash scripts/bootstrap.sh
 win32=build/win32
 out=build/try
 mkdir -p "$out"
-say "building vareri.exe (log: $out/build.log)"
-if ! { cmake --preset win32 && cmake --build --preset win32 -j"${JOBS:-2}" --target vareri demo_driver; } \
+configure=(true)
+[ -f "$win32/CMakeCache.txt" ] || configure=(cmake --preset win32)
+say "bringing vareri.exe up to date (log: $out/build.log)"
+if ! { "${configure[@]}" && cmake --build "$win32" -j"${JOBS:-2}" --target vareri demo_driver; } \
   >"$out/build.log" 2>&1; then
   tail -n 30 "$out/build.log" >&2
   fail "the build failed (whole log: $out/build.log)"
@@ -59,6 +62,6 @@ VARERI_GUI_TIMEOUT="${VARERI_GUI_TIMEOUT:-120}" scripts/xvfb-run-wine.sh "${driv
   --check-only --screenshots "$out/screenshots" "${path[@]}"
 rc=$?
 set -e
-scripts/screenshots-to-png.sh "$out/screenshots"
+scripts/screenshots-to-png.sh "$out/screenshots" || fail "the screenshots were not converted to PNG"
 say "screenshots: $(ls "$out/screenshots" | tr '\n' ' ')(in $out/screenshots)"
 [ "$rc" -eq 0 ] || fail "vareri.exe did not get through the check (exit status $rc); see above"
