@@ -14,7 +14,7 @@
 //   "scale (wine): N files, build T s (peak M MB), check C s, update U s, cp P s"
 //   "scale (wine) calls: version calls V s, replacement R s, CopyFileA K s"
 //   "scale memory: updpack peak M1 MB at S1 MB, M2 MB at S2 MB"
-//   "window: N lines, check W s, vareri-cli.exe check C s"
+//   "window: N lines, check W s, vareri-cli.exe check C s, open O s (M MB), sha256sum S s"
 //   "scale trust: check with a trust entry T s, without C s"
 //   "scale exact: check by bytes E s, sampled S s, cat R s"
 #include <unistd.h>
@@ -195,6 +195,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   CopyTree(root + "/old", root + "/install");
+  // What the window's opening is set beside: a digest of the whole update file.
+  double sha256sum = Timed({"/bin/sh", "-c", "sha256sum '" + upd + "' >/dev/null"}, 0);
   const std::string scripts = std::string(VARERI_SOURCE_DIR) + "/scripts";
   const std::string out = root + "/wine.txt";
   ::setenv("VARERI_GUI_TIMEOUT", "3000", 1);
@@ -217,6 +219,7 @@ int main(int argc, char** argv) {
   auto window = Figures(lines, "window check");
   auto wineUpdate = Figures(lines, "wine update");
   auto wineCopy = Figures(lines, "wine copy");
+  auto opening = Figures(lines, "window open");
   if (wineCheck["exit "] != 1 || wineUpdate["exit "] != 0 || window[", "] != files) {
     Fail("vareri-cli.exe or the window did not check and update every file");
   }
@@ -235,7 +238,10 @@ int main(int argc, char** argv) {
       wineCopy["first"]);
   std::printf("scale (wine) calls: version calls %.2f s, replacement %.2f s, CopyFileA %.2f s\n",
               versions["first"], wineUpdate["first"] - wineCheck["first"], wineCopy["first"]);
-  std::printf("window: %d lines, check %.2f s, vareri-cli.exe check %.2f s\n", files,
-              window["first"], wineCheck["first"]);
+  std::printf(
+      "window: %d lines, check %.2f s, vareri-cli.exe check %.2f s, open %.2f s (%.0f MB), "
+      "sha256sum %.2f s\n",
+      files, window["first"], wineCheck["first"], opening["first"],
+      static_cast<double>(fs::file_size(upd)) / (1 << 20), sha256sum);
   return 0;
 }

@@ -24,7 +24,8 @@ tee /dev/stderr | awk '
   /^scale exact:/ { exact = after("by bytes "); sampled = after("sampled "); catread = after("cat ") }
   /^case:/     { cfiles = $2; ccheck = after(", check "); cupdate = after(", update "); ccheck0 = after("names check ")
                  cupdate0 = after("names check [0-9.]+ s, update ") }
-  /^window:/   { lines = $2; window = after("lines, check "); wcli = after("vareri-cli.exe check ") }
+  /^window:/   { lines = $2; window = after("lines, check "); wcli = after("vareri-cli.exe check ")
+                 wopen = after(", open "); wmb = after("s \\("); wsha = after("sha256sum ") }
   # The number that follows `key` in this line, 0 when there is none.
   function after(key,   found) {
     if (!match($0, key "[0-9.]+")) return 0
@@ -61,4 +62,5 @@ tee /dev/stderr | awk '
     if (ccheck)   row("case check, " cfiles " files", ccheck, "s", "the same, exact names", ccheck0, "<= 1.2")
     if (cupdate)  row("case update, " cfiles " files", cupdate, "s", "the same, exact names", cupdate0, "<= 1.2")
     if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
+    if (wopen)    row("window opening, " wmb " MB", wopen, "s", "sha256sum of the file", wsha, "<= 3")
   }'

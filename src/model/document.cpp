@@ -35,12 +35,6 @@ struct DropItemsUnlessKept {
   }
 };
 
-[[noreturn]] void BodyDiffers() {
-  throw CArchiveException(
-      ArchiveCause::generic, std::string(),
-      "Its contents differ from the checksum in its integrity record: get the update file again.");
-}
-
 // A fingerprint the comparison reads further than its record goes (the document's parameters
 // ask for more than it holds) is compared, as always, with the bytes after it in the file: a
 // file without digests gets them here, once. With digests they would not be the bytes hashed,

@@ -61,12 +61,19 @@ void CheckSignature(const IntegrityOutcome& found, const PublicKey& key,
   Check(found.recordPresent && found.isSigned, found.signature, found.signedDigest, key, origin);
 }
 
+void BodyDiffers() {
+  Damaged(
+      "Its contents differ from the checksum in its integrity record: get the update file "
+      "again.");
+}
+
 void CheckBody(CFile& file, const IntegrityRecord& record) {
-  if (Sha256OfFile(file, 0, record.bodyLength) != record.bodyDigest) {
-    Damaged(
-        "Its contents differ from the checksum in its integrity record: get the update file "
-        "again.");
-  }
+  if (Sha256OfFile(file, 0, record.bodyLength) != record.bodyDigest) BodyDiffers();
+}
+
+void CheckBodyIfRecorded(CFile& file) {
+  IntegrityRecord record;
+  if (ReadIntegrityRecord(file, &record)) CheckBody(file, record);
 }
 
 void AttachContentDigests(const IntegrityRecord& record, uint64_t documentLength,

@@ -54,6 +54,12 @@ void CheckSignature(const IntegrityOutcome& found, const PublicKey& key, const s
 // record's digest. Raises CFileException when the OS refuses a read.
 void CheckBody(CFile& file, const IntegrityRecord& record);
 
+// The same for a file before it is loaded: a file without an integrity record passes.
+void CheckBodyIfRecorded(CFile& file);
+
+// Raises the CArchiveException of a body that differs from its record's digest.
+[[noreturn]] void BodyDiffers();
+
 // Gives items[first] onwards, the ones read from the same file, the record's contents
 // digests, after checking that the record fits them: a document of `documentLength` bytes
 // within the body, one record entry per item, each of its item's new size. Raises

@@ -1,9 +1,11 @@
 // Opening an update file: the main window's initialisation reads the header with a
-// short-lived reader, refuses what is not a supported update file, and fills the window.
+// short-lived reader, refuses what is not a supported update file, fills the window, and
+// checks the body against its integrity record.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include "model/integrity_check.h"
 #include "model/limits.h"
 #include "session/app_state.h"
 #include "session/header_check.h"
@@ -59,4 +61,11 @@ void UpdateDialog::OpenUpdateFile() {
   RECT client;
   ::GetClientRect(logList_, &client);
   ::SendMessageA(logList_, LB_SETHORIZONTALEXTENT, (client.right - client.left) * 2, 0);
+  // A damaged file is said to be damaged now, with the box its first run would show; the
+  // window opens all the same, and every run refuses the file as the load does.
+  try {
+    CheckBodyIfRecorded(*app_.updateFile);
+  } catch (const CException& e) {
+    HostReportError(&e, false);
+  }
 }

@@ -81,4 +81,23 @@ TEST_F(TrustGuiTest, APathBoxThatReachesATrustedDirectoryByAnotherNameIsRefused)
   gui::RemoveRegistryKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\vareri");
 }
 
+TEST_F(TrustGuiTest, ADamagedFileIsSaidToBeDamagedAsTheWindowOpens) {
+  Bytes bytes = TrustData("signed.upd");
+  bytes[bytes.size() / 2] ^= 0x20;
+  updatePath_ = Win("trust.upd");
+  Install(updatePath_, bytes);
+  Start(updatePath_);
+  gui::MessageBoxInfo opening = NextBox();
+  EXPECT_EQ(opening.icon, gui::BoxIcon::hand);
+  EXPECT_TRUE(Contains(opening.text, "differ from the checksum")) << opening.text;
+  gui::AnswerMessageBox(opening.window, IDOK);
+  // The window then opens, and its first run shows the same box.
+  HWND main = WaitForMain();
+  gui::MessageBoxInfo run = ClickForBox(main, IDC_CHECK);
+  EXPECT_EQ(run.text, opening.text);
+  EXPECT_EQ(run.caption, opening.caption);
+  gui::AnswerMessageBox(run.window, IDOK);
+  Close(main);
+}
+
 }  // namespace
