@@ -14,26 +14,11 @@
 
 #include <filesystem>
 
-#include "engine/engine_fixture.h"
+#include "engine/replace_fixture.h"
 #include "model/paths.h"
 #include "platform/sha256.h"
 
 namespace {
-
-class ReplaceTest : public EngineTest {
- protected:
-  // One older, known A.DLL (or `name`) under APP.
-  void OneEntry(const std::string& name = "A.DLL") {
-    old_ = MakeProgram(kV10, 0, 20000, 1);
-    fresh_ = MakeProgram(kV11, 0, 22000, 2);
-    Install(Win("APP\\" + name), old_);
-    entry_ = EntryPlan{name};
-    entry_.newBytes = fresh_;
-    entry_.previous = {old_};
-  }
-  Bytes old_, fresh_;
-  EntryPlan entry_;
-};
 
 TEST_F(ReplaceTest, EmptyPayloadCannotBeDecompressed) {
   OneEntry();
@@ -193,24 +178,6 @@ TEST_F(ReplaceTest, TheNewVersionKeepsTheReplacedFilesIdentity) {
 #endif
 }
 
-TEST_F(ReplaceTest, TargetsOf254CharactersUpdate) {
-  // Directories under APP that make the target's path 254 characters long: lz32's own
-  // opens stop at 127, and the new file next to the target needs 258.
-  OneEntry("L.DLL");
-  std::string relative(254 - Win("APP\\L.DLL").size() - 1, 'd');
-  for (size_t at = 60; at + 1 < relative.size(); at += 61) relative[at] = '\\';
-  std::string target = Win("APP\\" + relative + "\\L.DLL");
-  ASSERT_EQ(target.size(), 254u);
-  Install(target, old_);
-  entry_.directory = relative;
-  Build({entry_});
-  SetRenaming(true);
-  Run(true);
-  EXPECT_TRUE(app_.record.entries[0].replaced) << log_.lines.back();
-  EXPECT_EQ(Installed(target), fresh_);
-  EXPECT_EQ(Installed(BackupName(target)), old_);
-}
-
 TEST_F(ReplaceTest, AnUpdateRunRemovesOnlyWhatAnInterruptedOneLeft) {
   OneEntry();
   EntryPlan other{"O.DLL"};
@@ -288,20 +255,6 @@ TEST_F(ReplaceTest, UnusableTemporaryFolder) {
   EXPECT_EQ(log_.lines, std::vector<std::string>{"Updated File " + Win("APP\\A.DLL")});
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), fresh_);
 #endif
-}
-
-TEST_F(ReplaceTest, UnknownKindAndOverlongPathsAreNotFound) {
-  OneEntry();
-  EntryPlan odd{"ODD.DLL", 9};
-  odd.newBytes = fresh_;
-  EntryPlan deep{"DEEP.DLL", 2, std::string(240, 'd')};
-  deep.newBytes = fresh_;
-  Build({odd, deep});
-  Run(false);
-  ASSERT_EQ(log_.lines.size(), 2u);
-  EXPECT_EQ(log_.lines[0], "ODD.DLL error [File Not Found]");
-  EXPECT_EQ(log_.lines[1].size(), 255u);  // the line is cut, the path was never used
-  EXPECT_FALSE(app_.runOk);
 }
 
 }  // namespace
