@@ -156,6 +156,7 @@ int main(int argc, char** argv) {
   double check = Timed({cli, "check", upd, "--dir", root + "/install"}, 1);
   TrustedCheck(updpack, cli, root);
   ExactCheck(updpack, cli, root, product.manifest);
+  BuildJobs(updpack, root, product.manifest);
   double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0);
   double copy = Timed({"/bin/cp", "-r", root + "/new", root + "/copy"}, 0);
   fs::remove_all(root + "/copy");

@@ -80,4 +80,20 @@ void ExactCheck(const std::string& updpack, const std::string& cli, const std::s
   std::fflush(stdout);
 }
 
+void BuildJobs(const std::string& updpack, const std::string& root,
+               const std::string& manifestPath) {
+  const std::string out = root + "/jobs.upd";
+  double seconds[2] = {1e9, 1e9};
+  for (int round = 0; round < 2; ++round) {
+    for (int jobs : {1, 2}) {
+      double took =
+          Timed({updpack, "build", manifestPath, "-o", out, "-q", "-j", std::to_string(jobs)}, 0);
+      seconds[jobs - 1] = std::min(seconds[jobs - 1], took);
+      fs::remove(out);
+    }
+  }
+  std::printf("scale jobs: build -j 1 %.2f s, -j 2 %.2f s\n", seconds[0], seconds[1]);
+  std::fflush(stdout);
+}
+
 }  // namespace bench

@@ -1,5 +1,6 @@
 // The scale benchmark's timed runs: a program timed against its expected exit status, and the
-// checks measured beside the plain one (with a trust entry, matched by bytes).
+// checks measured beside the plain one (with a trust entry, matched by bytes), and builds on
+// one thread and on two.
 #pragma once
 
 #include <sys/resource.h>
@@ -23,5 +24,10 @@ void TrustedCheck(const std::string& updpack, const std::string& cli, const std:
 // "scale exact: check by bytes E s, sampled S s, cat R s" for root/install.
 void ExactCheck(const std::string& updpack, const std::string& cli, const std::string& root,
                 const std::string& manifestPath);
+
+// Builds the product of `manifestPath` on one thread and on two and prints "scale jobs: build
+// -j 1 A s, -j 2 B s".
+void BuildJobs(const std::string& updpack, const std::string& root,
+               const std::string& manifestPath);
 
 }  // namespace bench

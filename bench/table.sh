@@ -21,6 +21,7 @@ tee /dev/stderr | awk '
                              copyfile = after("CopyFileA ") }
   /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
   /^scale trust:/ { trusted = after("trust entry "); untrusted = after("without ") }
+  /^scale jobs:/ { jobs1 = after("-j 1 "); jobs2 = after("-j 2 ") }
   /^scale exact:/ { exact = after("by bytes "); sampled = after("sampled "); catread = after("cat ") }
   /^case:/     { cfiles = $2; ccheck = after(", check "); cupdate = after(", update "); ccheck0 = after("names check ")
                  cupdate0 = after("names check [0-9.]+ s, update ") }
@@ -60,6 +61,7 @@ tee /dev/stderr | awk '
     # What matching by bytes adds to the sampled check is one read of the files.
     if (exact)    row("scale check, exact", exact, "s", "sampled check", sampled, "-")
     if (exact)    row("exact check, full read", sprintf("%.2f", exact - sampled), "s", "cat of the same files", catread, "<= 1.5")
+    if (jobs2)    row("updpack build, -j 2", jobs2, "s", "the same, -j 1", jobs1, "<= 0.63")
     if (ccheck)   row("case check, " cfiles " files", ccheck, "s", "the same, exact names", ccheck0, "<= 1.2")
     if (cupdate)  row("case update, " cfiles " files", cupdate, "s", "the same, exact names", cupdate0, "<= 1.2")
     if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
