@@ -116,6 +116,25 @@ bool StopAsked(RunContext& run) {
   return true;
 }
 
+void Passed(RunContext& run, int pass, size_t index) {
+  if (run.entryPassed) run.entryPassed(pass, index);
+}
+
+// Tells run.entryFinal of each entry before `end` not told yet, in order.
+class FinalEntries {
+ public:
+  explicit FinalEntries(RunContext& run) : run_(run) {}
+  void UpTo(size_t end) {
+    for (; told_ < end; ++told_) {
+      if (run_.entryFinal) run_.entryFinal(told_);
+    }
+  }
+
+ private:
+  RunContext& run_;
+  size_t told_ = 0;
+};
+
 // The names an entry's file may have: its target, and for a kindSystem entry the fallback too.
 // Folded, as Windows compares names. Needs FormPath.
 NamedEntry NamesOf(const CUpdateItem& item, const RunContext& run) {
@@ -181,6 +200,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   std::vector<std::unique_ptr<DirectoryLock>> locks;
   if (doUpdate) locks = LockWrittenDirectories(*this, run);
   CurrentEntry guard(run);
+  FinalEntries settled(run);
   for (size_t k = 0; k < items.size(); ++k) {
     if (StopAsked(run)) break;
     CUpdateItem& item = *items[k];
@@ -196,6 +216,9 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
     } else if (!doUpdate) {
       item.Report(run);
     }
+    // Once an error is found, no second pass comes: what the check found is final.
+    if (!doUpdate || !run.runOk) settled.UpTo(k + 1);
+    Passed(run, 1, k);
   }
   // What an ended run left is removed once the first pass found that this one may go on, and
   // only what the first pass recognised as its own.
@@ -214,11 +237,13 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
       CUpdateItem& item = *items[k];
       run.current = &run.record.entries[k];
       UpdateError rc = item.Apply(updateFile, *this, run);
-      if (rc != none) {
-        Fail(run, item, rc, 2);
-        break;
-      }
+      if (rc != none) Fail(run, item, rc, 2);
+      settled.UpTo(k + 1);
+      Passed(run, 2, k);
+      if (rc != none) break;
     }
   }
+  run.current = nullptr;
+  settled.UpTo(items.size());
   run.record.finished = true;
 }

@@ -53,6 +53,17 @@ struct RunContext {
   // messages there, which may ask the run to stop. Empty: nothing to call.
   std::function<void()> betweenEntries;
 
+  // Told after a pass has dealt with an entry (`pass` 1 or 2, `index` from 0), so that the
+  // caller can show how far the run has come. Empty: nobody is told.
+  std::function<void(int pass, size_t index)> entryPassed;
+
+  // Told once for each entry, in order, as soon as nothing the run still does changes its
+  // outcome in `record`: in a check once it was judged; in an update once the second pass
+  // dealt with it, or once it was checked when the first pass found an error (no second pass
+  // comes then); the entries a stop left when Run returns. A raised failure tells none of
+  // those not told yet. Empty: nobody is told.
+  std::function<void(size_t index)> entryFinal;
+
   // Directories in which this run could make a new file (folded path: yes or no), so that
   // each is tried once per run.
   std::map<std::string, bool> writableDirectories;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,11 @@ class CliTest : public EngineTest {
     std::string err;
   };
 
-  // Runs vareri-cli in this process over the fixture's Env (or `env`).
-  Outcome Cli(const Lines& args, Env* env = nullptr) {
-    CliOutput run = RunCliInProcess(args, env ? env : &env_);
+  // Runs vareri-cli in this process over the fixture's Env (or `env`), its standard error a
+  // terminal when `terminal` says so. Standard output is in live_ while it runs.
+  Outcome Cli(const Lines& args, Env* env = nullptr, bool terminal = false) {
+    live_.str("");
+    CliOutput run = RunCliInProcess(args, env ? env : &env_, terminal, &live_);
     return Outcome{run.status, SplitLines(run.out), run.err};
   }
   // The command, the update file and the fixture's directories.
@@ -75,6 +78,7 @@ class CliTest : public EngineTest {
     return log_.lines;
   }
 
+  std::ostringstream live_;
   const Bytes &oldA_ = demo_[0][0], &newA_ = demo_[1][0];
   const Bytes &oldB_ = demo_[0][1], &newB_ = demo_[1][1], &newE_ = demo_[1][2];
 };

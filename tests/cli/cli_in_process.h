@@ -14,16 +14,19 @@ struct CliOutput {
 };
 
 // Runs vareri-cli with `args` (the program's name comes first by itself) over `env`, or
-// over the OS when it is null.
-inline CliOutput RunCliInProcess(std::vector<std::string> args, Env* env = nullptr) {
+// over the OS when it is null. With `env`: `errIsTerminal` as RunCli takes it, and `live`
+// (when given) is standard output, to be read while the run goes on.
+inline CliOutput RunCliInProcess(std::vector<std::string> args, Env* env = nullptr,
+                                 bool errIsTerminal = false, std::ostringstream* live = nullptr) {
   args.insert(args.begin(), "vareri-cli");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);
   argv.push_back(nullptr);
   int argc = static_cast<int>(args.size());
-  std::ostringstream out, err;
-  int status =
-      env ? RunCli(argc, argv.data(), out, err, *env) : RunCli(argc, argv.data(), out, err);
+  std::ostringstream own, err;
+  std::ostringstream& out = live ? *live : own;
+  int status = env ? RunCli(argc, argv.data(), out, err, *env, errIsTerminal)
+                   : RunCli(argc, argv.data(), out, err);
   return CliOutput{status, out.str(), err.str()};
 }
 

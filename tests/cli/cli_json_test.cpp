@@ -83,6 +83,41 @@ TEST_F(CliTest, JsonPrintsOneObjectPerEntryAndASummary) {
             "vareri-cli: nothing was changed: every selected file was up to date already\n");
 }
 
+// A reader of standard output sees each entry's line once its outcome is final, while the run
+// goes on: the lines out when each installed file is opened, and when the last is replaced.
+TEST_F(CliTest, JsonPrintsEachEntryAsSoonAsItIsFinal) {
+  BuildProduct();
+  const struct {
+    Lines options;
+    std::vector<size_t> seen;
+  } cases[] = {
+      // A, E (B not selected): each checked entry's line is out before the next is opened.
+      {{}, {0, 2}},
+      // A and B: nothing in the first pass; in the second, A's line before B is opened.
+      {{"--only=Program", "--only=Help"}, {0, 0, 0, 0, 1, 1}},
+      // A removed: with the first pass's error no second pass comes, so each line is final
+      // once checked.
+      {{"--only=Program", "--only=Help", "--only=Engine"}, {0, 0, 1, 2}},
+  };
+  bool update = false;
+  for (const auto& c : cases) {
+    if (c.options.size() == 3) std::filesystem::remove(Native(Win("APP\\A.DLL")));
+    std::vector<size_t> seen;
+    env_.before = [&](const std::string& what) {
+      if (what == "OpenExclusive" || what == "ReplaceWithBackup") {
+        seen.push_back(SplitLines(live_.str()).size());
+      }
+    };
+    Outcome run = Cli(Args(update ? "update" : "check", Concat({"--json"}, c.options)));
+    env_.before = nullptr;
+    EXPECT_EQ(seen, c.seen) << ::testing::PrintToString(c.options);
+    EXPECT_EQ(run.out.size(), 4u);
+    EXPECT_TRUE(Contains(run.out.back(), "\"type\":\"summary\""));
+    update = true;
+    InstallOld();
+  }
+}
+
 // The versions the update accepts when the installed one is none of them, the paths an
 // entry of the system directory was looked for under, and the reasons of the check's own.
 TEST_F(CliTest, JsonSaysWhatTheUpdateAcceptsAndWhereItLooked) {

@@ -61,10 +61,15 @@ TEST_F(CliTest, UpdatePrintsTheEnginesLinesAndExitsZero) {
   Lines engine = EngineLines(true);
   ASSERT_EQ(Installed(Win("APP\\A.DLL")), newA_);
   InstallOld();
-  Outcome update = Cli(Args("update"));
+  // On a terminal, each pass's count on standard error, blanked before each line printed
+  // and at the end; none of it on standard output.
+  Outcome update = Cli(Args("update"), nullptr, true);
   EXPECT_EQ(update.status, kExitUpToDate);
   EXPECT_EQ(update.out, Concat(engine, {"Demo was sucessfully updated"}));
-  EXPECT_EQ(update.err, "");
+  const std::string blank = "\r" + std::string(12, ' ') + "\r";
+  std::string shown = "\rchecking 1/3\rchecking 2/3\rchecking 3/3";  // the first pass logs none
+  for (char n : {'1', '2', '3'}) shown += blank + "\rupdating " + n + "/3";
+  EXPECT_EQ(update.err, shown + blank);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
   EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);  // not selected by default
   EXPECT_FALSE(Exists(Win("APP\\A.DL_")));

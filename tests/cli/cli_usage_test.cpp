@@ -120,7 +120,22 @@ TEST_F(CliTest, WrongUsageExitsSixtyFour) {
     Outcome run = Cli(c.args);
     EXPECT_EQ(run.status, c.status) << ::testing::PrintToString(c.args);
     EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(run.out.empty(), c.status != 0) << ::testing::PrintToString(c.args);
+    bool json = Contains(c.err, "--json");  // asked for, though wrongly
+    EXPECT_EQ(run.out.empty(), c.status != 0 && !json) << ::testing::PrintToString(c.args);
+    // With --json, the summary comes all the same, the last line; of a command line that
+    // could not be read, only the error.
+    if (c.status == 0) continue;
+    Outcome asked = json ? run : Cli(Concat({"--json"}, c.args));
+    ASSERT_FALSE(asked.out.empty()) << ::testing::PrintToString(c.args);
+    std::string summary = Steady(asked.out.back());
+    std::string what = c.err.substr(12, c.err.find('\n') - 12);  // after "vareri-cli: "
+    EXPECT_TRUE(Contains(summary, ",\"error\":" + JsonString(what) +
+                                      ",\"durationMs\":0,"
+                                      "\"exitCode\":" +
+                                      std::to_string(c.status) + "}"))
+        << summary;
+    bool read = c.status != kExitUsage || Contains(c.err, "log file");
+    EXPECT_EQ(Contains(summary, "\"command\":\"\",\"file\":\"\","), !read) << summary;
   }
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
   EXPECT_EQ(Cli({"--help"}).out[0], "Usage: vareri-cli check FILE.upd [--dir DIR] [options]");
@@ -196,9 +211,10 @@ TEST_F(CliTest, LogFileGetsEveryLineTimestampedAndIsAppendedTo) {
   std::string logPath = Native(Win("run.log"));
   Lines runs[] = {Args("check", {"--log", logPath}), Args("update", {"--log=" + logPath, "--json"}),
                   Args("update", {"--quiet", "--log", logPath})};
-  Outcome check = Cli(runs[0]);
-  Outcome update = Cli(runs[1]);
-  Outcome quiet = Cli(runs[2]);
+  // On a terminal too: its progress goes neither to the log nor, quiet, to the error stream.
+  Outcome check = Cli(runs[0], nullptr, true);
+  Outcome update = Cli(runs[1], nullptr, true);
+  Outcome quiet = Cli(runs[2], nullptr, true);
   ASSERT_EQ(check.status, kExitUpdatable);
   ASSERT_EQ(update.status, kExitUpToDate);
   EXPECT_EQ(quiet.status, kExitUpToDate);

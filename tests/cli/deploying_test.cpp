@@ -1,14 +1,18 @@
 // docs/deploying.md as an administrator follows it: its tables read the exit statuses as
-// vareri-cli means them, and (under Wine) its script updates a product from a share.
+// vareri-cli means them and list the reasons its JSON gives, and (under Wine) its script
+// updates a product from a share.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "cli.h"
 #include "cli_program.h"
 #include "engine/engine_fixture.h"
+#include "engine/update_error.h"
+#include "entry_json.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,15 +29,19 @@ std::string Document() {
   return text.str();
 }
 
-// The rows (cells trimmed) of each table whose first column is the exit status.
-std::vector<std::vector<Row>> StatusTables(const std::string& document) {
+// The rows (cells trimmed) of each table whose header begins with `header`.
+std::vector<std::vector<Row>> Tables(const std::string& document, const std::string& header) {
   std::vector<std::vector<Row>> tables;
   std::istringstream in(document);
+  bool inside = false;
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("| vareri-cli exit status |", 0) == 0) {
+    if (line.rfind(header, 0) == 0) {
       tables.emplace_back();
+      inside = true;
       std::getline(in, line);  // the rule under the header
-    } else if (!tables.empty() && line.rfind("| ", 0) == 0) {
+    } else if (line.rfind("| ", 0) != 0) {
+      inside = false;
+    } else if (inside) {
       Row row;
       std::istringstream cells(line.substr(1));
       for (std::string cell; std::getline(cells, cell, '|');) {
@@ -47,7 +55,7 @@ std::vector<std::vector<Row>> StatusTables(const std::string& document) {
 
 TEST(DeployingDocument, TablesReadEveryExitStatusAsTheProgramMeansIt) {
   std::string document = Document();
-  std::vector<std::vector<Row>> tables = StatusTables(document);
+  std::vector<std::vector<Row>> tables = Tables(document, "| vareri-cli exit status |");
   ASSERT_EQ(tables.size(), 3u) << "the statuses, Intune's return codes, Ansible's reading";
   const int statuses[] = {kExitUpToDate, kExitUpdatable,  kExitErrors,
                           kExitPartial,  kExitUnreadable, kExitUsage};
@@ -65,6 +73,55 @@ TEST(DeployingDocument, TablesReadEveryExitStatusAsTheProgramMeansIt) {
   ASSERT_TRUE(std::regex_search(document, failedWhen,
                                 std::regex(R"(failed_when: \w+\.rc not in \[(.*)\])")));
   EXPECT_EQ(failedWhen[1], std::to_string(kExitUpToDate));
+}
+
+// The words of `cell` in backquotes.
+std::vector<std::string> Quoted(const std::string& cell) {
+  static const std::regex quoted("`(\\w+)`");
+  std::vector<std::string> words;
+  for (std::sregex_iterator it(cell.begin(), cell.end(), quoted), end; it != end; ++it) {
+    words.push_back((*it)[1]);
+  }
+  return words;
+}
+
+// The reasons listed are exactly those an entry's line can give, with errors vareri-cli has,
+// and the line of every failed entry, whatever its outcome holds, has the fields the
+// document promises.
+TEST(DeployingDocument, ListsEveryReasonTheJsonGives) {
+  std::vector<std::vector<Row>> tables = Tables(Document(), "| `--json` reason |");
+  ASSERT_EQ(tables.size(), 1u);
+  std::set<std::string> errors, listed, given;
+  for (int code = fileNotFound; code <= cannotCreateTemp; ++code) {
+    errors.insert(UpdateErrorName(static_cast<UpdateError>(code)));
+  }
+  for (const Row& row : tables[0]) {
+    ASSERT_EQ(row.size(), 3u);
+    for (const std::string& reason : Quoted(row[0])) listed.insert(reason);
+    std::vector<std::string> with = Quoted(row[1]);
+    EXPECT_TRUE(row[1] == "any" || !with.empty()) << row[1];
+    for (const std::string& error : with) EXPECT_EQ(errors.count(error), 1u) << error;
+  }
+  const std::regex reason("\"reason\":\"(\\w+)\"");
+  CUpdateItem item;
+  for (int code = fileNotFound; code <= cannotCreateTemp; ++code) {
+    for (int cause = 0; cause <= static_cast<int>(EntryCause::backupTaken); ++cause) {
+      for (int open = 0; open <= static_cast<int>(FileCause::linkLoop); ++open) {
+        EntryOutcome outcome;
+        outcome.error = static_cast<UpdateError>(code);
+        outcome.cause = static_cast<EntryCause>(cause);
+        outcome.openCause = static_cast<FileCause>(open);
+        std::string json = EntryJson(item, 1, outcome, true);
+        for (const char* field : {"\"error\":", "\"installed\":", "\"new\":"}) {
+          EXPECT_NE(json.find(field), std::string::npos) << field << " in " << json;
+        }
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(json, found, reason)) << json;
+        given.insert(found[1]);
+      }
+    }
+  }
+  EXPECT_EQ(listed, given);
 }
 
 #if defined(_WIN32) && defined(VARERI_CLI_EXE)

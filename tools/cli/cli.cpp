@@ -1,24 +1,26 @@
 #include "cli.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_help.h"
 #include "cli_options.h"
 #include "cli_report.h"
+#include "clock.h"
 #include "console_log.h"
 #include "given_key.h"
 #include "host.h"
 #include "listing.h"
+#include "live_run.h"
 #include "model/limits.h"
 #include "platform/exceptions.h"
 #include "platform/system_directories.h"
+#include "progress_line.h"
 #include "session/app_state.h"
 #include "session/header_check.h"
 #include "session/install_dir.h"
@@ -39,16 +41,33 @@ int CheckOutput(std::ostream& out, std::ostream& err, int status) {
   return kExitUsage;
 }
 
+// Whether the command line asks for JSON, whether or not it could be read: --json (with a
+// value too, which is wrong) before any "--".
+bool AsksForJson(const std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+    if (args[i] == "--json" || args[i].rfind("--json=", 0) == 0) return true;
+  }
+  return false;
+}
+
+// The summary --json ends with for a command line refused before any session began.
+void PrintUsageRefusal(std::ostream& out, JsonObject summary, const std::string& message,
+                       const StartTime& start) {
+  out << RefusalSummary(std::move(summary), message, start.ElapsedMs(), kExitUsage) << '\n'
+      << std::flush;
+}
+
 class Session {
  public:
   Session(const CliOptions& options, std::ostream& out, std::ostream& err, Env& env,
-          std::ostream* logFile)
+          std::ostream* logFile, const StartTime& start, bool errIsTerminal)
       : options_(options),
         out_(out),
         err_(err),
-        log_(options.json || options.quiet ? nullptr : &out, logFile),
-        started_(std::time(nullptr)),
-        clock_(std::chrono::steady_clock::now()) {
+        progress_(errIsTerminal && !options.quiet ? &err : nullptr),
+        log_(options.json || options.quiet ? nullptr : &out, logFile, &progress_),
+        live_(app_, options.doUpdate, options.json ? &out : nullptr, progress_),
+        start_(start) {
     app_.env = &env;
     app_.log = &log_;
     app_.stopRequested = &interrupt_.requested();
@@ -129,19 +148,15 @@ class Session {
     return -1;
   }
 
-  long ElapsedMs() const {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - clock_)
-                                 .count());
-  }
-
   // Reports a failure before any run: a message on `err`, the log file, and the summary
   // object for --json. Returns `status`.
   int Refuse(ExitStatus status, const std::string& message) {
     err_ << kCliProgram << ": " << message << '\n' << std::flush;
     log_.Note("error: " + message);
     if (options_.json) {
-      out_ << RefusalSummary(SummaryStart(options_, started_), message, ElapsedMs(), status) << '\n'
+      out_ << RefusalSummary(SummaryStart(options_, start_.wall), message, start_.ElapsedMs(),
+                             status)
+           << '\n'
            << std::flush;
     }
     return status;
@@ -150,7 +165,9 @@ class Session {
   int List() {
     if (options_.json) {
       PrintListingJson(app_, out_);
-      out_ << ListSummary(SummaryStart(options_, started_), app_, installDir_, ElapsedMs()) << '\n'
+      out_ << ListSummary(SummaryStart(options_, start_.wall), app_, installDir_,
+                          start_.ElapsedMs())
+           << '\n'
            << std::flush;
     } else if (!options_.quiet) {
       PrintListing(app_, out_);
@@ -170,9 +187,10 @@ class Session {
     } catch (const std::bad_alloc&) {
       end.raised = CMemoryException().what();
     }
+    live_.Finish();
     end.installDir = installDir_;
-    end.summary = SummaryStart(options_, started_);
-    end.durationMs = ElapsedMs();
+    end.summary = SummaryStart(options_, start_.wall);
+    end.durationMs = start_.ElapsedMs();
     CliReport report = ReportRun(app_, options_, end);
     for (const std::string& line : report.out) out_ << line << '\n';
     out_ << std::flush;
@@ -186,17 +204,20 @@ class Session {
   const CliOptions& options_;
   std::ostream& out_;
   std::ostream& err_;
+  ProgressLine progress_;
   ConsoleLog log_;
   AppState app_;
+  LiveRun live_;
   std::string installDir_;
   InterruptGuard interrupt_;
-  std::time_t started_;
-  std::chrono::steady_clock::time_point clock_;
+  const StartTime& start_;
 };
 
 }  // namespace
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env) {
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env,
+           bool errIsTerminal) {
+  StartTime start;
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(argv[i] ? argv[i] : "");
   CliOptions options;
@@ -213,19 +234,23 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env
   if (!problem.empty()) {
     err << kCliProgram << ": " << problem << "\nTry '" << kCliProgram << " --help'.\n"
         << std::flush;
+    if (options.json || AsksForJson(args)) {
+      PrintUsageRefusal(out, SummaryStart(start.wall), problem, start);
+    }
     return kExitUsage;
   }
   std::unique_ptr<std::ofstream> logFile;
   if (!options.logPath.empty()) {
     logFile = std::make_unique<std::ofstream>(options.logPath, std::ios::app);
     if (!*logFile) {
-      err << kCliProgram << ": cannot open the log file " << options.logPath << " for appending\n"
-          << std::flush;
+      std::string message = "cannot open the log file " + options.logPath + " for appending";
+      err << kCliProgram << ": " << message << '\n' << std::flush;
+      if (options.json) PrintUsageRefusal(out, SummaryStart(options, start.wall), message, start);
       return kExitUsage;
     }
   }
   if (options.trust) return CheckOutput(out, err, RunTrustCommand(options, out, err));
-  Session session(options, out, err, env, logFile.get());
+  Session session(options, out, err, env, logFile.get(), start, errIsTerminal);
   return session.Execute();
 }
 

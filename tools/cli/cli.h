@@ -10,10 +10,14 @@
 
 // Runs one command line (argv[0] is the program's name). Log lines, the closing text and the
 // JSON go to `out`; problems to `err`. Installed files are inspected and replaced through
-// `env`. Returns one of ExitStatus; kExitUsage when writing to `out` failed, whatever the
+// `env`. With --json each entry's line is flushed as soon as its outcome is final and the
+// summary comes last, whatever the exit status (--help and --version aside). `errIsTerminal`:
+// `err` is a terminal, on which a check or update (unless --quiet) shows how far each pass
+// has come. Returns one of ExitStatus; kExitUsage when writing to `out` failed, whatever the
 // run came to. Raises nothing the core raises: CException and allocation failures become
 // messages and statuses.
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env);
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, Env& env,
+           bool errIsTerminal = false);
 
-// The same over the OS (Env::Default()).
+// The same over the OS (Env::Default()), showing no progress.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);

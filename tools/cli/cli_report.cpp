@@ -13,14 +13,10 @@ std::string Plural(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// One object per entry, then the summary.
-std::vector<std::string> RunJson(const AppState& app, const CliOptions& options, const RunEnd& end,
-                                 const std::string& closing, ExitStatus status) {
+// The summary that follows the entries' lines (LiveRun printed those as the run went on).
+std::string RunSummary(const AppState& app, const CliOptions& options, const RunEnd& end,
+                       const std::string& closing, ExitStatus status) {
   const RunRecord& record = app.record;
-  std::vector<std::string> lines;
-  for (size_t k = 0; k < record.entries.size(); ++k) {
-    lines.push_back(EntryJson(*app.document.items[k], k + 1, record.entries[k], options.doUpdate));
-  }
   JsonObject summary = end.summary;
   summary.Add("product", app.productName)
       .Add("directory", end.installDir)
@@ -53,8 +49,17 @@ std::vector<std::string> RunJson(const AppState& app, const CliOptions& options,
     summary.AddNull("text").Add("error", end.raised);
   }
   summary.Add("durationMs", end.durationMs).Add("exitCode", status);
-  lines.push_back(summary.Text());
-  return lines;
+  return summary.Text();
+}
+
+JsonObject SummaryOf(const std::string& command, const std::string& file, std::time_t started) {
+  JsonObject summary;
+  summary.Add("type", "summary")
+      .Add("command", command)
+      .Add("file", file)
+      .Add("host", HostName())
+      .Add("started", IsoTimestamp(started));
+  return summary;
 }
 
 // What went wrong: the run's end, then each entry's reason.
@@ -104,16 +109,13 @@ std::vector<std::string> Problems(const AppState& app, const CliOptions& options
 }  // namespace
 
 JsonObject SummaryStart(const CliOptions& options, std::time_t started) {
-  JsonObject summary;
-  summary.Add("type", "summary")
-      .Add("command", options.list       ? "list"
-                      : options.doUpdate ? "update"
-                                         : "check")
-      .Add("file", options.updatePath)
-      .Add("host", HostName())
-      .Add("started", IsoTimestamp(started));
-  return summary;
+  return SummaryOf(options.list       ? "list"
+                   : options.doUpdate ? "update"
+                                      : "check",
+                   options.updatePath, started);
 }
+
+JsonObject SummaryStart(std::time_t started) { return SummaryOf("", "", started); }
 
 std::string RefusalSummary(JsonObject summary, const std::string& message, long durationMs,
                            ExitStatus status) {
@@ -146,7 +148,7 @@ CliReport ReportRun(const AppState& app, const CliOptions& options, const RunEnd
                   .text;
   }
   if (options.json) {
-    report.out = RunJson(app, options, end, closing, report.status);
+    report.out.push_back(RunSummary(app, options, end, closing, report.status));
   } else if (!raised && !options.quiet) {
     report.out.push_back(closing);
   }

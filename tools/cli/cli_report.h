@@ -16,7 +16,7 @@
 // A run's report, each stream's lines in the order they are written.
 struct CliReport {
   ExitStatus status = kExitUpToDate;
-  std::vector<std::string> out;    // the JSON lines, or the closing text
+  std::vector<std::string> out;    // the JSON summary, or the closing text
   std::vector<std::string> err;    // each after "vareri-cli: "
   std::vector<std::string> notes;  // for the log file
 };
@@ -33,6 +33,9 @@ struct RunEnd {
 // vareri-cli `started`.
 JsonObject SummaryStart(const CliOptions& options, std::time_t started);
 
+// The same for a command line that could not be read: command and file are "".
+JsonObject SummaryStart(std::time_t started);
+
 // The JSON summary of a failure before any run, which said `message` and exits `status`.
 std::string RefusalSummary(JsonObject summary, const std::string& message, long durationMs,
                            ExitStatus status);
@@ -42,7 +45,8 @@ std::string ListSummary(JsonObject summary, const AppState& app, const std::stri
                         long durationMs);
 
 // The report of the check or update `app` last ran: its status by RunExitStatus, the closing
-// text or the JSON, what the load checked, and what went wrong, entry by entry.
+// text or the JSON summary (the entries' lines are LiveRun's), what the load checked, and
+// what went wrong, entry by entry.
 CliReport ReportRun(const AppState& app, const CliOptions& options, const RunEnd& end);
 
 // What the load checked, for the error stream; "" for a file without an integrity record,

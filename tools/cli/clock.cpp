@@ -44,3 +44,9 @@ std::string Format(std::time_t when, const char* between, const char* beforeOffs
 std::string LogTimestamp(std::time_t when) { return Format(when, " ", " "); }
 
 std::string IsoTimestamp(std::time_t when) { return Format(when, "T", ""); }
+
+long StartTime::ElapsedMs() const {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - steady)
+                               .count());
+}

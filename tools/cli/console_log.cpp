@@ -5,7 +5,10 @@
 #include "clock.h"
 
 void ConsoleLog::Append(const char* line) {
-  if (echo_) *echo_ << line << '\n' << std::flush;
+  if (echo_) {
+    if (progress_) progress_->Clear();
+    *echo_ << line << '\n' << std::flush;
+  }
   WriteToFile(line);
 }
 

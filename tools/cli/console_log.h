@@ -1,6 +1,7 @@
 // The log of a vareri-cli run: every line the engine adds is printed and flushed at once
 // (unless the output is JSON or quiet), and appended with a timestamp and its time zone to
 // the --log file when there is one. The streams belong to the caller and outlive the log.
+// A progress line on the terminal is cleared before each line printed, and never logged.
 #pragma once
 
 #include <ostream>
@@ -8,11 +9,14 @@
 #include <vector>
 
 #include "engine/update_log.h"
+#include "progress_line.h"
 
 class ConsoleLog : public UpdateLog {
  public:
-  // `echo` receives each line as it comes (null: none); `file` each line timestamped.
-  ConsoleLog(std::ostream* echo, std::ostream* file) : echo_(echo), file_(file) {}
+  // `echo` receives each line as it comes (null: none); `file` each line timestamped;
+  // `progress` (null: none) is cleared before each line echoed.
+  ConsoleLog(std::ostream* echo, std::ostream* file, ProgressLine* progress = nullptr)
+      : echo_(echo), file_(file), progress_(progress) {}
 
   // A console keeps what it printed.
   void Clear() override {}
@@ -31,4 +35,5 @@ class ConsoleLog : public UpdateLog {
 
   std::ostream* echo_;
   std::ostream* file_;
+  ProgressLine* progress_;
 };

@@ -129,6 +129,12 @@ std::string EntryJson(const CUpdateItem& item, size_t index, const EntryOutcome&
       if (outcome.collidesWith) entry.Add("collidesWith", static_cast<long>(outcome.collidesWith));
     } else if (outcome.openCause != FileCause::none) {
       entry.Add("reason", OpenReasonName(outcome.openCause));
+    } else if (outcome.error == previousVersionNotCompatible) {
+      // Told apart from a file that changed after its check: no retry mends this one.
+      entry.Add("reason", "notCompatible");
+    } else {
+      // Every failed entry has a reason: here, nothing known beyond the error.
+      entry.Add("reason", "other");
     }
   } else if (!outcome.reached) {
     entry.AddNull("verdict");

@@ -1,7 +1,7 @@
 // What vareri-cli takes from the machine it runs on besides the engine's Env and the system
 // directories (platform/system_directories.h): a directory test for messages, the machine's
-// name, and the console's interrupts. One implementation per backend:
-// host_win32.cpp, host_posix.cpp.
+// name, whether standard error is a terminal, and the console's interrupts. One
+// implementation per backend: host_win32.cpp, host_posix.cpp.
 #pragma once
 
 #include <atomic>
@@ -12,6 +12,10 @@ bool IsDirectory(const std::string& path);
 
 // The machine's name; "" when the system gives none.
 std::string HostName();
+
+// Whether the process's standard error is a terminal (on Windows a console), on which a line
+// can be rewritten in place: not a file, a pipe or NUL.
+bool StandardErrorIsTerminal();
 
 // While it lives, the first interrupt (SIGINT or SIGTERM; on Windows Ctrl+C or Ctrl+Break)
 // only sets `requested`, for a run to stop between two files; a second one ends the program

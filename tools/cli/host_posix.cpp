@@ -26,6 +26,8 @@ std::string HostName() {
   return name;
 }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 InterruptGuard::InterruptGuard() {
   gInterrupted = false;
   struct sigaction action = {};

@@ -27,6 +27,12 @@ std::string HostName() {
   return std::string(name, size);
 }
 
+bool StandardErrorIsTerminal() {
+  // Only a console has a mode: a file, a pipe or NUL has none.
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 InterruptGuard::InterruptGuard() {
   gInterrupted = false;
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "host.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -13,5 +14,5 @@ int main(int argc, char** argv) {
   // would wait for a user who is not there.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 #endif
-  return RunCli(argc, argv, std::cout, std::cerr);
+  return RunCli(argc, argv, std::cout, std::cerr, Env::Default(), StandardErrorIsTerminal());
 }
