@@ -104,6 +104,7 @@ UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, R
     case ReplaceOutcome::backupFailed:
       return cannotRename;
     case ReplaceOutcome::failed:
+    case ReplaceOutcome::busy:  // of a try only, never of the step
       return cannotDecompress;
     case ReplaceOutcome::targetLost:
       outcome.restoreFailed = true;

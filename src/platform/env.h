@@ -28,6 +28,15 @@ enum class ReplaceOutcome {
   targetLost,    // the OS failed half-way and putting the previous version back failed too:
                  // the target's name is empty, the previous version is under the backup
                  // name (when one was given), the new file under its own
+  busy,          // of one try only, never of the step: the OS refused for the moment (a
+                 // scanner had the new file open); nothing changed, a later try may succeed
+};
+
+// What one try of giving a file a name did.
+enum class TryResult {
+  done,     // the file has the new name
+  busy,     // refused for the moment, as ReplaceOutcome::busy; nothing changed
+  refused,  // refused for good; nothing changed
 };
 
 // What a name is, looked at without following a link.
@@ -104,19 +113,37 @@ class Env {
   // when a file of that name exists. A target that another program holds open, that is
   // read-only or that is not a file is not replaced. Where the OS needs it (POSIX), the new
   // name lasts a power failure only once the caller has had its directory synced
-  // (SyncDirectory).
-  virtual ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
-                                           const std::string& backup) = 0;
+  // (SyncDirectory). A try the OS refuses only for the moment is made again after each of
+  // kRetryPausesMs; past them the step fails as any refusal does (failed, or backupFailed
+  // with a backup name). Never returns busy.
+  ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                   const std::string& backup);
 
   // Gives the closed, flushed file `newFile`, which CreateExclusive made, the name `target`,
   // which nothing may have: a name that something took meanwhile fails, changing nothing, as
   // does a `newFile` that no longer is the file made. Durable once its directory is synced.
-  virtual bool PlaceNewFile(const std::string& newFile, const std::string& target) = 0;
+  // Tried again as ReplaceWithBackup is.
+  bool PlaceNewFile(const std::string& newFile, const std::string& target);
 
   // Gives the regular file `from` the name `to`, which nothing may have. Returns false,
   // changing nothing, when the OS refuses, `from` is read-only or no regular file, or `to` is
-  // taken. Durable once its directory is synced.
-  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  // taken. Durable once its directory is synced. Tried again as ReplaceWithBackup is.
+  bool RenameFile(const std::string& from, const std::string& to);
+
+  // The pauses between the tries of a step the OS refuses for the moment: 1975 ms in all,
+  // about the time a scanner takes to look at a new program.
+  static constexpr unsigned kRetryPausesMs[] = {15, 30, 60, 120, 250, 500, 1000};
+
+  // One try of each of the three, as described there, busy included. A backend says busy
+  // only for what passes: on Windows a sharing violation, a lock violation or access denied;
+  // on POSIX EBUSY (how a Windows server's sharing violation reaches a network mount).
+  virtual ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                              const std::string& backup) = 0;
+  virtual TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) = 0;
+  virtual TryResult TryRenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Waits `ms` milliseconds before the next try.
+  virtual void Pause(unsigned ms) = 0;
 
   // Makes the directory `directory` (a Windows path) and any of its parents that are missing.
   // Returns false when one cannot be made; those made stay.

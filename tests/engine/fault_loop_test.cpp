@@ -12,7 +12,9 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -120,6 +122,55 @@ class FaultLoopTest : public EngineTest {
   std::vector<Bytes> old_, fresh_;
   bool pendingRename_ = false;
 };
+
+// A scanner holds a new file for the first tries of the step that names it, each such step in
+// turn: within the pauses the update goes as without it, past them the entry fails as the
+// Windows call's refusal always made it fail, with nothing lost.
+TEST_F(FaultLoopTest, BusyStepsAreTriedAgain) {
+  const long tries = static_cast<long>(std::size(Env::kRetryPausesMs)) + 1;
+  const std::vector<unsigned> pauses(std::begin(Env::kRetryPausesMs),
+                                     std::end(Env::kRetryPausesMs));
+  const std::vector<std::string> steps = {"ReplaceWithBackup", "PlaceNewFile", "RenameFile"};
+  env_.busyFaults = true;
+  for (bool rename : {false, true}) {
+    std::vector<std::string> calls, unhindered;  // of an update without faults
+    Reset(rename);
+    env_.before = [&](const std::string& what) { calls.push_back(what); };
+    Trial();
+    env_.before = nullptr;
+    unhindered = log_.lines;
+    size_t trials = 0;
+    for (size_t n = 1; n <= calls.size(); ++n) {
+      if (std::find(steps.begin(), steps.end(), calls[n - 1]) == steps.end()) continue;
+      for (long busy : {tries - 1, tries}) {
+        Reset(rename);
+        env_.pauses.clear();
+        env_.FailCall(static_cast<long>(n), false, busy);
+        Trial();
+        env_.Heal();
+        std::string trial = "rename " + std::to_string(rename) + " call " + std::to_string(n) +
+                            " busy " + std::to_string(busy) + ": ";
+        CheckInstallation(trial);
+        bool ok = busy < tries;
+        EXPECT_EQ(app_.runOk, ok) << trial;
+        EXPECT_TRUE(!ok || log_.lines == unhindered) << trial;  // nothing said of the tries
+        EXPECT_EQ(env_.pauses, pauses) << trial;
+        UpdateError failed = none, refused = calls[n - 1] == "PlaceNewFile" ? cantCreateFile
+                                             : rename || calls[n - 1] == "RenameFile"
+                                                 ? cannotRename
+                                                 : cannotDecompress;
+        for (const EntryOutcome& entry : app_.record.entries) {
+          if (entry.error != none) failed = entry.error;
+        }
+        EXPECT_EQ(failed, ok ? none : refused) << trial;
+        ++trials;
+      }
+    }
+    // Three replacements, the added file and, when renaming, the removed one.
+    EXPECT_EQ(trials, rename ? 10u : 8u);
+  }
+  env_.busyFaults = false;
+}
 
 #ifndef _WIN32  // natively only: hundreds of trials are too slow under Wine
 TEST_F(FaultLoopTest, EveryFailingCallLeavesWholeFiles) {

@@ -214,8 +214,8 @@ TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
   // Windows documents failures of ReplaceFileA that leave the target's name empty.
   class Losing : public TestEnv {
     using TestEnv::TestEnv;
-    ReplaceOutcome ReplaceWithBackup(const std::string&, const std::string&,
-                                     const std::string&) override {
+    ReplaceOutcome TryReplaceWithBackup(const std::string&, const std::string&,
+                                        const std::string&) override {
       return ReplaceOutcome::targetLost;
     }
   } losing(Win("TEMP\\"));

@@ -66,7 +66,7 @@ bool TestEnv::Fault(const char* what) {
 #endif
   }
   if (failAt_ == 0) return false;
-  if (calls == failAt_ || (sticky_ && calls > failAt_)) {
+  if ((calls >= failAt_ && calls < failAt_ + failCount_) || (sticky_ && calls > failAt_)) {
     if (!fired) faultedOn = what;
     fired = true;
     return true;
@@ -107,14 +107,14 @@ NameKind TestEnv::InspectName(const std::string& path) {
   return inner_.InspectName(path);
 }
 
-bool TestEnv::PlaceNewFile(const std::string& newFile, const std::string& target) {
-  if (Fault("PlaceNewFile")) return false;
-  return inner_.PlaceNewFile(newFile, target);
+TryResult TestEnv::TryPlaceNewFile(const std::string& newFile, const std::string& target) {
+  TryResult faked = Try("PlaceNewFile");
+  return faked != TryResult::done ? faked : inner_.TryPlaceNewFile(newFile, target);
 }
 
-bool TestEnv::RenameFile(const std::string& from, const std::string& to) {
-  if (Fault("RenameFile")) return false;
-  return inner_.RenameFile(from, to);
+TryResult TestEnv::TryRenameFile(const std::string& from, const std::string& to) {
+  TryResult faked = Try("RenameFile");
+  return faked != TryResult::done ? faked : inner_.TryRenameFile(from, to);
 }
 
 bool TestEnv::CreateDirectories(const std::string& directory) {
@@ -151,10 +151,17 @@ ExpandOutcome TestEnv::ExpandPayload(ByteSource& stored, const std::string& temp
   return inner_.ExpandPayload(stored, tempDirectory, out);
 }
 
-ReplaceOutcome TestEnv::ReplaceWithBackup(const std::string& newFile, const std::string& target,
-                                          const std::string& backup) {
-  if (Fault("ReplaceWithBackup")) return ReplaceOutcome::failed;
-  return inner_.ReplaceWithBackup(newFile, target, backup);
+ReplaceOutcome TestEnv::TryReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                             const std::string& backup) {
+  switch (Try("ReplaceWithBackup")) {
+    case TryResult::busy:
+      return ReplaceOutcome::busy;
+    case TryResult::refused:
+      return ReplaceOutcome::failed;
+    case TryResult::done:
+      break;
+  }
+  return inner_.TryReplaceWithBackup(newFile, target, backup);
 }
 
 void TestEnv::SyncDirectory(const std::string& directory) {

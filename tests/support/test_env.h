@@ -1,11 +1,13 @@
 // An Env for tests: the real backend with its own temporary-files directory, and the
 // option to make one chosen call fail (the Nth, once or from then on), or to end the
 // process abruptly at it, including the reads, writes, moves and flushes of the files it
-// hands out.
+// hands out. The steps that give a new file its name can be made busy, as a scanner that
+// holds the file makes them; the pauses between their tries are recorded, never waited.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
 
@@ -14,10 +16,12 @@ class TestEnv : public Env {
   explicit TestEnv(std::string tempDirectory, Env& inner = Env::Default())
       : inner_(inner), temp_(std::move(tempDirectory)) {}
 
-  // Fails call number `n` (1-based, counted from now); with `sticky` every later call too.
-  void FailCall(long n, bool sticky) {
+  // Fails call number `n` (1-based, counted from now) and the `count` - 1 after it; with
+  // `sticky` every later call too.
+  void FailCall(long n, bool sticky, long count = 1) {
     calls = 0;
     failAt_ = n;
+    failCount_ = count;
     sticky_ = sticky;
     fired = false;
     removeFailed = false;
@@ -41,16 +45,17 @@ class TestEnv : public Env {
   bool ProbeNewFile(const std::string& path) override;
   FileIdentity ReadFileIdentity(const std::string& path) override;
   NameKind InspectName(const std::string& path) override;
-  bool PlaceNewFile(const std::string& newFile, const std::string& target) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
+  TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) override;
+  TryResult TryRenameFile(const std::string& from, const std::string& to) override;
+  void Pause(unsigned ms) override { pauses.push_back(ms); }
   bool CreateDirectories(const std::string& directory) override;
   std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override;
   std::string TempDirectory() override;
   bool RemoveFile(const std::string& path) override;
   ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
                               ByteSink& out) override;
-  ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
-                                   const std::string& backup) override;
+  ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                      const std::string& backup) override;
   void SyncDirectory(const std::string& directory) override;
 
   // Wraps a file so that its calls count and can fail too.
@@ -61,6 +66,10 @@ class TestEnv : public Env {
   bool removeFailed = false;  // a fault hit a RemoveFile: a temporary file may stay
   std::string faultedOn;      // the operation the first fault hit
   std::string tempOverride;   // when set, TempDirectory returns it instead
+  // With it, a fault that hits a try of ReplaceWithBackup, PlaceNewFile or RenameFile makes
+  // it busy, changing nothing, rather than refused.
+  bool busyFaults = false;
+  std::vector<unsigned> pauses;  // every pause asked for, in milliseconds
   // Called with the operation's name before each counted call: a test acts there, between
   // two steps of a run.
   std::function<void(const std::string& what)> before;
@@ -70,10 +79,17 @@ class TestEnv : public Env {
 
  private:
   bool InLockedDirectory(const std::string& path) const;
+  // Counts a try of the step `what`: busy or refused when it must fail so, done when the
+  // real backend is to make it.
+  TryResult Try(const char* what) {
+    if (!Fault(what)) return TryResult::done;
+    return busyFaults ? TryResult::busy : TryResult::refused;
+  }
 
   Env& inner_;
   std::string temp_;
   long failAt_ = 0;
+  long failCount_ = 1;
   bool sticky_ = false;
   long killAt_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -141,28 +142,40 @@ class PosixEnv : public Env {
     return IsReadOnly(st) ? NameKind::readOnlyFile : NameKind::file;
   }
 
-  bool PlaceNewFile(const std::string& newFile, const std::string& target) override {
+  TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) override {
     std::string source = NativePath(newFile), placed = NativePath(target);
     auto made = made_.find(source);
-    if (made == made_.end()) return false;
+    if (made == made_.end()) return TryResult::refused;
     FileId want = made->second;
-    made_.erase(made);
     DirectoryChange change{source, placed};
     struct stat now;
-    if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return false;
+    if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return Refused(source);
     // A second name first, which fails when the name is taken, then the first goes.
-    if (::link(source.c_str(), placed.c_str()) != 0) return false;
+    if (::link(source.c_str(), placed.c_str()) != 0) {
+      return errno == EBUSY ? TryResult::busy : Refused(source);
+    }
+    made_.erase(source);
     ::unlink(source.c_str());
-    return true;
+    return TryResult::done;
   }
 
-  bool RenameFile(const std::string& from, const std::string& to) override {
+  TryResult TryRenameFile(const std::string& from, const std::string& to) override {
     std::string source = NativePath(from), renamed = NativePath(to);
     DirectoryChange change{source, renamed};
     struct stat st;
-    if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(st)) return false;
-    if (::link(source.c_str(), renamed.c_str()) != 0) return false;
-    return ::unlink(source.c_str()) == 0;
+    if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsReadOnly(st)) {
+      return TryResult::refused;
+    }
+    if (::link(source.c_str(), renamed.c_str()) != 0) {
+      return errno == EBUSY ? TryResult::busy : TryResult::refused;
+    }
+    return ::unlink(source.c_str()) == 0 ? TryResult::done : TryResult::refused;
+  }
+
+  void Pause(unsigned ms) override {
+    struct timespec wait = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
   }
 
   bool CreateDirectories(const std::string& directory) override {
@@ -211,16 +224,38 @@ class PosixEnv : public Env {
     return ExpandStored(stored, tempDirectory, out);
   }
 
-  ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
-                                   const std::string& backup) override {
+  ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                      const std::string& backup) override {
     std::string source = NativePath(newFile);
+    ReplaceOutcome outcome = ReplaceOnce(source, target, backup);
+    // The file made is remembered for the next try only.
+    if (outcome != ReplaceOutcome::busy) made_.erase(source);
+    return outcome;
+  }
+
+  void SyncDirectory(const std::string& directory) override {
+    std::string native = NativePath(directory);
+    ScopedFd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) (void)::fsync(fd.get());
+  }
+
+ private:
+  // Forgets the file made under the native name `source`: a step refused for good is not
+  // tried again.
+  TryResult Refused(const std::string& source) {
+    made_.erase(source);
+    return TryResult::refused;
+  }
+
+  // One try of TryReplaceWithBackup, the new file under the native name `source`.
+  ReplaceOutcome ReplaceOnce(const std::string& source, const std::string& target,
+                             const std::string& backup) {
     std::string replaced = NativePath(target);
     // The name must still lead to the file that was made and checked, not to one put in its
     // place since.
     auto made = made_.find(source);
     if (made == made_.end()) return ReplaceOutcome::failed;
     FileId want = made->second;
-    made_.erase(made);
     ScopedFd fresh(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat mine;
     if (fresh.get() < 0 || ::fstat(fresh.get(), &mine) != 0 || !(IdOf(mine) == want)) {
@@ -245,19 +280,13 @@ class PosixEnv : public Env {
       return ReplaceOutcome::backupFailed;
     }
     if (::rename(source.c_str(), replaced.c_str()) != 0) {
+      bool busy = errno == EBUSY;
       if (!saved.empty()) ::unlink(saved.c_str());
-      return ReplaceOutcome::failed;
+      return busy ? ReplaceOutcome::busy : ReplaceOutcome::failed;
     }
     return ReplaceOutcome::replaced;
   }
 
-  void SyncDirectory(const std::string& directory) override {
-    std::string native = NativePath(directory);
-    ScopedFd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0) (void)::fsync(fd.get());
-  }
-
- private:
   std::map<std::string, FileId> made_;  // the files CreateExclusive made, by native name
 };
 

@@ -7,8 +7,7 @@
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
-#include "platform/name_case.h"
-#include "platform/sha256.h"
+#include "platform/win32/directory_lock_win32.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_file.h"
 
@@ -18,6 +17,13 @@ namespace {
 // among them: a read-only file is never replaced.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The refusals that pass: another program (a scanner looking at a new program) has the file
+// open, or a lock on it, for a moment.
+bool Passing(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
 
 bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -41,25 +47,6 @@ bool IdOf(HANDLE h, FileId* id, DWORD* attributes = nullptr) {
   return true;
 }
 
-class MutexLock : public DirectoryLock {
- public:
-  explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
-  ~MutexLock() override {
-    ::ReleaseMutex(mutex_);
-    ::CloseHandle(mutex_);
-  }
-
- private:
-  HANDLE mutex_;
-};
-
-// A name for the lock of `directory` in the machine's namespace: the same directory, the same
-// name, in every session.
-std::string LockName(const std::string& directory) {
-  std::string folded = FoldedName(directory);
-  Sha256Digest digest = Sha256Of(folded.data(), folded.size());
-  return "Global\\vareri-update-" + digest.Hex().substr(0, 32);
-}
 class Win32Env : public Env {
  public:
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
@@ -124,24 +111,31 @@ class Win32Env : public Env {
     return attributes & FILE_ATTRIBUTE_READONLY ? NameKind::readOnlyFile : NameKind::file;
   }
 
-  bool PlaceNewFile(const std::string& newFile, const std::string& target) override {
+  TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) override {
     DWORD attributes = 0;
     HANDLE h = OpenTheFileMade(newFile, &attributes);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) return Refused(newFile);
     ::CloseHandle(h);
     // Without MOVEFILE_REPLACE_EXISTING: a name taken meanwhile fails the move.
-    return ::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      made_.erase(newFile);
+      return TryResult::done;
+    }
+    return Passing(::GetLastError()) ? TryResult::busy : Refused(newFile);
   }
 
-  bool RenameFile(const std::string& from, const std::string& to) override {
+  TryResult TryRenameFile(const std::string& from, const std::string& to) override {
     DWORD attributes = ::GetFileAttributesA(from.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes &
          (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-      return false;
+      return TryResult::refused;
     }
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return TryResult::done;
+    return Passing(::GetLastError()) ? TryResult::busy : TryResult::refused;
   }
+
+  void Pause(unsigned ms) override { ::Sleep(ms); }
 
   bool CreateDirectories(const std::string& directory) override {
     std::string path = directory;
@@ -156,16 +150,7 @@ class Win32Env : public Env {
   }
 
   std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) override {
-    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, LockName(directory).c_str());
-    // Without a mutex there is nothing to hold: the run goes on as runs always have.
-    if (!mutex) return std::make_unique<DirectoryLock>();
-    DWORD waited = ::WaitForSingleObject(mutex, 0);
-    // Abandoned: its holder ended without releasing it, so it is this run's now.
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-      return std::make_unique<MutexLock>(mutex);
-    }
-    ::CloseHandle(mutex);
-    return nullptr;
+    return LockDirectoryByMutex(directory);
   }
 
   FileIdentity ReadFileIdentity(const std::string& path) override {
@@ -189,8 +174,22 @@ class Win32Env : public Env {
     return ExpandStored(stored, tempDirectory, out);
   }
 
-  ReplaceOutcome ReplaceWithBackup(const std::string& newFile, const std::string& target,
-                                   const std::string& backup) override {
+  ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
+                                      const std::string& backup) override {
+    ReplaceOutcome outcome = ReplaceOnce(newFile, target, backup);
+    // The file made is remembered for the next try only.
+    if (outcome != ReplaceOutcome::busy) made_.erase(newFile);
+    return outcome;
+  }
+
+  // Windows gives programs no flush of a directory's entries; its file systems log renames
+  // themselves.
+  void SyncDirectory(const std::string&) override {}
+
+ private:
+  // One try of TryReplaceWithBackup.
+  ReplaceOutcome ReplaceOnce(const std::string& newFile, const std::string& target,
+                             const std::string& backup) {
     const char* saved = backup.empty() ? nullptr : backup.c_str();
     if (saved && Exists(backup)) return ReplaceOutcome::backupFailed;
     // The name must still lead to the file that was made and checked, not to one put in its
@@ -214,14 +213,14 @@ class Win32Env : public Env {
                        nullptr, nullptr)) {
       return ReplaceOutcome::replaced;
     }
-    switch (::GetLastError()) {
+    DWORD error = ::GetLastError();
+    switch (error) {
       case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
         // With a backup both files kept their names. Without one the previous version is
         // already gone: the new one is all that can still take the name.
         if (saved) return ReplaceOutcome::failed;
-        return ::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
-                   ? ReplaceOutcome::replaced
-                   : ReplaceOutcome::targetLost;
+        return MoveIntoPlace(newFile, target) ? ReplaceOutcome::replaced
+                                              : ReplaceOutcome::targetLost;
       case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
         // The previous version went to the backup name and the new file stayed where it
         // was: the previous version goes back.
@@ -230,23 +229,34 @@ class Win32Env : public Env {
       default:
         // Nothing moved. With a backup asked for, moving the previous version away is the
         // step that was refused, as when it was renamed on its own.
+        if (Passing(error)) return ReplaceOutcome::busy;
         return saved ? ReplaceOutcome::backupFailed : ReplaceOutcome::failed;
     }
   }
 
-  // Windows gives programs no flush of a directory's entries; its file systems log renames
-  // themselves.
-  void SyncDirectory(const std::string&) override {}
+  // The new file takes the name the target no longer has: the step is half done, so the
+  // tries for a scanner that holds the new file are made here.
+  bool MoveIntoPlace(const std::string& newFile, const std::string& target) {
+    for (unsigned ms : kRetryPausesMs) {
+      if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+      if (!Passing(::GetLastError())) return false;
+      Pause(ms);
+    }
+    return ::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  }
 
- private:
+  // Forgets the file made under `newFile`: a step refused for good is not tried again.
+  TryResult Refused(const std::string& newFile) {
+    made_.erase(newFile);
+    return TryResult::refused;
+  }
+
   // Opens the name `newFile` (never through a link) when it still is the file CreateExclusive
-  // made, for its attributes, which go to `*attributes`; INVALID_HANDLE_VALUE otherwise. The
-  // file is forgotten either way.
+  // made, for its attributes, which go to `*attributes`; INVALID_HANDLE_VALUE otherwise.
   HANDLE OpenTheFileMade(const std::string& newFile, DWORD* attributes) {
     auto made = made_.find(newFile);
     if (made == made_.end()) return INVALID_HANDLE_VALUE;
     FileId want = made->second;
-    made_.erase(made);
     HANDLE h = ::CreateFileA(newFile.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);

@@ -1,0 +1,45 @@
+// The steps that give a file its name, made while another program holds the file open with
+// no sharing, as a scanner does: each waits for it to let go, then goes through.
+#include "platform/env.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "support/temp_dir.h"
+#include "support/test_env.h"
+
+namespace {
+
+// Lets go of the held file at the first pause.
+class Scanned : public TestEnv {
+ public:
+  using TestEnv::TestEnv;
+  void Pause(unsigned ms) override {
+    TestEnv::Pause(ms);
+    if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
+    held = INVALID_HANDLE_VALUE;
+  }
+  HANDLE held = INVALID_HANDLE_VALUE;
+};
+
+TEST(Env, AStepWaitsForAScannerToLetGo) {
+  TempDir dir;
+  const std::string made = dir.path() + "\\A.DLL~UPD", target = dir.path() + "\\A.DLL";
+  enum Step { place, replace, replaceKeeping, rename };
+  for (Step step : {place, replace, replaceKeeping, rename}) {
+    Scanned env(dir.path() + "\\");
+    if (step != rename) env.CreateExclusive(made)->Flush();
+    std::string held = step == rename ? target : made;
+    env.held = ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(env.held, INVALID_HANDLE_VALUE) << step;
+    bool done = step == place ? env.PlaceNewFile(made, target)
+                : step == rename
+                    ? env.RenameFile(target, dir.path() + "\\A.DL_")
+                    : env.ReplaceWithBackup(made, target, step == replace ? "" : target + "_") ==
+                          ReplaceOutcome::replaced;
+    EXPECT_TRUE(done) << step;
+    EXPECT_EQ(env.pauses, std::vector<unsigned>{Env::kRetryPausesMs[0]}) << step;  // one busy try
+  }
+}
+
+}  // namespace
