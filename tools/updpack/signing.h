@@ -1,7 +1,7 @@
 // Signing update files with an ECDSA P-256 private key kept in a PEM file as OpenSSL writes
-// it. The native updpack signs through OpenSSL's libcrypto (signing_openssl.cpp); the Windows
-// build has no OpenSSL and refuses every signing step with a message saying so
-// (signing_unavailable.cpp). Verifying needs no private key and works in both.
+// it. The native updpack signs through OpenSSL's libcrypto (signing_openssl.cpp), the Windows
+// build through CNG and crypt32 (signing_cng.cpp); both write and read the same key files and
+// give signatures of the same form.
 #pragma once
 
 #include <memory>

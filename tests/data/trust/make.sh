@@ -4,6 +4,7 @@
 # The keys are the tests' own and sign nothing else: vendor.key was made by updpack keygen
 # (vendor.txt holds the text it printed), other.key by
 #   openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256
+# and other-ec.key is the same key as "EC PRIVATE KEY" (openssl ec -in other.key).
 # The 1.0 and 1.1 files are small PE images with version resources (tests/support/pe_builder).
 set -euo pipefail
 updpack="$(realpath "$1")"
