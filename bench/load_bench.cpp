@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "model/document.h"
-#include "writer/document_writer.h"
 #include "support/counting_file.h"
 #include "support/temp_dir.h"
+#include "writer/document_writer.h"
 
 int main() {
   const int kItems = 10000;

@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "session/app_state.h"
 #include "bench_product.h"
 #include "model/update_item.h"
 #include "pack.h"
 #include "platform/file.h"
+#include "session/app_state.h"
 #include "signing.h"
 #include "support/temp_dir.h"
 
