@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -262,6 +263,24 @@ long ResidentMegabytes() {
 
 long PeakMegabytes(const struct rusage& usage) {
   return (usage.ru_maxrss + 1023) / 1024;  // ru_maxrss is in KiB on Linux
+}
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
+  std::exit(1);
+}
+
+double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage) {
+  struct rusage ignored;
+  double seconds = 0;
+  ::sync();
+  int rc = RunProgram(argv, "/dev/null", &seconds, usage ? usage : &ignored);
+  if (rc != expected) {
+    std::string command;
+    for (const std::string& arg : argv) command += arg + " ";
+    Fail(command + "exited with " + std::to_string(rc) + ", not " + std::to_string(expected));
+  }
+  return seconds;
 }
 
 }  // namespace bench

@@ -72,6 +72,13 @@ int RunChild(const std::function<int()>& body, struct rusage* usage);
 int RunProgram(const std::vector<std::string>& argv, const std::string& output, double* seconds,
                struct rusage* usage);
 
+// Ends the benchmark with `what`, named after the program.
+[[noreturn]] void Fail(const std::string& what);
+
+// Runs `argv` after a sync, so that no run pays for the writeback of what came before it;
+// ends the benchmark unless it exits with `expected`. Its seconds.
+double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage = nullptr);
+
 // This process's memory now, in MB.
 long ResidentMegabytes();
 

@@ -31,11 +31,6 @@ constexpr int kFiles = 4000;
 constexpr int kCheckRounds = 5;
 constexpr int kUpdateRounds = 3;
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "case_bench: %s\n", what.c_str());
-  std::exit(1);
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -84,20 +79,6 @@ void Install(const std::string& root, const std::string& dir, const std::vector<
   for (const std::string& name : names) {
     fs::copy_file(root + "/old/" + name, folder + "/" + (lowerCase ? Lower(name) : name));
   }
-}
-
-// Runs `argv`; ends the benchmark unless it exits with `expected`.
-double Timed(const std::vector<std::string>& argv, int expected) {
-  struct rusage usage;
-  double seconds = 0;
-  ::sync();  // no run pays for the writeback of what came before it
-  int rc = RunProgram(argv, "/dev/null", &seconds, &usage);
-  if (rc != expected) {
-    std::string command;
-    for (const std::string& arg : argv) command += arg + " ";
-    Fail(command + "exited with " + std::to_string(rc) + ", not " + std::to_string(expected));
-  }
-  return seconds;
 }
 
 }  // namespace

@@ -15,24 +15,6 @@ namespace fs = std::filesystem;
 
 namespace bench {
 
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "scale_bench: %s\n", what.c_str());
-  std::exit(1);
-}
-
-double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage) {
-  struct rusage ignored;
-  double seconds = 0;
-  ::sync();  // neither run pays for the writeback of what came before it
-  int rc = RunProgram(argv, "/dev/null", &seconds, usage ? usage : &ignored);
-  if (rc != expected) {
-    std::string command;
-    for (const std::string& arg : argv) command += arg + " ";
-    Fail(command + "exited with " + std::to_string(rc) + ", not " + std::to_string(expected));
-  }
-  return seconds;
-}
-
 // The check of the same update, signed, with a trust entry for its installation directory
 // (which resolves every target and checks the signature) and without one, each the best of
 // two taken in turn.

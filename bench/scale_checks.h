@@ -1,6 +1,5 @@
-// The scale benchmark's timed runs: a program timed against its expected exit status, and the
-// checks measured beside the plain one (with a trust entry, matched by bytes), and builds on
-// one thread and on two.
+// The scale benchmark's timed runs: the checks measured beside the plain one (with a trust entry,
+// matched by bytes), and builds on one thread and on two.
 #pragma once
 
 #include <sys/resource.h>
@@ -9,12 +8,6 @@
 #include <vector>
 
 namespace bench {
-
-// Ends the benchmark with `what`.
-[[noreturn]] void Fail(const std::string& what);
-
-// Runs `argv` after a sync; ends the benchmark unless it exits with `expected`. Its seconds.
-double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage = nullptr);
 
 // Signs root/scale.upd with a new key and prints "scale trust: check with a trust entry T s,
 // without C s" for checks of root/install.
