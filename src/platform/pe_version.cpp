@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -44,17 +45,19 @@ class ImageReader {
   explicit ImageReader(CFile& file) : file_(file), length_(file.Length()) {}
 
   // Reads exactly `count` bytes at `offset`; false if any of them lies outside the file
-  // (or the file turns out shorter than it said).
+  // (or the file turns out shorter than it said). The headers lie together, and so do the
+  // resource directories the walk visits: each piece of the file is read once, a window at
+  // a time, so a version costs a few reads however many structures it takes.
   bool ReadAt(uint64_t offset, void* buffer, size_t count) {
     if (offset > length_ || count > length_ - offset) return false;
-    file_.SeekAbsolute(offset);
-    uint8_t* out = static_cast<uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-      size_t n = file_.Read(out + done, count - done);
-      if (n == 0) return false;
-      done += n;
+    if (count > kWindow) return ReadFully(offset, buffer, count) == count;
+    if (offset < windowStart_ || offset + count > windowStart_ + windowLength_) {
+      size_t want = length_ - offset < kWindow ? static_cast<size_t>(length_ - offset) : kWindow;
+      windowStart_ = offset;
+      windowLength_ = ReadFully(offset, window_, want);
+      if (count > windowLength_) return false;
     }
+    std::memcpy(buffer, window_ + (offset - windowStart_), count);
     return true;
   }
 
@@ -105,9 +108,27 @@ class ImageReader {
   }
 
  private:
+  // Reads up to `count` bytes at `offset`, fewer only where the file ends early.
+  size_t ReadFully(uint64_t offset, void* buffer, size_t count) {
+    file_.SeekAbsolute(offset);
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      size_t n = file_.Read(out + done, count - done);
+      if (n == 0) break;
+      done += n;
+    }
+    return done;
+  }
+
+  static constexpr size_t kWindow = 4096;
+
   CFile& file_;
   uint64_t length_;
   std::vector<Section> sections_;
+  uint8_t window_[kWindow];
+  uint64_t windowStart_ = 0;
+  size_t windowLength_ = 0;  // bytes of the file from windowStart_ held in window_
 };
 
 // Locates the resource directory (its RVA) and loads the section table.
