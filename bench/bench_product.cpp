@@ -265,6 +265,14 @@ long PeakMegabytes(const struct rusage& usage) {
   return (usage.ru_maxrss + 1023) / 1024;  // ru_maxrss is in KiB on Linux
 }
 
+void TakeOptions(std::vector<std::string>& args, int* files, std::string* product) {
+  while (args.size() >= 2 && args[args.size() - 2].rfind("--", 0) == 0) {
+    if (args[args.size() - 2] == "--files") *files = std::atoi(args.back().c_str());
+    if (args[args.size() - 2] == "--product") *product = args.back();
+    args.resize(args.size() - 2);
+  }
+}
+
 void Fail(const std::string& what) {
   std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
   std::exit(1);

@@ -72,6 +72,10 @@ int RunChild(const std::function<int()>& body, struct rusage* usage);
 int RunProgram(const std::vector<std::string>& argv, const std::string& output, double* seconds,
                struct rusage* usage);
 
+// Takes the options `--files N` and `--product DIR` off the end of `args`, into `files` and
+// `product`.
+void TakeOptions(std::vector<std::string>& args, int* files, std::string* product);
+
 // Ends the benchmark with `what`, named after the program.
 [[noreturn]] void Fail(const std::string& what);
 

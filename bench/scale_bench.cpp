@@ -120,11 +120,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   int files = kFiles;
   std::string keep;
-  while (args.size() >= 2 && args[args.size() - 2].rfind("--", 0) == 0) {
-    if (args[args.size() - 2] == "--files") files = std::atoi(args.back().c_str());
-    if (args[args.size() - 2] == "--product") keep = args.back();
-    args.resize(args.size() - 2);
-  }
+  TakeOptions(args, &files, &keep);
   if (args.empty() || args.size() > 2 || files < 1) {
     std::fprintf(stderr,
                  "usage: scale_bench NATIVE_BUILD_DIR [WIN32_BUILD_DIR] [--files N] "

@@ -10,16 +10,6 @@ bool SamplesFit(uint32_t size, uint16_t sampleCount, uint16_t sampleLength) {
   return step > 0 && step >= sampleLength;
 }
 
-size_t ReadFully(CFile& file, uint8_t* buffer, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    size_t n = file.Read(buffer + done, count - done);
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
-}
-
 void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count) {
   file.SeekAbsolute(pos);
   size_t got = ReadFully(file, buffer, count);

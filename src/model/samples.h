@@ -23,6 +23,3 @@ bool SamplesFit(uint32_t size, uint16_t sampleCount, uint16_t sampleLength);
 
 // `count` bytes of `file` from `pos`, zeros past its end.
 void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count);
-
-// Reads up to `count` bytes, as many reads as it takes; returns how many came.
-size_t ReadFully(CFile& file, uint8_t* buffer, size_t count);

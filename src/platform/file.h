@@ -42,6 +42,19 @@ class CFile {
   virtual void Flush() {}
 };
 
+// Reads up to `count` bytes of `file`, as many reads as it takes; returns how many came
+// (fewer only where the file ends).
+inline size_t ReadFully(CFile& file, void* buffer, size_t count) {
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    size_t n = file.Read(out + done, count - done);
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
 // Opens `path` for reading with no sharing: no other open of the file, for reading or
 // writing, succeeds while this one lasts. Raises CFileException on failure.
 std::unique_ptr<CFile> OpenForReading(const std::string& path);

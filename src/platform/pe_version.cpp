@@ -50,11 +50,11 @@ class ImageReader {
   // a time, so a version costs a few reads however many structures it takes.
   bool ReadAt(uint64_t offset, void* buffer, size_t count) {
     if (offset > length_ || count > length_ - offset) return false;
-    if (count > kWindow) return ReadFully(offset, buffer, count) == count;
+    if (count > kWindow) return ReadFrom(offset, buffer, count) == count;
     if (offset < windowStart_ || offset + count > windowStart_ + windowLength_) {
       size_t want = length_ - offset < kWindow ? static_cast<size_t>(length_ - offset) : kWindow;
       windowStart_ = offset;
-      windowLength_ = ReadFully(offset, window_, want);
+      windowLength_ = ReadFrom(offset, window_, want);
       if (count > windowLength_) return false;
     }
     std::memcpy(buffer, window_ + (offset - windowStart_), count);
@@ -109,16 +109,9 @@ class ImageReader {
 
  private:
   // Reads up to `count` bytes at `offset`, fewer only where the file ends early.
-  size_t ReadFully(uint64_t offset, void* buffer, size_t count) {
+  size_t ReadFrom(uint64_t offset, void* buffer, size_t count) {
     file_.SeekAbsolute(offset);
-    uint8_t* out = static_cast<uint8_t*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-      size_t n = file_.Read(out + done, count - done);
-      if (n == 0) break;
-      done += n;
-    }
-    return done;
+    return ReadFully(file_, buffer, count);
   }
 
   static constexpr size_t kWindow = 4096;
