@@ -34,13 +34,16 @@ class NewFileSink : public ByteSink {
 };
 
 // Makes the entry's new version in `fresh` next to the target: expanded, checked against
-// the entry's size and digest, and flushed. Returns none, cannotCreateTemp or
-// cannotDecompress; raises what reading the update file raises.
+// the entry's size and digest, and handed to `batch` to be flushed with the others. Returns
+// none, cannotCreateTemp or cannotDecompress; raises what reading the update file raises.
 UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
-                           const std::string& tempDirectory, TempFile& fresh) {
-  fresh.Adopt(NewFileName(item.targetPath));
-  std::unique_ptr<CFile> file = env.CreateExclusive(fresh.path());
+                           const std::string& tempDirectory, FlushBatch& batch, TempFile& fresh) {
+  std::string name = NewFileName(item.targetPath);
+  std::unique_ptr<CFile> file = env.CreateExclusive(name);
   if (!file) return cannotDecompress;
+  // Ours from here on, removed unless it is put in place: never a file that had the name.
+  fresh.Adopt(name);
+  batch.Add(name);
   StoredContents stored(updateFile, item.payloadOffset, item.payloadLength);
   NewFileSink sink(*file, item.hasContentDigest);
   ExpandOutcome expanded = env.ExpandPayload(stored, tempDirectory, sink);
@@ -50,7 +53,7 @@ UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
     return cannotDecompress;
   }
   if (item.hasContentDigest && sink.Digest() != item.contentDigest) return cannotDecompress;
-  file->Flush();
+  file->StartWriteBack();
   return none;
 }
 
@@ -61,29 +64,42 @@ void TempFile::Remove() {
   path_.clear();
 }
 
+UpdateError CUpdateItem::PrepareNewVersion(CFile& updateFile, const VEzorazEdo& doc,
+                                           RunContext& run, const std::string& tempDirectory,
+                                           FlushBatch& batch, TempFile& fresh) {
+  Env& env = *run.env;
+  bool adding = action == EntryAction::add;
+  // An added file's missing directories are made; they stay should a later step fail.
+  if (adding && !env.CreateDirectories(DirectoryOf(targetPath))) return cantCreateFile;
+  // A name ending in '_' is its own backup name: deleting "the old backup" would delete the
+  // installed file.
+  if (doc.renamePrevious && !adding && BackupName(targetPath) == targetPath) return cannotRename;
+  if (tempDirectory.empty()) return cannotCreateTemp;
+  return MakeNewVersion(env, updateFile, *this, tempDirectory, batch, fresh);
+}
+
 UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
+  TempFile fresh(*run.env);
+  std::unique_ptr<FlushBatch> batch = run.env->StartFlushBatch();
+  UpdateError rc =
+      PrepareNewVersion(updateFile, doc, run, run.env->TempDirectory(), *batch, fresh);
+  if (rc != none) return rc;
+  if (batch->Flush() != 1) return cannotDecompress;
+  return PlaceNewVersion(updateFile, doc, run, fresh);
+}
+
+UpdateError CUpdateItem::PlaceNewVersion(CFile& updateFile, const VEzorazEdo& doc, RunContext& run,
+                                         TempFile& fresh) {
   Env& env = *run.env;
   EntryOutcome unrecorded;
   EntryOutcome& outcome = run.current ? *run.current : unrecorded;
   bool adding = action == EntryAction::add;
-  // An added file has no previous version to keep; its missing directories are made.
+  // An added file has no previous version to keep.
   bool renamePrevious = doc.renamePrevious && !adding;
-  if (adding && !env.CreateDirectories(DirectoryOf(targetPath))) return cantCreateFile;
-  std::string backup;
-  if (renamePrevious) {
-    backup = BackupName(targetPath);
-    // A name ending in '_' is its own backup name: deleting "the old backup" would
-    // delete the installed file.
-    if (backup == targetPath) return cannotRename;
-  }
-  std::string tempDirectory = env.TempDirectory();
-  if (tempDirectory.empty()) return cannotCreateTemp;
-  TempFile fresh(env);
-  UpdateError rc = MakeNewVersion(env, updateFile, *this, tempDirectory, fresh);
-  if (rc != none) return rc;
+  std::string backup = renamePrevious ? BackupName(targetPath) : std::string();
   // Another program may have changed the file since the first pass (an edit, another
   // installer's newer version): as late as possible, it must still be what was checked.
-  rc = Recheck(updateFile, doc, run);
+  UpdateError rc = Recheck(updateFile, doc, run);
   if (rc != none) return rc;
   if (verdict != verdictUpdate) return Report(run);
   if (adding) {

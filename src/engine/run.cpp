@@ -7,6 +7,7 @@
 #include "engine/replace.h"
 #include "engine/replacement_names.h"
 #include "engine/run_context.h"
+#include "engine/run_steps.h"
 #include "engine/update_error.h"
 #include "model/document.h"
 #include "model/file_name.h"
@@ -67,72 +68,13 @@ UpdateError CUpdateItem::Report(RunContext& run) {
   return none;
 }
 
-UpdateError CUpdateItem::Apply(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
-  if (!selected) {
-    run.AddLine("%s was not updated (User Selection)", targetPath);
-    return none;
-  }
-  if (verdict != verdictUpdate) return Report(run);
-  if (action == EntryAction::remove) return RemoveInstalled(updateFile, doc, run);
-  return ReplaceFile(updateFile, doc, run);
-}
-
 namespace {
-
-// The error line of an entry, in the log and in its outcome.
-void Fail(RunContext& run, const CUpdateItem& item, UpdateError rc, int pass) {
-  run.AddLine("%s error [%s]", item.targetPath, UpdateErrorMessage(rc));
-  run.current->error = rc;
-  run.current->errorPass = pass;
-  run.runOk = false;
-}
 
 // Leaves `run.current` null however the pass ends, raised failures included.
 struct CurrentEntry {
   explicit CurrentEntry(RunContext& run) : run_(run) {}
   ~CurrentEntry() { run_.current = nullptr; }
   RunContext& run_;
-};
-
-// Makes the update pass's renames durable when the pass ends, however it ends: one sync per
-// directory instead of one per file. Every new file was flushed before it took its
-// target's name, so a target is whole either way; the sync only keeps the new names.
-struct DurableRenames {
-  explicit DurableRenames(RunContext& run) : run_(run) {}
-  ~DurableRenames() {
-    for (const std::string& directory : run_.replacedDirectories)
-      run_.env->SyncDirectory(directory);
-    run_.replacedDirectories.clear();
-  }
-  RunContext& run_;
-};
-
-// Whether the caller asked the run to stop; a run that stops has failed.
-bool StopAsked(RunContext& run) {
-  if (run.betweenEntries) run.betweenEntries();
-  if (!run.stopRequested || !run.stopRequested->load()) return false;
-  run.record.cancelled = true;
-  run.runOk = false;
-  return true;
-}
-
-void Passed(RunContext& run, int pass, size_t index) {
-  if (run.entryPassed) run.entryPassed(pass, index);
-}
-
-// Tells run.entryFinal of each entry before `end` not told yet, in order.
-class FinalEntries {
- public:
-  explicit FinalEntries(RunContext& run) : run_(run) {}
-  void UpTo(size_t end) {
-    for (; told_ < end; ++told_) {
-      if (run_.entryFinal) run_.entryFinal(told_);
-    }
-  }
-
- private:
-  RunContext& run_;
-  size_t told_ = 0;
 };
 
 // The names an entry's file may have: its target, and for a kindSystem entry the fallback too.
@@ -185,6 +127,25 @@ void FindNameCollisions(const ObjectList<CUpdateItem>& items, bool renamePreviou
 
 }  // namespace
 
+void FailEntry(RunContext& run, const CUpdateItem& item, UpdateError rc, int pass) {
+  run.AddLine("%s error [%s]", item.targetPath, UpdateErrorMessage(rc));
+  run.current->error = rc;
+  run.current->errorPass = pass;
+  run.runOk = false;
+}
+
+bool StopAsked(RunContext& run) {
+  if (run.betweenEntries) run.betweenEntries();
+  if (!run.stopRequested || !run.stopRequested->load()) return false;
+  run.record.cancelled = true;
+  run.runOk = false;
+  return true;
+}
+
+void Passed(RunContext& run, int pass, size_t index) {
+  if (run.entryPassed) run.entryPassed(pass, index);
+}
+
 void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
   run.record = RunRecord();
   run.record.doUpdate = doUpdate;
@@ -212,7 +173,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
                          ? (renamePrevious ? cannotRename : fileNotFound)
                          : item.Verify(updateFile, *this, run);
     if (rc != none) {
-      Fail(run, item, rc, 1);
+      FailEntry(run, item, rc, 1);
     } else if (!doUpdate) {
       item.Report(run);
     }
@@ -220,6 +181,7 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
     if (!doUpdate || !run.runOk) settled.UpTo(k + 1);
     Passed(run, 1, k);
   }
+  if (doUpdate && run.runOk) CheckFreeSpace(*this, run);
   // What an ended run left is removed once the first pass found that this one may go on, and
   // only what the first pass recognised as its own.
   for (size_t k = 0; doUpdate && run.runOk && k < items.size(); ++k) {
@@ -227,22 +189,10 @@ void VEzorazEdo::Run(CFile& updateFile, bool doUpdate, RunContext& run) {
     run.current = &run.record.entries[k];
     if (run.current->leftover && !run.env->RemoveFile(NewFileName(item.targetPath))) {
       run.current->cause = EntryCause::newFileTaken;
-      Fail(run, item, cannotWrite, 1);
+      FailEntry(run, item, cannotWrite, 1);
     }
   }
-  if (doUpdate && run.runOk) {
-    DurableRenames durable(run);
-    for (size_t k = 0; k < items.size(); ++k) {
-      if (StopAsked(run)) break;
-      CUpdateItem& item = *items[k];
-      run.current = &run.record.entries[k];
-      UpdateError rc = item.Apply(updateFile, *this, run);
-      if (rc != none) Fail(run, item, rc, 2);
-      settled.UpTo(k + 1);
-      Passed(run, 2, k);
-      if (rc != none) break;
-    }
-  }
+  if (doUpdate && run.runOk) RunUpdatePass(updateFile, *this, run, settled);
   run.current = nullptr;
   settled.UpTo(items.size());
   run.record.finished = true;

@@ -33,6 +33,8 @@ enum Verdict : uint16_t {
 enum UpdateError : uint16_t;
 struct RunContext;
 class VEzorazEdo;
+class FlushBatch;
+class TempFile;
 
 class CUpdateItem : public CObject {
  public:
@@ -88,13 +90,23 @@ class CUpdateItem : public CObject {
   // Adds the verdict line of a check. Returns none.
   UpdateError Report(RunContext& run);
 
-  // Second pass of an update: replaces the file if its verdict says so, else reports.
-  UpdateError Apply(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
+  // The update pass's first step for an entry to replace or add: makes its new version next
+  // to `targetPath` in `fresh` (an added file's missing directories too), checked against its
+  // size and digest and added to `batch`, to be flushed with the others. Changes no installed
+  // file. Returns none, cantCreateFile, cannotRename (its own backup name), cannotCreateTemp or
+  // cannotDecompress.
+  UpdateError PrepareNewVersion(CFile& updateFile, const VEzorazEdo& doc, RunContext& run,
+                                const std::string& tempDirectory, FlushBatch& batch,
+                                TempFile& fresh);
 
-  // Lays the stored new contents onto `targetPath`, keeping the previous version under
-  // its backup name when the document's `renamePrevious` is on. The installed file is
-  // checked again first (Recheck): a file that changed since the first pass is not
-  // replaced. Never leaves a half-written target.
+  // Its last step, once `fresh` was flushed: puts the new version in the place of
+  // `targetPath`, keeping the previous version under its backup name when the document's
+  // `renamePrevious` is on. The installed file is checked again first (Recheck): a file that
+  // changed since the first pass is not replaced. Never leaves a half-written target.
+  UpdateError PlaceNewVersion(CFile& updateFile, const VEzorazEdo& doc, RunContext& run,
+                              TempFile& fresh);
+
+  // Both steps for this entry alone, its new version flushed on its own.
   UpdateError ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run);
 
   // Read from the file.

@@ -55,6 +55,27 @@ class DirectoryLock {
   virtual ~DirectoryLock() = default;
 };
 
+// The new files of one update pass, made durable together rather than one at a time: each
+// is added as soon as it is made, written and closed, and one Flush then covers them all.
+class FlushBatch {
+ public:
+  virtual ~FlushBatch() = default;
+  // Takes the file `path` (a Windows path), which CreateExclusive made. Call it before the
+  // file is written, so that a failed write-back of any part of it is told to Flush.
+  virtual void Add(const std::string& path) = 0;
+  // Makes every file added durable: on the disk, not only in the system's cache. Returns
+  // the number of files added when all are, else the place (from 0, in the order of Add) of
+  // the first file that may not be. Never raises.
+  virtual size_t Flush() = 0;
+};
+
+// The room left on the volume that holds a directory.
+struct DiskSpace {
+  std::string volume;         // names the volume: two directories on one share it
+  uint64_t freeBytes = 0;     // what this user may still fill
+  uint64_t clusterBytes = 1;  // the unit a file's size is rounded up to
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -148,6 +169,16 @@ class Env {
   // Makes the directory `directory` (a Windows path) and any of its parents that are missing.
   // Returns false when one cannot be made; those made stay.
   virtual bool CreateDirectories(const std::string& directory) = 0;
+
+  // Starts a batch of new files to flush together (FlushBatch). The backend flushes as few
+  // times as it can: natively one syncfs per file system, on Windows each file once, after
+  // all of them were written.
+  // Both are the build's backend itself (flush_batch_*.cpp), which a wrapper may replace.
+  virtual std::unique_ptr<FlushBatch> StartFlushBatch();
+
+  // The room on the volume of `directory` (a Windows path, ending in a backslash). Returns
+  // false when the OS does not tell, as some network volumes do not.
+  virtual bool ReadDiskSpace(const std::string& directory, DiskSpace* space);
 
   // Makes the renames done in `directory` (a Windows path, ending in a backslash) durable.
   // One call covers every rename made there before it. Failure is not reported: the renames

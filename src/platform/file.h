@@ -40,6 +40,10 @@ class CFile {
   // the file is given its final name. Raises CFileException if the OS refuses. Files that
   // are never written have nothing to flush.
   virtual void Flush() {}
+
+  // Asks the OS to start writing what was written to the disk, without waiting, where it
+  // can be asked (natively); a later flush then has less to wait for. Never raises.
+  virtual void StartWriteBack() {}
 };
 
 // Reads up to `count` bytes of `file`, as many reads as it takes; returns how many came

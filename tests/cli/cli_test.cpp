@@ -61,14 +61,15 @@ TEST_F(CliTest, UpdatePrintsTheEnginesLinesAndExitsZero) {
   Lines engine = EngineLines(true);
   ASSERT_EQ(Installed(Win("APP\\A.DLL")), newA_);
   InstallOld();
-  // On a terminal, each pass's count on standard error, blanked before each line printed
-  // and at the end; none of it on standard output.
+  // On a terminal, each pass's count on standard error (the update pass counts the new
+  // versions it makes, before any line), blanked before a line is printed and at the end;
+  // none of it on standard output.
   Outcome update = Cli(Args("update"), nullptr, true);
   EXPECT_EQ(update.status, kExitUpToDate);
   EXPECT_EQ(update.out, Concat(engine, {"Demo was sucessfully updated"}));
   const std::string blank = "\r" + std::string(12, ' ') + "\r";
   std::string shown = "\rchecking 1/3\rchecking 2/3\rchecking 3/3";  // the first pass logs none
-  for (char n : {'1', '2', '3'}) shown += blank + "\rupdating " + n + "/3";
+  for (char n : {'1', '2', '3'}) shown += std::string("\rupdating ") + n + "/3";
   EXPECT_EQ(update.err, shown + blank);
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
   EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);  // not selected by default
@@ -195,16 +196,17 @@ TEST_F(CliTest, UpdateThatStopsAfterReplacingAFileExitsThree) {
 
 TEST_F(CliTest, FullDiskEndsTheRunWithAMessageAndNoHalfWrittenFile) {
   BuildProduct();
-  // Full from the second new version on: A is replaced, B's new version does not fit.
+  // Full from the second new version on: B's new version does not fit, and A, whose new
+  // version was made, is not replaced either: every new version is made before the first
+  // is put in place.
   DiskFullEnv late(Win("TEMP\\"), 2);
   Outcome partial = Cli(Args("update", {"--only", "Program", "--only", "Help"}), &late);
-  EXPECT_EQ(partial.status, kExitPartial);
+  EXPECT_EQ(partial.status, kExitErrors);
   EXPECT_EQ(partial.out,
-            (Lines{"Updated File " + Win("APP\\A.DLL"),
-                   Win("APP\\B.DLL") + " error [Cannot Decompress. UPD may be corrupted]",
+            (Lines{Win("APP\\B.DLL") + " error [Cannot Decompress. UPD may be corrupted]",
                    "Demo could not be updated."}));
-  EXPECT_EQ(partial.err, "vareri-cli: the update stopped part-way: 1 file was replaced\n");
-  EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
+  EXPECT_EQ(partial.err, "vareri-cli: the update found 1 error; no file was changed\n");
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
   EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
   EXPECT_TRUE(Leftovers().empty());
 

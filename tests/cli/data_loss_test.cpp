@@ -70,16 +70,18 @@ TEST_F(DataLossTest, NamesTakenBeforeTheRunStopItInTheCheck) {
 TEST_F(DataLossTest, ALinkPlantedDuringTheRunIsNeverWrittenThrough) {
   BuildProduct();
   Install(Win("OTHER\\victim.txt"), victim_);
-  // While A.DLL is replaced, B.DLL's new file's name becomes a second name of the victim.
+  // While A.DLL's new version is made, B.DLL's new file's name becomes a second name of the
+  // victim: B's new version is not made through it, and nothing is put in place.
   env_.before = [&](const std::string& what) {
-    if (what == "ReplaceWithBackup" && !Exists(Win("APP\\B.DLL~UPD"))) {
+    if (what == "ExpandPayload" && !Exists(Win("APP\\B.DLL~UPD"))) {
       HardLink(Win("OTHER\\victim.txt"), Win("APP\\B.DLL~UPD"));
     }
   };
   Outcome run = Cli(Args("update", {"--only", "Program", "--only", "Help"}));
   env_.before = nullptr;
-  EXPECT_EQ(run.status, kExitPartial);
+  EXPECT_EQ(run.status, kExitErrors);
   EXPECT_EQ(Installed(Win("OTHER\\victim.txt")), victim_);
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
   EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
 }
 

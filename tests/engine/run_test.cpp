@@ -66,8 +66,8 @@ TEST_F(RunTest, UpdateWithoutRenamingOverwritesInPlace) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
-// Each new file is flushed before it takes its name; the names are made durable once per
-// directory, after the last of them.
+// The new files are flushed together before the first takes its name; the names are made
+// durable once per directory, after the last of them.
 TEST_F(RunTest, RenamesAreMadeDurableOncePerDirectoryAtTheEnd) {
   class Recording : public TestEnv {
    public:
@@ -79,7 +79,9 @@ TEST_F(RunTest, RenamesAreMadeDurableOncePerDirectoryAtTheEnd) {
     std::vector<std::string> calls;
   } env(Win("TEMP\\"));
   env.before = [&](const std::string& what) {
-    if (what == "Flushing" || what == "ReplaceWithBackup") env.calls.push_back(what);
+    if (what == "Flushing" || what == "FlushBatch::Flush" || what == "ReplaceWithBackup") {
+      env.calls.push_back(what);
+    }
   };
   std::vector<EntryPlan> entries;
   for (const char* path : {"A.DLL", "BIN\\B.DLL", "C.DLL"}) {
@@ -92,8 +94,8 @@ TEST_F(RunTest, RenamesAreMadeDurableOncePerDirectoryAtTheEnd) {
   Build(entries);
   app_.env = &env;
   Run(true);
-  std::vector<std::string> want;
-  for (int i = 0; i < 3; ++i) want.insert(want.end(), {"Flushing", "ReplaceWithBackup"});
+  std::vector<std::string> want = {"FlushBatch::Flush"};
+  for (int i = 0; i < 3; ++i) want.push_back("ReplaceWithBackup");
   want.push_back("SyncDirectory " + Win("APP\\"));
   want.push_back("SyncDirectory " + Win("APP\\BIN\\"));
   EXPECT_EQ(env.calls, want);

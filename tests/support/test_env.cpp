@@ -6,6 +6,8 @@
 #include <signal.h>
 #endif
 
+#include <cstdint>
+
 #include "platform/exceptions.h"
 
 namespace {
@@ -42,6 +44,7 @@ class FaultyFile : public CFile {
     Check("Flushing");
     inner_->Flush();
   }
+  void StartWriteBack() override { inner_->StartWriteBack(); }
 
  private:
   void Check(const char* what) {
@@ -53,7 +56,42 @@ class FaultyFile : public CFile {
   TestEnv& env_;
 };
 
+// A batch whose Add and Flush count as calls: a fault makes the file added (or the first
+// file, at Flush) one that may not be durable.
+class FaultyBatch : public FlushBatch {
+ public:
+  FaultyBatch(std::unique_ptr<FlushBatch> inner, TestEnv& env)
+      : inner_(std::move(inner)), env_(env) {}
+  void Add(const std::string& path) override {
+    if (env_.Fault("FlushBatch::Add") && failed_ > added_) failed_ = added_;
+    ++added_;
+    inner_->Add(path);
+  }
+  size_t Flush() override {
+    if (env_.Fault("FlushBatch::Flush")) return 0;
+    size_t first = inner_->Flush();
+    return first < failed_ ? first : failed_;
+  }
+
+ private:
+  std::unique_ptr<FlushBatch> inner_;
+  TestEnv& env_;
+  size_t added_ = 0;
+  size_t failed_ = SIZE_MAX;
+};
+
 }  // namespace
+
+std::unique_ptr<FlushBatch> TestEnv::StartFlushBatch() {
+  return std::make_unique<FaultyBatch>(inner_.StartFlushBatch(), *this);
+}
+
+bool TestEnv::ReadDiskSpace(const std::string& directory, DiskSpace* space) {
+  if (Fault("ReadDiskSpace")) return false;
+  if (!inner_.ReadDiskSpace(directory, space)) return false;
+  if (freeBytes) space->freeBytes = *freeBytes;
+  return true;
+}
 
 bool TestEnv::Fault(const char* what) {
   if (before) before(what);

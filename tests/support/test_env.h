@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ class TestEnv : public Env {
   ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
                                       const std::string& backup) override;
   void SyncDirectory(const std::string& directory) override;
+  std::unique_ptr<FlushBatch> StartFlushBatch() override;
+  bool ReadDiskSpace(const std::string& directory, DiskSpace* space) override;
 
   // Wraps a file so that its calls count and can fail too.
   std::unique_ptr<CFile> Wrap(std::unique_ptr<CFile> file);
@@ -76,6 +79,8 @@ class TestEnv : public Env {
   // A directory (Windows path, ending in a backslash) in which no new file can be made, as
   // in one the user may not write: CreateExclusive and ProbeNewFile refuse files in it.
   std::string lockedDirectory;
+  // When set, every volume has this many bytes free.
+  std::optional<uint64_t> freeBytes;
 
  private:
   bool InLockedDirectory(const std::string& path) const;

@@ -65,6 +65,8 @@ const char* CauseName(EntryCause cause) {
       return "newFileTaken";
     case EntryCause::backupTaken:
       return "backupTaken";
+    case EntryCause::diskFull:
+      return "diskFull";
     default:
       return "";
   }
@@ -189,6 +191,9 @@ std::string EntryCauseText(const EntryOutcome& outcome) {
     case EntryCause::backupTaken:
       return "its backup name is a directory or a read-only file; remove it, or update "
              "without --backup";
+    case EntryCause::diskFull:
+      return "its disk has no room for the new files: " + outcome.detail +
+             " more are needed; free some space and run the update again";
     default:
       if (outcome.openCause == FileCause::linkLoop) {
         return "its name is a loop of symbolic links, not a file";

@@ -43,6 +43,12 @@ void PosixFile::Flush() {
   if (::fsync(fd_) != 0) ThrowPosixError("Writing " + path_, errno);
 }
 
+void PosixFile::StartWriteBack() {
+#if defined(__linux__)
+  ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 uint64_t PosixFile::Tell() { return Move(0, SEEK_CUR, "Querying the position in "); }
 
 uint64_t PosixFile::SeekRelative(int64_t delta) { return Move(delta, SEEK_CUR, "Moving in "); }

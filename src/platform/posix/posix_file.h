@@ -39,6 +39,7 @@ class PosixFile : public CFile {
   const std::string& FullPath() const override { return path_; }
   void Write(const void* data, size_t count) override;
   void Flush() override;
+  void StartWriteBack() override;
 
  private:
   uint64_t Move(int64_t offset, int whence, const char* what);
