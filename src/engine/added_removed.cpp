@@ -9,22 +9,14 @@
 
 namespace {
 
-// `directory` without its last separator, as a name of its own (a drive's root keeps it).
-std::string AsName(std::string directory) {
-  if (directory.size() > 3 && (directory.back() == '\\' || directory.back() == '/')) {
-    directory.pop_back();
-  }
-  return directory;
-}
-
 // The directory a file added at `target` goes into when it is there, else the nearest of its
 // parents that is: where the update makes the missing ones. "" when none is.
 std::string NearestDirectory(Env& env, const std::string& target) {
   for (std::string directory = DirectoryOf(target); !directory.empty();
-       directory = DirectoryOf(AsName(directory))) {
-    NameKind kind = env.InspectName(AsName(directory));
+       directory = DirectoryOf(DirectoryAsName(directory))) {
+    NameKind kind = env.InspectName(DirectoryAsName(directory));
     if (kind == NameKind::directory) return directory;
-    if (kind != NameKind::missing || AsName(directory) == directory) return std::string();
+    if (kind != NameKind::missing || DirectoryAsName(directory) == directory) return std::string();
   }
   return std::string();
 }

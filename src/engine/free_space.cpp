@@ -17,17 +17,12 @@ struct Room {
   uint64_t needed = 0;
 };
 
-// `directory` without its last separator, as a name of its own (a drive's root keeps it).
-std::string AsName(std::string directory) {
-  if (directory.size() > 3 && (directory.back() == '\\' || directory.back() == '/')) {
-    directory.pop_back();
-  }
-  return directory;
-}
-
+// Rounded up to a tenth, so that any shortfall shows.
 std::string Megabytes(uint64_t bytes) {
+  const uint64_t tenth = 1024 * 1024 / 10;
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+  std::snprintf(text, sizeof text, "%.1f MB",
+                static_cast<double>((bytes + tenth - 1) / tenth) / 10);
   return text;
 }
 
@@ -46,8 +41,8 @@ void CheckFreeSpace(const VEzorazEdo& doc, RunContext& run) {
       // An added file's directory may still be missing: its nearest parent tells.
       std::string at = directory;
       bool told = run.env->ReadDiskSpace(at, &space);
-      while (!told && item.action == EntryAction::add && AsName(at) != at) {
-        at = DirectoryOf(AsName(at));
+      while (!told && item.action == EntryAction::add && DirectoryAsName(at) != at) {
+        at = DirectoryOf(DirectoryAsName(at));
         if (at.empty()) break;
         told = run.env->ReadDiskSpace(at, &space);
       }

@@ -81,8 +81,7 @@ UpdateError CUpdateItem::PrepareNewVersion(CFile& updateFile, const VEzorazEdo& 
 UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   TempFile fresh(*run.env);
   std::unique_ptr<FlushBatch> batch = run.env->StartFlushBatch();
-  UpdateError rc =
-      PrepareNewVersion(updateFile, doc, run, run.env->TempDirectory(), *batch, fresh);
+  UpdateError rc = PrepareNewVersion(updateFile, doc, run, run.env->TempDirectory(), *batch, fresh);
   if (rc != none) return rc;
   if (batch->Flush() != 1) return cannotDecompress;
   return PlaceNewVersion(updateFile, doc, run, fresh);

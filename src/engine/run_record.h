@@ -27,7 +27,8 @@ enum class EntryCause : uint8_t {
   newFileTaken,       // a file that is not a new version of ours has the new file's name
   backupTaken,        // its backup name is a directory or a read-only file, which stays
   diskFull,           // its volume has no room for the new versions made there (`detail`
-                      // says how much more they need)
+                      // says how much more they need); the last, as tests that list every
+                      // cause rely on
 };
 
 struct EntryOutcome {

@@ -54,3 +54,10 @@ std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+std::string DirectoryAsName(std::string directory) {
+  if (directory.size() > 3 && (directory.back() == '\\' || directory.back() == '/')) {
+    directory.pop_back();
+  }
+  return directory;
+}

@@ -36,3 +36,6 @@ std::string LastComponent(const std::string& path);
 
 // The text up to and including the last backslash, or "" when there is none.
 std::string DirectoryOf(const std::string& path);
+
+// `directory` without its last separator, as a name of its own (a drive's root keeps it).
+std::string DirectoryAsName(std::string directory);

@@ -222,6 +222,34 @@ TEST_F(CliTest, FullDiskEndsTheRunWithAMessageAndNoHalfWrittenFile) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+// The update makes every new version before it puts the first in place: a volume without
+// room for all of them is refused by the first pass, at the entry that does not fit.
+TEST_F(CliTest, TooLittleRoomForTheNewVersionsChangesNothing) {
+  BuildProduct();
+  DiskSpace space;
+  ASSERT_TRUE(Env::Default().ReadDiskSpace(Win("APP\\"), &space));
+  auto room = [&](const Bytes& file) {
+    return (file.size() + space.clusterBytes - 1) / space.clusterBytes * space.clusterBytes;
+  };
+  TestEnv tight(Win("TEMP\\"));
+  const Lines only = {"--only", "Program", "--only", "Help"};
+  tight.freeBytes = room(newA_) + room(newB_) - 1;
+  Outcome refused = Cli(Args("update", Concat(only, {"--json"})), &tight);
+  EXPECT_EQ(refused.status, kExitErrors);
+  ASSERT_GE(refused.out.size(), 2u);
+  EXPECT_FALSE(Contains(refused.out[0], "\"error\""));
+  EXPECT_TRUE(Contains(refused.out[1], "\"error\":\"cannotWrite\""));
+  EXPECT_TRUE(Contains(refused.out[1], "\"reason\":\"diskFull\""));
+  Outcome told = Cli(Args("update", only), &tight);
+  EXPECT_TRUE(Contains(told.err, "its disk has no room for the new files: 0.1 MB more"));
+  EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
+  EXPECT_TRUE(Leftovers().empty());
+  tight.freeBytes = room(newA_) + room(newB_);
+  EXPECT_EQ(Cli(Args("update", only), &tight).status, kExitUpToDate);
+  EXPECT_EQ(Installed(Win("APP\\B.DLL")), newB_);
+}
+
 // Standard output that refuses every write, as a full disk does: exit 64 and a message,
 // whatever the run came to.
 TEST_F(CliTest, OutputThatCannotBeWrittenExitsSixtyFour) {

@@ -105,7 +105,7 @@ TEST(DeployingDocument, ListsEveryReasonTheJsonGives) {
   const std::regex reason("\"reason\":\"(\\w+)\"");
   CUpdateItem item;
   for (int code = fileNotFound; code <= cannotCreateTemp; ++code) {
-    for (int cause = 0; cause <= static_cast<int>(EntryCause::backupTaken); ++cause) {
+    for (int cause = 0; cause <= static_cast<int>(EntryCause::diskFull); ++cause) {
       for (int open = 0; open <= static_cast<int>(FileCause::linkLoop); ++open) {
         EntryOutcome outcome;
         outcome.error = static_cast<UpdateError>(code);
