@@ -1,7 +1,9 @@
 #include "engine/sample_check.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "model/payload_order.h"
 #include "model/samples.h"
@@ -9,6 +11,32 @@
 namespace {
 
 constexpr size_t kSampleBuffer = 1024;
+// Samples that all lie in the first this many bytes (those of a small file) are read in one
+// read, not one seek and one read each.
+constexpr uint64_t kOneRead = 64 * 1024;
+
+// The installed file's sampled bytes, as ReadSample gives them.
+class Samples {
+ public:
+  Samples(CFile& file, uint64_t end) : file_(file) {
+    if (end > kOneRead) return;
+    span_.resize(end);
+    file.SeekAbsolute(0);
+    size_t got = ReadFully(file, span_.data(), span_.size());
+    std::fill(span_.begin() + static_cast<std::ptrdiff_t>(got), span_.end(), 0);
+  }
+  void Read(uint64_t pos, uint8_t* out, size_t count) {
+    if (span_.empty()) {
+      ReadSample(file_, pos, out, count);
+    } else {
+      std::memcpy(out, span_.data() + pos, count);
+    }
+  }
+
+ private:
+  CFile& file_;
+  std::vector<uint8_t> span_;
+};
 
 }  // namespace
 
@@ -24,14 +52,15 @@ UpdateError SampleCheck(CFile& installed, const std::vector<uint8_t>& fingerprin
   const uint64_t step = SampleStep(size, sampleCount);
   uint8_t sample[kSampleBuffer];
   const uint8_t* stored = fingerprint.data();
+  Samples samples(installed, (2 * sampleCount - 1) * step + sampleLength);
   uint64_t pos = 0;
   for (uint16_t i = 0; i < sampleCount; ++i) {
-    ReadSample(installed, pos, sample, sampleLength);
+    samples.Read(pos, sample, sampleLength);
     ReverseBytes(sample, sampleLength);
     if (std::memcmp(sample, stored, sampleLength) != 0) return previousVersionNotCompatible;
     stored += sampleLength;
     pos += step;
-    ReadSample(installed, pos, sample, sampleLength);
+    samples.Read(pos, sample, sampleLength);
     uint32_t sum = 0;
     for (size_t k = 0; k < sampleLength; ++k) sum += sample[k];
     uint32_t want =

@@ -29,9 +29,13 @@ TEST(CompareVersion, SignedAndMostSignificantFirst) {
 
 using InspectionTest = EngineTest;
 
-TEST_F(InspectionTest, SamplesAcceptChangesOnlyOutsideTheSampledRanges) {
+// A small file's samples are read at once, a large one's one by one: the same either way.
+class SampledRanges : public InspectionTest, public testing::WithParamInterface<uint32_t> {};
+INSTANTIATE_TEST_SUITE_P(SmallAndLarge, SampledRanges, testing::Values(40000u, 200000u));
+
+TEST_P(SampledRanges, AcceptChangesOnlyOutsideThem) {
   const uint16_t n = 4, m = 32;
-  Bytes previous = MakeProgram(0x00010000, 0, 40000, 2);
+  Bytes previous = MakeProgram(0x00010000, 0, GetParam(), 2);
   Bytes fingerprint = ComputeFingerprint(previous, n, m);
   uint32_t size = static_cast<uint32_t>(previous.size());
   uint32_t step = size / (2 * n);
