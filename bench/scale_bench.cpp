@@ -2,17 +2,24 @@
 // each) in 100 folders, built with updpack's defaults, checked and updated with vareri-cli,
 // natively and (when the Windows build is there) with the Win32 programs under Wine, beside
 // the references measured in the same run: cp of the new files; under Wine the version calls
-// every check must make, CopyFileA of the new files, and vareri-cli.exe beside the window.
+// every check must make, CopyFileA of the new files (alone and with a flush of each copy), and
+// vareri-cli.exe beside the window. The update is also set beside the best durable batch of
+// the same files (bench/durable_batch.cpp), its peak memory shown, and the update of a product
+// whose files all sit in one directory is timed at a tenth of the files and at all of them.
 // updpack's peak memory is shown for this product and for one of fewer, larger files.
 // Usage: scale_bench NATIVE_BUILD_DIR [WIN32_BUILD_DIR] [--files N] [--product DIR]
 // (--files: a quicker run over fewer files of the same sizes; --product: only makes the
 // product and its update file in DIR, old/, new/, install/ and scale.upd, for a probe to run
 // on, and times nothing)
 // Output:
-//   "scale: N files, build T s (peak M MB), check C s, update U s, cp P s, cp+flush F s"
-//   (cp+flush: the same copy with every file flushed, as the update flushes every new file)
+//   "scale: N files, build T s (peak M MB), check C s, update U s, cp P s, cp+flush F s,
+//   batch B s" (cp+flush: the same copy with every file flushed, as the update flushes every
+//   new file; batch: durable_batch replacing the old files with the new ones)
+//   "scale update memory: peak M MB"
+//   "one directory: N1 files T1 s, N2 files T2 s"
 //   "scale (wine): N files, build T s (peak M MB), check C s, update U s, cp P s"
-//   "scale (wine) calls: version calls V s, replacement R s, CopyFileA K s"
+//   "scale (wine) calls: version calls V s, replacement R s, CopyFileA K s,
+//   CopyFileA+flush K2 s"
 //   "scale memory: updpack peak M1 MB at S1 MB, M2 MB at S2 MB"
 //   "window: N lines, check W s, vareri-cli.exe check C s, open O s (M MB), sha256sum S s"
 //   "scale trust: check with a trust entry T s, without C s"
@@ -31,6 +38,7 @@
 #include <vector>
 
 #include "bench_product.h"
+#include "one_directory.h"
 #include "scale_checks.h"
 #include "support/temp_dir.h"
 
@@ -153,7 +161,10 @@ int main(int argc, char** argv) {
   TrustedCheck(updpack, cli, root);
   ExactCheck(updpack, cli, root, product.manifest);
   BuildJobs(updpack, root, product.manifest);
-  double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0);
+  double update = Timed({cli, "update", upd, "--dir", root + "/install"}, 0, &usage);
+  long updatePeak = PeakMegabytes(usage);
+  std::fprintf(stderr, "scale_bench: update peak %ld MB; this process held %ld MB\n", updatePeak,
+               ResidentMegabytes());
   double copy = Timed({"/bin/cp", "-r", root + "/new", root + "/copy"}, 0);
   fs::remove_all(root + "/copy");
   // sync with file names flushes each of them.
@@ -168,11 +179,22 @@ int main(int argc, char** argv) {
   }
   fs::remove_all(root + "/copy");
   fs::remove_all(root + "/install");
+  // The same replacement as the best durable batch: the old files again, replaced in one go.
+  CopyTree(root + "/old", root + "/install");
+  double batch = Timed({native + "/bench/durable_batch", root + "/new", root + "/install"}, 0);
+  for (const std::string& name : product.names) {
+    if (!SameContents(root + "/install/" + name, root + "/new/" + name)) {
+      Fail(name + " differs from its new version after durable_batch");
+    }
+  }
+  fs::remove_all(root + "/install");
   std::printf(
       "scale: %d files, build %.2f s (peak %ld MB), check %.2f s, update %.2f s, cp %.2f s, "
-      "cp+flush %.2f s\n",
-      files, build, peak, check, update, copy, durable);
+      "cp+flush %.2f s, batch %.2f s\n",
+      files, build, peak, check, update, copy, durable, batch);
+  std::printf("scale update memory: peak %ld MB\n", updatePeak);
   std::fflush(stdout);
+  OneDirectory(updpack, cli, root, product.names, files);
 
   {
     TempDir large;
@@ -209,13 +231,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "  %s\n", line.c_str());
     lines.push_back(line);
   }
-  if (rc != 0 || lines.size() < 6) Fail("the Windows side failed (" + std::to_string(rc) + ")");
+  if (rc != 0 || lines.size() < 8) Fail("the Windows side failed (" + std::to_string(rc) + ")");
   auto wineBuild = Figures(lines, "wine build");
   auto versions = Figures(lines, "wine versions");
   auto wineCheck = Figures(lines, "wine check");
   auto window = Figures(lines, "window check");
   auto wineUpdate = Figures(lines, "wine update");
   auto wineCopy = Figures(lines, "wine copy");
+  auto wineFlush = Figures(lines, "wine copy+flush");
   auto opening = Figures(lines, "window open");
   if (wineCheck["exit "] != 1 || wineUpdate["exit "] != 0 || window[", "] != files) {
     Fail("vareri-cli.exe or the window did not check and update every file");
@@ -233,8 +256,11 @@ int main(int argc, char** argv) {
       "cp %.2f s\n",
       files, wineBuild["first"], wineBuild["peak "], wineCheck["first"], wineUpdate["first"],
       wineCopy["first"]);
-  std::printf("scale (wine) calls: version calls %.2f s, replacement %.2f s, CopyFileA %.2f s\n",
-              versions["first"], wineUpdate["first"] - wineCheck["first"], wineCopy["first"]);
+  std::printf(
+      "scale (wine) calls: version calls %.2f s, replacement %.2f s, CopyFileA %.2f s, "
+      "CopyFileA+flush %.2f s\n",
+      versions["first"], wineUpdate["first"] - wineCheck["first"], wineCopy["first"],
+      wineFlush["first"]);
   std::printf(
       "window: %d lines, check %.2f s, vareri-cli.exe check %.2f s, open %.2f s (%.0f MB), "
       "sha256sum %.2f s\n",

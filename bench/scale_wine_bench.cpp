@@ -1,7 +1,8 @@
 // The Windows side of the scale benchmark (bench/scale_bench.cpp runs it under Wine on a
 // virtual screen): times, inside one Wine session, updpack.exe building the update file,
 // the version calls the updater cannot avoid on every installed file, vareri-cli.exe's check
-// and update, a check in the real window, and CopyFileA of the same new files.
+// and update, a check in the real window, and CopyFileA of the same new files: alone, and into
+// a second copy (COPY-flush) with each copy then opened and flushed, as a durable copy would.
 // Usage: scale_wine_bench UPDPACK VARERI_CLI VARERI MANIFEST UPD INSTALL NEW COPY
 // (Unix or Windows paths; UPD is the update file the native updpack built from MANIFEST).
 // Output, one line each:
@@ -11,6 +12,7 @@
 //   "window check: T s, N lines"
 //   "wine update: T s, exit E"
 //   "wine copy: T s, N files"
+//   "wine copy+flush: T s, N files"
 #include <windows.h>
 // After windows.h, which they need.
 #include <psapi.h>
@@ -125,6 +127,25 @@ bool SameBytes(const std::string& a, const std::string& b) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// Makes `root` and the folders of `files` (relative to it).
+void MakeFolders(const std::string& root, const std::vector<std::string>& files) {
+  CreateDirectoryA(root.c_str(), nullptr);
+  for (const std::string& name : files) {
+    size_t slash = name.rfind('\\');
+    if (slash != std::string::npos)
+      CreateDirectoryA((root + "\\" + name.substr(0, slash)).c_str(), nullptr);
+  }
+}
+
+void CopyAll(const std::string& from, const std::string& to,
+             const std::vector<std::string>& files) {
+  for (const std::string& name : files) {
+    if (!CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE)) {
+      Fail("cannot copy " + name);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,18 +227,25 @@ int main(int argc, char** argv) {
 
   files.clear();
   ListFiles(fresh, "", &files);
-  CreateDirectoryA(copy.c_str(), nullptr);
-  for (const std::string& name : files) {
-    size_t slash = name.rfind('\\');
-    if (slash != std::string::npos)
-      CreateDirectoryA((copy + "\\" + name.substr(0, slash)).c_str(), nullptr);
-  }
+  MakeFolders(copy, files);
   start = Now();
-  for (const std::string& name : files) {
-    if (!CopyFileA((fresh + "\\" + name).c_str(), (copy + "\\" + name).c_str(), FALSE)) {
-      Fail("cannot copy " + name);
-    }
-  }
+  CopyAll(fresh, copy, files);
   std::printf("wine copy: %.2f s, %zu files\n", Seconds(start), files.size());
+  std::fflush(stdout);
+
+  // The same copy made durable: every copy written, then each one opened and flushed.
+  const std::string flushed = copy + "-flush";
+  MakeFolders(flushed, files);
+  start = Now();
+  CopyAll(fresh, flushed, files);
+  for (const std::string& name : files) {
+    std::string path = flushed + "\\" + name;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail("cannot open " + path);
+    if (!FlushFileBuffers(file)) Fail("cannot flush " + path);
+    CloseHandle(file);
+  }
+  std::printf("wine copy+flush: %.2f s, %zu files\n", Seconds(start), files.size());
   return 0;
 }

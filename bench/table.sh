@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Reads the benchmark lines (load:, expand:, compress:, update:, sha256:, scale...:, window:,
-# case:) on standard input, passes them through, and ends with one table: each figure, the
-# reference measured beside it in the same run, and their ratio (higher is better for rates,
-# lower for times and sizes).
+# Reads the benchmark lines (load:, expand:, compress:, update:, sha256:, scale...:, one
+# directory:, window:, case:) on standard input, passes them through, and ends with one table:
+# each figure, the reference measured beside it in the same run, and their ratio (higher is
+# better for rates, lower for times and sizes).
 set -euo pipefail
 tee /dev/stderr | awk '
   /^load:/     { load = $2 + 0 }
@@ -15,10 +15,13 @@ tee /dev/stderr | awk '
                  match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0
                  match($0, /cp\+sync [0-9.]+/); usync = substr($0, RSTART + 8, RLENGTH - 8) + 0 }
   /^sha256:/   { sha = $2 + 0; match($0, /sha256sum [0-9.]+/); shasum = substr($0, RSTART + 10, RLENGTH - 10) + 0 }
-  /^scale:/    { nupdate = after(", update "); ncp = after(", cp "); nflush = after("cp\\+flush ") }
+  /^scale:/    { nupdate = after(", update "); ncp = after(", cp "); nflush = after("cp\\+flush ")
+                 nbatch = after(", batch ") }
+  /^scale update memory:/ { upeak = after("peak ") }
+  /^one directory:/ { dfiles1 = $3; dtime1 = $5; dfiles2 = $7; dtime2 = $9 }
   /^scale \(wine\):/       { wcheck = after(", check ") }
   /^scale \(wine\) calls:/ { versions = after("version calls "); replace = after("replacement ")
-                             copyfile = after("CopyFileA ") }
+                             copyfile = after("CopyFileA "); copyflush = after("CopyFileA\\+flush ") }
   /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
   /^scale trust:/ { trusted = after("trust entry "); untrusted = after("without ") }
   /^scale jobs:/ { jobs1 = after("-j 1 "); jobs2 = after("-j 2 ") }
@@ -47,13 +50,18 @@ tee /dev/stderr | awk '
     if (compress) row("SZDD compress", compress, "MB/s", "mscompress", ms, ">= 10")
     if (compress) row("SZDD compressed size", ours, "of input", "mscompress", theirs, "<= 1")
     if (update)   row("update run (200 files)", update, "s", "cp of the same bytes", ucp, "<= 3")
-    if (usync)    row("update run (200 files)", update, "s", "cp + sync, same bytes", usync, "-")
+    if (usync)    row("update run (200 files)", update, "s", "cp + sync, same bytes", usync, "<= 1.3")
     if (update)   row("update peak memory", rss, "MB", "limit", 16, "< 1")
     if (sha)      row("file digest check", sha, "MB/s", "sha256sum", shasum, ">= 1")
     if (nupdate)  row("scale update, native", nupdate, "s", "cp of the new files", ncp, "<= 3")
     if (nflush)   row("scale update, native", nupdate, "s", "cp + flush of each file", nflush, "-")
+    if (nbatch)   row("scale update, native", nupdate, "s", "durable batch", nbatch, "<= 1.5")
+    if (upeak)    row("update peak, 10,000 files", upeak, "MB", "limit", 16, "< 1")
+    if (dfiles2)  row("one directory, per file", sprintf("%.4f", dtime2 * 1000 / dfiles2), "ms",
+                      "the same, " dfiles1 " files", sprintf("%.4f", dtime1 * 1000 / dfiles1), "<= 1.2")
     if (wcheck)   row("scale check, Wine", wcheck, "s", "version calls alone", versions, "<= 1.3")
-    if (replace)  row("scale replacement, Wine", replace, "s", "CopyFileA", copyfile, "<= 3")
+    if (replace)  row("scale replacement, Wine", replace, "s", "CopyFileA", copyfile, "-")
+    if (copyflush) row("scale replacement, Wine", replace, "s", "CopyFileA + flush", copyflush, "<= 3")
     if (peak1)    row("updpack peak, " size1 " MB", peak1, "MB", "limit", 64, "< 1")
     if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "limit", 64, "< 1")
     if (peak2)    row("updpack peak, " size2 " MB", peak2, "MB", "peak at " size1 " MB", peak1, "<= 1.5")
