@@ -73,13 +73,13 @@ UpdateError CUpdateItem::RemoveInstalled(CFile& updateFile, const VEzorazEdo& do
     // An earlier backup goes; one that cannot makes the rename fail.
     env.RemoveFile(backup);
     if (!env.RenameFile(targetPath, backup)) return cannotRename;
-    run.AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
+    run.AddLine("%s renamed to %s", targetPath.c_str(), LastComponent(backup).c_str());
     outcome.backup = backup;
   } else if (!env.RemoveFile(targetPath)) {
     return cannotWrite;
   }
   run.replacedDirectories.insert(DirectoryOf(targetPath));
   outcome.replaced = true;
-  run.AddLine("Removed File %s", targetPath);
+  run.AddLine("Removed File %s", targetPath.c_str());
   return none;
 }

@@ -56,19 +56,19 @@ void CUpdateItem::FormPath(const RunContext& run) {
       break;
     default:
       // No base directory: the entry is named by its file name alone and fails.
-      CopyPath(targetPath, fileName);
+      CopyPath(&targetPath, fileName);
       pathOk = false;
       return;
   }
   // Longer than 255 characters: the path is never cut to fit (a cut path could name
   // another file); a shortened copy only names the entry in the log.
-  pathOk = CopyPath(targetPath, JoinedPath(path, fileName)) && nameProblem.empty();
+  pathOk = CopyPath(&targetPath, JoinedPath(path, fileName)) && nameProblem.empty();
 }
 
 // Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath. The
 // system's reason for a refusal goes to `why`: the write open's behind cannotWrite, the
 // read-only open's behind fileNotFound.
-static UpdateError OpenExclusively(Env& env, const char* path, std::unique_ptr<CFile>& file,
+static UpdateError OpenExclusively(Env& env, const std::string& path, std::unique_ptr<CFile>& file,
                                    FileCause* why) {
   file = env.OpenExclusive(path, true, why);
   if (file) {
@@ -124,7 +124,7 @@ UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& 
   if (!FallbackPath(run, &fallback)) return fileNotFound;
   outcome.firstPath = targetPath;
   outcome.firstCause = outcome.openCause;
-  CopyPath(targetPath, fallback);
+  CopyPath(&targetPath, fallback);
   return OpenTarget(*this, *run.env, file, outcome);
 }
 

@@ -107,7 +107,7 @@ UpdateError CUpdateItem::PlaceNewVersion(CFile& updateFile, const VEzorazEdo& do
     fresh.Release();
     run.replacedDirectories.insert(DirectoryOf(targetPath));
     outcome.replaced = true;
-    run.AddLine("Added File %s", targetPath);
+    run.AddLine("Added File %s", targetPath.c_str());
     return none;
   }
   // An earlier backup is replaced this way; one that cannot be deleted makes the backup
@@ -129,11 +129,11 @@ UpdateError CUpdateItem::PlaceNewVersion(CFile& updateFile, const VEzorazEdo& do
   fresh.Release();
   run.replacedDirectories.insert(DirectoryOf(targetPath));
   if (renamePrevious) {
-    run.AddLine("%s renamed to %s", targetPath, LastComponent(backup).c_str());
+    run.AddLine("%s renamed to %s", targetPath.c_str(), LastComponent(backup).c_str());
     outcome.backup = backup;
   }
   outcome.replaced = true;
-  run.AddLine("Updated File %s", targetPath);
+  run.AddLine("Updated File %s", targetPath.c_str());
   return none;
 }
 

@@ -50,20 +50,20 @@ UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunCon
 
 UpdateError CUpdateItem::Report(RunContext& run) {
   if (!selected) {
-    run.AddLine("%s will not be updated (User Selection)", targetPath);
+    run.AddLine("%s will not be updated (User Selection)", targetPath.c_str());
   } else if (verdict == verdictUpdate) {
     const char* what = action == EntryAction::add      ? "%s will be added"
                        : action == EntryAction::remove ? "%s will be removed"
                                                        : "%s will be updated";
-    run.AddLine(what, targetPath);
+    run.AddLine(what, targetPath.c_str());
   } else if (verdict == verdictAbsent) {
-    run.AddLine("%s is not there: nothing to remove", targetPath);
+    run.AddLine("%s is not there: nothing to remove", targetPath.c_str());
   } else if (verdict == verdictKept) {
-    run.AddLine("%s is not a version this update removes: it is kept", targetPath);
+    run.AddLine("%s is not a version this update removes: it is kept", targetPath.c_str());
   } else if (verdict == verdictUpToDate) {
-    run.AddLine("%s is up to date", targetPath);
+    run.AddLine("%s is up to date", targetPath.c_str());
   } else {
-    run.AddLine("%s is newer than the upd", targetPath);
+    run.AddLine("%s is newer than the upd", targetPath.c_str());
   }
   return none;
 }
@@ -128,7 +128,7 @@ void FindNameCollisions(const ObjectList<CUpdateItem>& items, bool renamePreviou
 }  // namespace
 
 void FailEntry(RunContext& run, const CUpdateItem& item, UpdateError rc, int pass) {
-  run.AddLine("%s error [%s]", item.targetPath, UpdateErrorMessage(rc));
+  run.AddLine("%s error [%s]", item.targetPath.c_str(), UpdateErrorMessage(rc));
   run.current->error = rc;
   run.current->errorPass = pass;
   run.runOk = false;

@@ -7,5 +7,5 @@ void RunContext::AddLine(const char* format, ...) {
   UpdateLog::FormatLine(line, format, args);
   va_end(args);
   if (log) log->AddText(line);
-  if (current) current->lines.emplace_back(line);
+  if (current) current->lines.append(line).push_back('\0');
 }

@@ -17,3 +17,13 @@ size_t RunRecord::Changed() const {
   for (const EntryOutcome& entry : entries) n += entry.replaced || entry.restoreFailed;
   return n;
 }
+
+std::vector<std::string> EntryOutcome::Lines() const {
+  std::vector<std::string> split;
+  for (size_t at = 0; at < lines.size();) {
+    size_t end = lines.find('\0', at);
+    split.push_back(lines.substr(at, end - at));
+    at = end + 1;
+  }
+  return split;
+}

@@ -32,29 +32,34 @@ enum class EntryCause : uint8_t {
 };
 
 struct EntryOutcome {
-  bool reached = false;      // the first pass came to this entry
-  bool selected = false;     // it took part in the run
-  bool inspected = false;    // its installed file was compared: `verdict` is this run's
-  size_t matched = 0;        // the previous version it was found to be, counted from 1
-  uint16_t verdict = 0;      // Verdict, valid when `inspected`
-  UpdateError error = none;  // the code of the entry's error line; none without one
-  int errorPass = 0;         // 1: the check found the error; 2: the replacement failed
+  // Largest first: there is one of these for every entry of the update.
+  size_t matched = 0;       // the previous version it was found to be, counted from 1
+  size_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
+  std::string detail;       // badName: what is wrong with the name
+  std::string firstPath;    // a kindSystem entry that fell back: the system directory's path,
+                            // and (`firstCause`) why it did not open
+  std::string backup;       // full path of the kept previous version, when one was kept
+  std::string lines;        // the log lines written for it, in order, each ended by '\0'
+  CFileStamp installed;     // with `stampRead`: the installed file's stamp as last read
   FileCause openCause = FileCause::none;  // the system's reason the installed file would not
                                           // open as the error says (fileNotFound, cannotWrite):
                                           // fileNotFound, sharingViolation, accessDenied,
                                           // invalidFile (not a disk file), ...
+  FileCause firstCause = FileCause::none;
+  int errorPass = 0;         // 1: the check found the error; 2: the replacement failed
+  UpdateError error = none;  // the code of the entry's error line; none without one
+  uint16_t verdict = 0;      // Verdict, valid when `inspected`
   EntryCause cause = EntryCause::none;
-  size_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
-  std::string detail;       // badName: what is wrong with the name
-  bool stampRead = false;   // the installed file was there: `installed` is its stamp as last read
-  CFileStamp installed;
-  std::string firstPath;                   // a kindSystem entry that fell back: the system
-  FileCause firstCause = FileCause::none;  // directory's path, and why it did not open
+  bool reached = false;        // the first pass came to this entry
+  bool selected = false;       // it took part in the run
+  bool inspected = false;      // its installed file was compared: `verdict` is this run's
+  bool stampRead = false;      // the installed file was there
   bool leftover = false;       // the new file's name holds a leftover of an ended run, to remove
   bool replaced = false;       // the new version is in place
-  std::string backup;          // full path of the kept previous version, when one was kept
   bool restoreFailed = false;  // a failed replacement could not put the file back
-  std::vector<std::string> lines;  // the log lines written for it, in order
+
+  // The log lines written for it, one by one.
+  std::vector<std::string> Lines() const;
 };
 
 struct RunRecord {

@@ -29,7 +29,7 @@ struct DurableRenames {
 UpdateError Finish(CUpdateItem& item, CFile& updateFile, const VEzorazEdo& doc, RunContext& run,
                    TempFile* fresh) {
   if (!item.selected) {
-    run.AddLine("%s was not updated (User Selection)", item.targetPath);
+    run.AddLine("%s was not updated (User Selection)", item.targetPath.c_str());
     return none;
   }
   if (item.verdict != verdictUpdate) return item.Report(run);

@@ -28,6 +28,15 @@ bool CopyPath(char* path, const std::string& text) {
   return false;
 }
 
+bool CopyPath(std::string* path, const std::string& text) {
+  if (text.size() <= kPathSize - 1) {
+    *path = text;
+    return true;
+  }
+  *path = text.substr(0, kPathSize - 4) + "...";
+  return false;
+}
+
 std::string BackupName(const std::string& path) {
   std::string backup = path;
   if (!backup.empty()) backup.back() = '_';

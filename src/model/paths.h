@@ -16,6 +16,7 @@ bool JoinPath(char* path, const std::string& name);
 // Copies `text` into `path` (a buffer of 256). Returns false, leaving a shortened copy
 // ending in "..." for display only, when it exceeds 255 characters.
 bool CopyPath(char* path, const std::string& text);
+bool CopyPath(std::string* path, const std::string& text);
 
 // `path` with its last character replaced by '_': D:\APP\A.DLL gives D:\APP\A.DL_.
 std::string BackupName(const std::string& path);

@@ -133,7 +133,7 @@ class CUpdateItem : public CObject {
   // Run-time state.
   bool selected = false;
   bool pendingSelected = false;
-  char targetPath[kPathSize] = {};
+  std::string targetPath;  // 255 characters at most
   bool pathOk = false;
   std::string nameProblem;  // why the update's name of the file is refused, "" when it is not
   CFileStamp installedStamp;

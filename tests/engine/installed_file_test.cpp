@@ -79,11 +79,11 @@ TEST_F(InspectionTest, FormPathByKind) {
   item.directoryKind = 2;
   item.directory = "";
   item.FormPath(app_);
-  EXPECT_STREQ(item.targetPath, "D:\\A.DLL");
+  EXPECT_EQ(item.targetPath, "D:\\A.DLL");
   item.directory = std::string(250, 'd');
   item.FormPath(app_);
   EXPECT_FALSE(item.pathOk);
-  EXPECT_LE(std::strlen(item.targetPath), 255u);
+  EXPECT_LE(item.targetPath.size(), 255u);
 }
 
 TEST_F(InspectionTest, StampsComeFromTheFileOnDisk) {

@@ -159,7 +159,7 @@ std::string EntryJson(const CUpdateItem& item, size_t index, const EntryOutcome&
   }
   if (doUpdate) entry.Add("updated", outcome.replaced);
   if (!outcome.backup.empty()) entry.Add("backup", LastComponent(outcome.backup));
-  entry.AddRaw("lines", JsonStringArray(outcome.lines));
+  entry.AddRaw("lines", JsonStringArray(outcome.Lines()));
   return entry.Text();
 }
 

@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <utility>
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
@@ -61,13 +63,7 @@ void KeepIdentity(int fd, const struct stat& replaced) {
 }
 
 // Which file is which: a name, then a descriptor, must lead to the same one.
-struct FileId {
-  dev_t device;
-  ino_t inode;
-  bool operator==(const FileId& other) const {
-    return device == other.device && inode == other.inode;
-  }
-};
+using FileId = std::pair<dev_t, ino_t>;
 
 FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
 
@@ -113,7 +109,7 @@ class PosixEnv : public Env {
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return nullptr;
     if ((st.st_mode & 07777) != 0600 && ::fchmod(fd.get(), 0600) != 0) return nullptr;
-    made_[native] = IdOf(st);
+    made_[Key(native)] = IdOf(st);
     return std::make_unique<PosixFile>(fd.release(), path);
   }
 
@@ -144,7 +140,7 @@ class PosixEnv : public Env {
 
   TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) override {
     std::string source = NativePath(newFile), placed = NativePath(target);
-    auto made = made_.find(source);
+    auto made = made_.find(Key(source));
     if (made == made_.end()) return TryResult::refused;
     FileId want = made->second;
     DirectoryChange change{source, placed};
@@ -154,7 +150,7 @@ class PosixEnv : public Env {
     if (::link(source.c_str(), placed.c_str()) != 0) {
       return errno == EBUSY ? TryResult::busy : Refused(source);
     }
-    made_.erase(source);
+    made_.erase(Key(source));
     ::unlink(source.c_str());
     return TryResult::done;
   }
@@ -212,7 +208,7 @@ class PosixEnv : public Env {
 
   bool RemoveFile(const std::string& path) override {
     std::string native = NativePath(path);
-    made_.erase(native);
+    made_.erase(Key(native));
     DirectoryChange change{native};
     struct stat st;
     if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;
@@ -229,7 +225,7 @@ class PosixEnv : public Env {
     std::string source = NativePath(newFile);
     ReplaceOutcome outcome = ReplaceOnce(source, target, backup);
     // The file made is remembered for the next try only.
-    if (outcome != ReplaceOutcome::busy) made_.erase(source);
+    if (outcome != ReplaceOutcome::busy) made_.erase(Key(source));
     return outcome;
   }
 
@@ -243,7 +239,7 @@ class PosixEnv : public Env {
   // Forgets the file made under the native name `source`: a step refused for good is not
   // tried again.
   TryResult Refused(const std::string& source) {
-    made_.erase(source);
+    made_.erase(Key(source));
     return TryResult::refused;
   }
 
@@ -253,7 +249,7 @@ class PosixEnv : public Env {
     std::string replaced = NativePath(target);
     // The name must still lead to the file that was made and checked, not to one put in its
     // place since.
-    auto made = made_.find(source);
+    auto made = made_.find(Key(source));
     if (made == made_.end()) return ReplaceOutcome::failed;
     FileId want = made->second;
     ScopedFd fresh(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
@@ -287,7 +283,10 @@ class PosixEnv : public Env {
     return ReplaceOutcome::replaced;
   }
 
-  std::map<std::string, FileId> made_;  // the files CreateExclusive made, by native name
+  // The files CreateExclusive made, by a hash of their native name. A name must lead to the
+  // file made under it: two names of one hash only refuse a step, never pass another file.
+  static size_t Key(const std::string& native) { return std::hash<std::string>()(native); }
+  std::map<size_t, FileId> made_;
 };
 
 }  // namespace
