@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "bench_manifest.h"
 #include "bench_product.h"
 #include "support/temp_dir.h"
 
@@ -53,19 +53,10 @@ std::vector<std::string> MakeProduct(const std::string& root, int files) {
     WriteBytes(root + "/old/" + name, oldBytes);
     WriteBytes(root + "/new/" + name, newBytes);
     names.push_back(name);
-    entries.push_back({{"name", name},
-                       {"directoryKind", "installation"},
-                       {"directory", "BIN"},
-                       {"new", "new/" + std::string(name)},
-                       {"previous", {"old/" + std::string(name)}}});
+    entries.push_back(ManifestEntry(name, "BIN", name));
   }
-  nlohmann::json manifest = {{"format", 6},
-                             {"product", "Case"},
-                             {"description", "The case benchmark's product"},
-                             {"defaultDirectory", "C:\\CASE"},
-                             {"registry", {"Vareri Bench", "Case", "1.0"}},
-                             {"files", entries}};
-  std::ofstream(root + "/manifest.json") << manifest.dump(1);
+  WriteManifest(root + "/manifest.json", "Case", "The case benchmark's product", "C:\\CASE",
+                entries);
   return names;
 }
 

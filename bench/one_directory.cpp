@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "bench_manifest.h"
 #include "bench_product.h"
 
 namespace fs = std::filesystem;
@@ -28,19 +28,10 @@ double UpdateOneDirectory(const std::string& updpack, const std::string& cli,
     const std::string& relative = names[static_cast<size_t>(i)];
     const std::string name = fs::path(relative).filename().string();
     fs::copy_file(root + "/old/" + relative, install + "/" + kFolder + "/" + name);
-    entries.push_back({{"name", name},
-                       {"directoryKind", "installation"},
-                       {"directory", kFolder},
-                       {"new", "new/" + relative},
-                       {"previous", {"old/" + relative}}});
+    entries.push_back(ManifestEntry(name, kFolder, relative));
   }
-  nlohmann::json manifest = {{"format", 6},
-                             {"product", "One directory"},
-                             {"description", "Every file in one directory"},
-                             {"defaultDirectory", "C:\\ONEDIR"},
-                             {"registry", {"Vareri Bench", "One directory", "1.0"}},
-                             {"files", entries}};
-  std::ofstream(manifestPath) << manifest.dump(1);
+  WriteManifest(manifestPath, "One directory", "Every file in one directory", "C:\\ONEDIR",
+                entries);
   Timed({updpack, "build", manifestPath, "-o", upd, "-q"}, 0);
   double seconds = Timed({cli, "update", upd, "--dir", install}, 0);
   for (int i = 0; i < count; ++i) {

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_manifest.h"
 #include "bench_product.h"
 #include "one_directory.h"
 #include "scale_checks.h"
@@ -86,20 +87,10 @@ Product MakeProduct(const std::string& root, int files, double total, size_t sma
     WriteBytes(root + "/new/" + relative, newBytes);
     product.megabytes += newBytes.size() / 1e6;
     product.names.push_back(relative);
-    entries.push_back({{"name", name},
-                       {"directoryKind", "installation"},
-                       {"directory", folder},
-                       {"new", "new/" + relative},
-                       {"previous", {"old/" + relative}}});
+    entries.push_back(ManifestEntry(name, folder, relative));
   }
-  nlohmann::json manifest = {{"format", 6},
-                             {"product", "Scale"},
-                             {"description", "The scale benchmark's product"},
-                             {"defaultDirectory", "C:\\SCALE"},
-                             {"registry", {"Vareri Bench", "Scale", "1.0"}},
-                             {"files", entries}};
   product.manifest = root + "/manifest.json";
-  std::ofstream(product.manifest) << manifest.dump(1);
+  WriteManifest(product.manifest, "Scale", "The scale benchmark's product", "C:\\SCALE", entries);
   return product;
 }
 
