@@ -17,12 +17,14 @@ namespace bench {
 
 // The check of the same update, signed, with a trust entry for its installation directory
 // (which resolves every target and checks the signature) and without one, each the best of
-// two taken in turn.
+// two taken in turn. A copy is signed: scale.upd stays the unsigned build the Windows side
+// compares its own with.
 void TrustedCheck(const std::string& updpack, const std::string& cli, const std::string& root) {
   const std::string key = root + "/vendor.key", pub = root + "/vendor.pub";
-  const std::string upd = root + "/scale.upd", store = root + "/trust.txt";
-  if (std::system(("'" + updpack + "' keygen --private '" + key + "' --public '" + pub +
-                   "' >/dev/null 2>&1 && '" + updpack + "' sign '" + upd + "' --key '" + key +
+  const std::string upd = root + "/signed.upd", store = root + "/trust.txt";
+  if (std::system(("cp '" + root + "/scale.upd' '" + upd + "' && '" + updpack +
+                   "' keygen --private '" + key + "' --public '" + pub + "' >/dev/null 2>&1 && '" +
+                   updpack + "' sign '" + upd + "' --key '" + key +
                    "' -q && printf '%s\\t%s\\n' \"$('" + updpack + "' key show '" + pub + "')\" '" +
                    root + "/install' > '" + store + "'")
                       .c_str()) != 0) {
@@ -34,6 +36,7 @@ void TrustedCheck(const std::string& updpack, const std::string& cli, const std:
         with, Timed({cli, "check", upd, "--dir", root + "/install", "--trust-store", store}, 1));
     without = std::min(without, Timed({cli, "check", upd, "--dir", root + "/install"}, 1));
   }
+  std::remove(upd.c_str());
   std::printf("scale trust: check with a trust entry %.2f s, without %.2f s\n", with, without);
   std::fflush(stdout);
 }
