@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
   }
   if (rc != 0 || lines.size() < 8) Fail("the Windows side failed (" + std::to_string(rc) + ")");
   auto wineBuild = Figures(lines, "wine build");
+  auto wineBuildOne = Figures(lines, "wine build -j 1");
   auto versions = Figures(lines, "wine versions");
   auto wineCheck = Figures(lines, "wine check");
   auto window = Figures(lines, "window check");
@@ -243,10 +244,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "scale_bench: updpack.exe wrote other bytes than the native updpack\n");
   }
   std::printf(
-      "scale (wine): %d files, build %.2f s (peak %.0f MB), check %.2f s, update %.2f s, "
-      "cp %.2f s\n",
-      files, wineBuild["first"], wineBuild["peak "], wineCheck["first"], wineUpdate["first"],
-      wineCopy["first"]);
+      "scale (wine): %d files, build %.2f s (peak %.0f MB), build -j 1 %.2f s, check %.2f s, "
+      "update %.2f s, cp %.2f s\n",
+      files, wineBuild["first"], wineBuild["peak "], wineBuildOne["first"], wineCheck["first"],
+      wineUpdate["first"], wineCopy["first"]);
   std::printf(
       "scale (wine) calls: version calls %.2f s, replacement %.2f s, CopyFileA %.2f s, "
       "CopyFileA+flush %.2f s\n",

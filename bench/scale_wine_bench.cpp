@@ -6,7 +6,8 @@
 // Usage: scale_wine_bench UPDPACK VARERI_CLI VARERI MANIFEST UPD INSTALL NEW COPY
 // (Unix or Windows paths; UPD is the update file the native updpack built from MANIFEST).
 // Output, one line each:
-//   "wine build: T s, peak P MB, same bytes: yes|no"
+//   "wine build: T s, peak P MB, same bytes: yes|no"  (with a job per core)
+//   "wine build -j 1: T s"
 //   "wine versions: T s, N files"  (the best of two)
 //   "wine check: T s, exit E"      (the best of two)
 //   "window check: T s, N lines"
@@ -170,6 +171,13 @@ int main(int argc, char** argv) {
   }
   std::printf("wine build: %.2f s, peak %.0f MB, same bytes: %s\n", seconds, peak,
               SameBytes(built, upd) ? "yes" : "no");
+  DeleteFileA(built.c_str());
+  if (RunQuietly(
+          Quoted(updpack) + " build " + Quoted(manifest) + " -o " + Quoted(built) + " -q -j 1", log,
+          &seconds) != 0) {
+    Fail("updpack.exe -j 1 could not build " + built);
+  }
+  std::printf("wine build -j 1: %.2f s\n", seconds);
   DeleteFileA(built.c_str());
   std::fflush(stdout);
 

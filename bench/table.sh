@@ -19,7 +19,7 @@ tee /dev/stderr | awk '
                  nbatch = after(", batch ") }
   /^scale update memory:/ { upeak = after("peak ") }
   /^one directory:/ { dfiles1 = $3; dtime1 = $5; dfiles2 = $7; dtime2 = $9 }
-  /^scale \(wine\):/       { wcheck = after(", check ") }
+  /^scale \(wine\):/       { wcheck = after(", check "); wbuild = after(", build "); wbuild1 = after("-j 1 ") }
   /^scale \(wine\) calls:/ { versions = after("version calls "); replace = after("replacement ")
                              copyfile = after("CopyFileA "); copyflush = after("CopyFileA\\+flush ") }
   /^scale memory:/ { peak1 = $5; size1 = $8; peak2 = $10; size2 = $13 }
@@ -70,6 +70,7 @@ tee /dev/stderr | awk '
     if (exact)    row("scale check, exact", exact, "s", "sampled check", sampled, "-")
     if (exact)    row("exact check, full read", sprintf("%.2f", exact - sampled), "s", "cat of the same files", catread, "<= 1.5")
     if (jobs2)    row("updpack build, -j 2", jobs2, "s", "the same, -j 1", jobs1, "<= 0.63")
+    if (wbuild1)  row("updpack.exe build, 2 jobs", wbuild, "s", "the same, -j 1", wbuild1, "<= 0.63")
     if (ccheck)   row("case check, " cfiles " files", ccheck, "s", "the same, exact names", ccheck0, "<= 1.2")
     if (cupdate)  row("case update, " cfiles " files", cupdate, "s", "the same, exact names", cupdate0, "<= 1.2")
     if (window)   row("window check, " lines " lines", window, "s", "vareri-cli.exe check", wcli, "<= 2")
