@@ -60,11 +60,13 @@ class Win32Env : public Env {
       return nullptr;
     }
     auto file = std::make_unique<Win32File>(h, path);
-    // A device, a pipe or a console opens too; none of them is an installed file.
-    FileId id;
-    DWORD attributes = 0;
+    // A device, a pipe or a console opens too; none of them is an installed file. The
+    // attributes come from the handle's own record: GetFileInformationByHandle asks the
+    // volume too, which Wine makes cost more than the open.
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
     if (::GetFileType(h) != FILE_TYPE_DISK ||
-        (IdOf(h, &id, &attributes) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        (::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) &&
+         (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
       *why = FileCause::invalidFile;
       return nullptr;
     }

@@ -14,8 +14,11 @@ namespace {
 constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
 constexpr uint64_t kTicksPerSecond = 10000000ull;
 // A version block is at most 64 KiB (its length is 16 bits); the API asks for about twice
-// that to hold ANSI copies. Anything far larger is not a real version resource.
-constexpr DWORD kMaxVersionInfoSize = 1024 * 1024;
+// that to hold ANSI copies. A buffer of that room holds every block whole, so the version is
+// read with one call instead of asking its size first, which loads the file twice (Wine
+// maps and parses it again for each of the two calls). A resource that claims more is cut
+// to the room; the block's own length keeps the look-up inside it.
+constexpr DWORD kVersionInfoRoom = 2 * 64 * 1024 + 4;
 
 uint32_t Get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -30,11 +33,8 @@ uint32_t UnixSeconds(const FILETIME& time) {
 }
 
 void ReadVersion(const std::string& path, FileIdentity* identity) {
-  DWORD ignored = 0;
-  DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  if (size == 0 || size > kMaxVersionInfoSize) return;
-  std::vector<uint8_t> buffer(size, 0);
-  if (!::GetFileVersionInfoA(path.c_str(), 0, size, buffer.data())) return;
+  std::vector<uint8_t> buffer(kVersionInfoRoom, 0);
+  if (!::GetFileVersionInfoA(path.c_str(), 0, kVersionInfoRoom, buffer.data())) return;
   void* value = nullptr;
   UINT length = 0;
   char root[] = "\\";
