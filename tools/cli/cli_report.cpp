@@ -100,7 +100,7 @@ std::vector<std::string> Problems(const AppState& app, const CliOptions& options
   for (size_t k = 0; k < record.entries.size(); ++k) {
     std::string why = EntryCauseText(record.entries[k]);
     if (!why.empty()) {
-      problems.push_back(std::string(app.document.items[k]->targetPath) + ": " + why);
+      problems.push_back(app.document.items[k]->targetPath + ": " + why);
     }
   }
   return problems;

@@ -118,7 +118,7 @@ std::string EntryJson(const CUpdateItem& item, size_t index, const EntryOutcome&
       .Add("index", static_cast<long>(index))
       .Add("component", item.componentName)
       .Add("file", item.fileName)
-      .Add("path", std::string(item.targetPath))
+      .Add("path", item.targetPath)
       .Add("action", ActionName(item.action))
       .Add("selected", item.selected);
   if (outcome.error != none) {

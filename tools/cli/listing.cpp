@@ -53,7 +53,7 @@ void PrintListingJson(AppState& app, std::ostream& out) {
         .Add("index", ++index)
         .Add("component", item->componentName)
         .Add("file", item->fileName)
-        .Add("path", std::string(item->targetPath))
+        .Add("path", item->targetPath)
         .Add("action", ActionName(item->action))
         .Add("exact", item->exactMatch);
     std::string fallback = FallbackOf(*item, app);
