@@ -2,7 +2,7 @@
 # vareri.exe must run on a bare Windows: it may import only DLLs that come with the system.
 set -euo pipefail
 exe="$1"
-allowed="ADVAPI32.DLL BCRYPT.DLL COMDLG32.DLL CRYPT32.DLL GDI32.DLL KERNEL32.DLL LZ32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL VERSION.DLL"
+allowed="ADVAPI32.DLL BCRYPT.DLL COMDLG32.DLL CRYPT32.DLL GDI32.DLL KERNEL32.DLL LZ32.DLL MSVCRT.DLL NTDLL.DLL SHELL32.DLL USER32.DLL VERSION.DLL"
 status=0
 while read -r dll; do
   name="$(echo "$dll" | tr '[:lower:]' '[:upper:]')"

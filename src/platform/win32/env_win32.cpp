@@ -3,11 +3,10 @@
 // place of an installed one, with its attributes and security, and keeps the backup.
 #include <windows.h>
 
-#include <map>
-
 #include "platform/env.h"
 #include "platform/lz_expand.h"
 #include "platform/win32/directory_lock_win32.h"
+#include "platform/win32/made_files_win32.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_file.h"
 
@@ -27,24 +26,6 @@ bool Passing(DWORD error) {
 
 bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Which file is which: the volume and the file's index on it.
-struct FileId {
-  DWORD volume = 0;
-  DWORD high = 0;
-  DWORD low = 0;
-  bool operator==(const FileId& other) const {
-    return volume == other.volume && high == other.high && low == other.low;
-  }
-};
-
-bool IdOf(HANDLE h, FileId* id, DWORD* attributes = nullptr) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(h, &info)) return false;
-  *id = FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-  if (attributes) *attributes = info.dwFileAttributes;
-  return true;
 }
 
 class Win32Env : public Env {
@@ -76,13 +57,16 @@ class Win32Env : public Env {
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override {
     // CREATE_NEW: whatever has the name already (a link, another name of some file) is
     // never opened or emptied.
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     auto file = std::make_unique<Win32File>(h, path);
-    FileId id;
-    if (::GetFileType(h) != FILE_TYPE_DISK || !IdOf(h, &id)) return nullptr;
-    made_[path] = id;
+    if (::GetFileType(h) != FILE_TYPE_DISK || !made_.Remember(path, h)) {
+      // Not the caller's to remove, as it has no name of it: it goes as it is closed.
+      FILE_DISPOSITION_INFO gone = {TRUE};
+      ::SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+      return nullptr;
+    }
     return file;
   }
 
@@ -114,13 +98,12 @@ class Win32Env : public Env {
   }
 
   TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) override {
-    DWORD attributes = 0;
-    HANDLE h = OpenTheFileMade(newFile, &attributes);
+    HANDLE h = made_.OpenByName(newFile);
     if (h == INVALID_HANDLE_VALUE) return Refused(newFile);
     ::CloseHandle(h);
     // Without MOVEFILE_REPLACE_EXISTING: a name taken meanwhile fails the move.
     if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-      made_.erase(newFile);
+      made_.Forget(newFile);
       return TryResult::done;
     }
     return Passing(::GetLastError()) ? TryResult::busy : Refused(newFile);
@@ -167,7 +150,7 @@ class Win32Env : public Env {
   }
 
   bool RemoveFile(const std::string& path) override {
-    made_.erase(path);
+    made_.Forget(path);
     return ::DeleteFileA(path.c_str()) != 0;
   }
 
@@ -180,7 +163,7 @@ class Win32Env : public Env {
                                       const std::string& backup) override {
     ReplaceOutcome outcome = ReplaceOnce(newFile, target, backup);
     // The file made is remembered for the next try only.
-    if (outcome != ReplaceOutcome::busy) made_.erase(newFile);
+    if (outcome != ReplaceOutcome::busy) made_.Forget(newFile);
     return outcome;
   }
 
@@ -195,21 +178,10 @@ class Win32Env : public Env {
     const char* saved = backup.empty() ? nullptr : backup.c_str();
     if (saved && Exists(backup)) return ReplaceOutcome::backupFailed;
     // The name must still lead to the file that was made and checked, not to one put in its
-    // place since; its attributes are set through that same handle.
-    DWORD now = 0;
-    HANDLE h = OpenTheFileMade(newFile, &now);
+    // place since; its attributes are set through a handle of that file.
+    HANDLE h = made_.OpenByName(newFile);
     if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
-    DWORD attributes = ::GetFileAttributesA(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
-      // A new file has the archive attribute already, as nearly every target does: asking
-      // is much cheaper than setting it again.
-      DWORD kept = attributes & kKeptAttributes;
-      if ((now & kKeptAttributes) != kept) {
-        FILE_BASIC_INFO basic = {};
-        basic.FileAttributes = kept;
-        ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
-      }
-    }
+    KeepAttributes(h, target);
     ::CloseHandle(h);
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
@@ -249,30 +221,28 @@ class Win32Env : public Env {
 
   // Forgets the file made under `newFile`: a step refused for good is not tried again.
   TryResult Refused(const std::string& newFile) {
-    made_.erase(newFile);
+    made_.Forget(newFile);
     return TryResult::refused;
   }
 
-  // Opens the name `newFile` (never through a link) when it still is the file CreateExclusive
-  // made, for its attributes, which go to `*attributes`; INVALID_HANDLE_VALUE otherwise.
-  HANDLE OpenTheFileMade(const std::string& newFile, DWORD* attributes) {
-    auto made = made_.find(newFile);
-    if (made == made_.end()) return INVALID_HANDLE_VALUE;
-    FileId want = made->second;
-    HANDLE h = ::CreateFileA(newFile.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return h;
-    FileId id;
-    if (!IdOf(h, &id, attributes) || !(id == want) ||
-        (*attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      ::CloseHandle(h);
-      return INVALID_HANDLE_VALUE;
+  // Gives the file open as `h` the attributes of `target` that a new version takes over.
+  static void KeepAttributes(HANDLE h, const std::string& target) {
+    DWORD attributes = ::GetFileAttributesA(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kKeptAttributes) == 0) return;
+    // A new file has the archive attribute already, as nearly every target does: asking is
+    // much cheaper than setting it again.
+    DWORD kept = attributes & kKeptAttributes;
+    FILE_BASIC_INFO basic = {};
+    if (::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) &&
+        (basic.FileAttributes & kKeptAttributes) == kept) {
+      return;
     }
-    return h;
+    basic = FILE_BASIC_INFO{};
+    basic.FileAttributes = kept;
+    ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
   }
 
-  std::map<std::string, FileId> made_;  // the files CreateExclusive made, by the name given
+  MadeFiles made_;  // the files CreateExclusive made, by the name given
 };
 
 }  // namespace

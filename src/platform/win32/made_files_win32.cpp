@@ -1,0 +1,48 @@
+#include "platform/win32/made_files_win32.h"
+
+#include <winternl.h>
+
+bool MadeFiles::IdentityOf(HANDLE h, Identity* identity) {
+  IO_STATUS_BLOCK io;
+  LARGE_INTEGER index;
+  constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+  if (::NtQueryInformationFile(h, &io, &index, sizeof index, kFileInternalInformation) < 0) {
+    return false;
+  }
+  identity->index = index.QuadPart;
+  std::wstring& path = identity->path;
+  path.assign(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(h, &path[0], static_cast<DWORD>(path.size()), 0);
+  if (n >= path.size()) {
+    path.assign(n + 1, L'\0');
+    n = ::GetFinalPathNameByHandleW(h, &path[0], static_cast<DWORD>(path.size()), 0);
+  }
+  if (n == 0 || n >= path.size()) return false;
+  path.resize(n);
+  return true;
+}
+
+bool MadeFiles::Remember(const std::string& path, HANDLE h) {
+  Identity identity;
+  if (!IdentityOf(h, &identity)) return false;
+  made_[path] = std::move(identity);
+  return true;
+}
+
+HANDLE MadeFiles::OpenByName(const std::string& path) const {
+  auto made = made_.find(path);
+  if (made == made_.end()) return INVALID_HANDLE_VALUE;
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return h;
+  FILE_ATTRIBUTE_TAG_INFO tag = {};
+  Identity now;
+  if (!::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IdentityOf(h, &now) ||
+      now.index != made->second.index || now.path != made->second.path) {
+    ::CloseHandle(h);
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}

@@ -1,0 +1,33 @@
+// The new files the Win32 backend made (CreateExclusive), each known by what tells one file
+// from another at little cost: its index on its volume and the path the system resolves it
+// to. GetFileInformationByHandle would also tell the volume's serial, which costs Wine a
+// look-up of the volume, twice for each new file.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+class MadeFiles {
+ public:
+  // Remembers the file open as `h`, just made under `path`. Returns false when the system
+  // does not tell what it is.
+  bool Remember(const std::string& path, HANDLE h);
+
+  // Opens the name `path`, never through a link, for its attributes, when it still leads to
+  // the file made under it; INVALID_HANDLE_VALUE otherwise. The handle is the caller's.
+  HANDLE OpenByName(const std::string& path) const;
+
+  // Forgets the file made under `path`: it was put in place, or removed.
+  void Forget(const std::string& path) { made_.erase(path); }
+
+ private:
+  struct Identity {
+    LONGLONG index = 0;  // on its volume
+    std::wstring path;   // as the system resolves it: with the index, it stands for the volume
+  };
+  static bool IdentityOf(HANDLE h, Identity* identity);
+
+  std::map<std::string, Identity> made_;
+};
