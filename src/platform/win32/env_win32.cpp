@@ -62,7 +62,7 @@ class Win32Env : public Env {
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     auto file = std::make_unique<Win32File>(h, path);
     if (::GetFileType(h) != FILE_TYPE_DISK || !made_.Remember(path, h)) {
-      // Not the caller's to remove, as it has no name of it: it goes as it is closed.
+      // The caller never learns of this file and so cannot remove it: it goes as it is closed.
       FILE_DISPOSITION_INFO gone = {TRUE};
       ::SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
       return nullptr;

@@ -2,23 +2,42 @@
 
 #include <winternl.h>
 
-bool MadeFiles::IdentityOf(HANDLE h, Identity* identity) {
+namespace {
+
+// The file's index on its volume, FileInternalInformation: one call, no look-up of the volume.
+bool ReadIndex(HANDLE h, LONGLONG* index) {
   IO_STATUS_BLOCK io;
-  LARGE_INTEGER index;
+  LARGE_INTEGER value;
   constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
-  if (::NtQueryInformationFile(h, &io, &index, sizeof index, kFileInternalInformation) < 0) {
+  if (::NtQueryInformationFile(h, &io, &value, sizeof value, kFileInternalInformation) < 0) {
     return false;
   }
-  identity->index = index.QuadPart;
-  std::wstring& path = identity->path;
-  path.assign(MAX_PATH, L'\0');
-  DWORD n = ::GetFinalPathNameByHandleW(h, &path[0], static_cast<DWORD>(path.size()), 0);
-  if (n >= path.size()) {
-    path.assign(n + 1, L'\0');
-    n = ::GetFinalPathNameByHandleW(h, &path[0], static_cast<DWORD>(path.size()), 0);
+  *index = value.QuadPart;
+  return true;
+}
+
+// The path the system resolves `h` to, which two files open at the same time never share.
+bool ReadFinalPath(HANDLE h, std::wstring* path) {
+  path->assign(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(h, &(*path)[0], static_cast<DWORD>(path->size()), 0);
+  if (n >= path->size()) {
+    path->assign(n + 1, L'\0');
+    n = ::GetFinalPathNameByHandleW(h, &(*path)[0], static_cast<DWORD>(path->size()), 0);
   }
-  if (n == 0 || n >= path.size()) return false;
-  path.resize(n);
+  if (n == 0 || n >= path->size()) return false;
+  path->resize(n);
+  return true;
+}
+
+}  // namespace
+
+bool MadeFiles::IdentityOf(HANDLE h, Identity* identity) {
+  if (ReadIndex(h, &identity->index) && ReadFinalPath(h, &identity->path)) return true;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(h, &info)) return false;
+  *identity = Identity{};
+  identity->index = (static_cast<LONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  identity->volume = info.dwVolumeSerialNumber;
   return true;
 }
 
@@ -40,7 +59,7 @@ HANDLE MadeFiles::OpenByName(const std::string& path) const {
   Identity now;
   if (!::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
       (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IdentityOf(h, &now) ||
-      now.index != made->second.index || now.path != made->second.path) {
+      !(now == made->second)) {
     ::CloseHandle(h);
     return INVALID_HANDLE_VALUE;
   }

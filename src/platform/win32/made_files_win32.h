@@ -1,7 +1,8 @@
 // The new files the Win32 backend made (CreateExclusive), each known by what tells one file
 // from another at little cost: its index on its volume and the path the system resolves it
-// to. GetFileInformationByHandle would also tell the volume's serial, which costs Wine a
-// look-up of the volume, twice for each new file.
+// to. GetFileInformationByHandle tells the volume's serial instead, which costs Wine a
+// look-up of the volume, twice for each new file; it is asked only where the system does
+// not tell the other two, as some network and virtual volumes do not.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,10 @@ class MadeFiles {
   struct Identity {
     LONGLONG index = 0;  // on its volume
     std::wstring path;   // as the system resolves it: with the index, it stands for the volume
+    DWORD volume = 0;    // the volume's serial, when the path is not told
+    bool operator==(const Identity& other) const {
+      return index == other.index && path == other.path && volume == other.volume;
+    }
   };
   static bool IdentityOf(HANDLE h, Identity* identity);
 
