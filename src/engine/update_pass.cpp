@@ -25,6 +25,38 @@ struct DurableRenames {
   RunContext& run_;
 };
 
+// The new versions made and not yet put in place, by entry, each removed when the pass ends,
+// however it ends. A new file's name follows from its target's (NewFileName): a mark is
+// all there is to keep of each, not a name, for as many entries as an update has.
+class StagedFiles {
+ public:
+  StagedFiles(Env& env, const VEzorazEdo& doc) : env_(env), doc_(doc), made_(doc.items.size()) {}
+  ~StagedFiles() {
+    for (size_t k = 0; k < made_.size(); ++k) {
+      if (made_[k]) env_.RemoveFile(NewFileName(doc_.items[k]->targetPath));
+    }
+  }
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+
+  // Takes over entry k's new file from `fresh`, which made it.
+  void Keep(size_t k, TempFile& fresh) {
+    made_[k] = !fresh.path().empty();
+    fresh.Release();
+  }
+  // Hands entry k's new file, if one was made, to `fresh`, which removes it unless it is put
+  // in place.
+  void HandOver(size_t k, TempFile& fresh) {
+    if (made_[k]) fresh.Adopt(NewFileName(doc_.items[k]->targetPath));
+    made_[k] = false;
+  }
+
+ private:
+  Env& env_;
+  const VEzorazEdo& doc_;
+  std::vector<bool> made_;
+};
+
 // The last step for one entry: its line, its new version put in place, or its removal.
 UpdateError Finish(CUpdateItem& item, CFile& updateFile, const VEzorazEdo& doc, RunContext& run,
                    TempFile* fresh) {
@@ -42,8 +74,7 @@ UpdateError Finish(CUpdateItem& item, CFile& updateFile, const VEzorazEdo& doc, 
 void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEntries& settled) {
   Env& env = *run.env;
   const size_t count = doc.items.size();
-  // Each new version not put in place is removed when the pass ends, however it ends.
-  std::vector<std::unique_ptr<TempFile>> staged(count);
+  StagedFiles staged(env, doc);
   std::vector<size_t> batched;  // the entry of each file in the batch, in its order
   std::unique_ptr<FlushBatch> batch = env.StartFlushBatch();
   const std::string tempDirectory = env.TempDirectory();
@@ -52,10 +83,10 @@ void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEnt
     CUpdateItem& item = *doc.items[k];
     if (MakesNewFile(item)) {
       run.current = &run.record.entries[k];
-      staged[k] = std::make_unique<TempFile>(env);
-      UpdateError rc =
-          item.PrepareNewVersion(updateFile, doc, run, tempDirectory, *batch, *staged[k]);
-      if (!staged[k]->path().empty()) batched.push_back(k);
+      TempFile fresh(env);
+      UpdateError rc = item.PrepareNewVersion(updateFile, doc, run, tempDirectory, *batch, fresh);
+      if (!fresh.path().empty()) batched.push_back(k);
+      staged.Keep(k, fresh);
       if (rc != none) {
         FailEntry(run, item, rc, 2);
         return;
@@ -73,7 +104,9 @@ void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEnt
   for (size_t k = 0; k < count; ++k) {
     if (StopAsked(run)) break;
     run.current = &run.record.entries[k];
-    UpdateError rc = Finish(*doc.items[k], updateFile, doc, run, staged[k].get());
+    TempFile fresh(env);
+    staged.HandOver(k, fresh);
+    UpdateError rc = Finish(*doc.items[k], updateFile, doc, run, &fresh);
     if (rc != none) FailEntry(run, *doc.items[k], rc, 2);
     settled.UpTo(k + 1);
     if (rc != none) break;
