@@ -10,12 +10,20 @@
 #include "model/payload_order.h"
 #include "model/target_rules.h"
 
+namespace {
+
+void SetStamp(CFileStamp* stamp, const FileIdentity& identity) {
+  stamp->size = identity.found ? identity.size : 0;
+  stamp->modified = identity.found ? identity.modified : 0;
+  stamp->versionMS = identity.versionMS;
+  stamp->versionLS = identity.versionLS;
+}
+
+}  // namespace
+
 bool CFileStamp::ReadFromFile(Env& env, const std::string& path) {
-  FileIdentity identity = env.ReadFileIdentity(path);
-  size = identity.found ? identity.size : 0;
-  modified = identity.found ? identity.modified : 0;
-  versionMS = identity.versionMS;
-  versionLS = identity.versionLS;
+  FileIdentity identity = env.ReadFileIdentity(path, nullptr);
+  SetStamp(this, identity);
   return identity.found;
 }
 
@@ -96,10 +104,19 @@ bool CUpdateItem::FallbackPath(const RunContext& run, std::string* path) const {
 namespace {
 
 // Reads the stamp of the item's current targetPath and opens it (OpenExclusively), noting
-// both in `outcome`.
+// both in `outcome`. `again` (the re-check of the same path): the version read before stands
+// while the file's mark shows it unchanged since; its size and samples are read again.
 UpdateError OpenTarget(CUpdateItem& item, Env& env, std::unique_ptr<CFile>& file,
-                       EntryOutcome& outcome) {
-  bool found = item.installedStamp.ReadFromFile(env, item.targetPath);
+                       EntryOutcome& outcome, bool again) {
+  FileIdentity before;
+  before.found = again;
+  before.versionMS = item.installedStamp.versionMS;
+  before.versionLS = item.installedStamp.versionLS;
+  before.mark = item.installedMark;
+  FileIdentity identity = env.ReadFileIdentity(item.targetPath, again ? &before : nullptr);
+  SetStamp(&item.installedStamp, identity);
+  item.installedMark = identity.mark;
+  bool found = identity.found;
   UpdateError rc = OpenExclusively(env, item.targetPath, file, &outcome.openCause);
   outcome.stampRead = found;
   outcome.installed = item.installedStamp;
@@ -118,14 +135,14 @@ UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& 
     outcome.openCause = FileCause::invalidFile;
     return fileNotFound;
   }
-  UpdateError rc = OpenTarget(*this, *run.env, file, outcome);
+  UpdateError rc = OpenTarget(*this, *run.env, file, outcome, false);
   if (rc != fileNotFound || directoryKind != kindSystem) return rc;
   std::string fallback;
   if (!FallbackPath(run, &fallback)) return fileNotFound;
   outcome.firstPath = targetPath;
   outcome.firstCause = outcome.openCause;
   CopyPath(&targetPath, fallback);
-  return OpenTarget(*this, *run.env, file, outcome);
+  return OpenTarget(*this, *run.env, file, outcome, false);
 }
 
 UpdateError CUpdateItem::Judge(CFile& installed, CFile& updateFile, const VEzorazEdo& doc,
@@ -177,7 +194,7 @@ UpdateError CUpdateItem::Recheck(CFile& updateFile, const VEzorazEdo& doc, RunCo
     return rc;
   }
   std::unique_ptr<CFile> installed;
-  UpdateError rc = OpenTarget(*this, *run.env, installed, outcome);
+  UpdateError rc = OpenTarget(*this, *run.env, installed, outcome, true);
   if (rc == fileNotFound && action == EntryAction::remove &&
       outcome.openCause == FileCause::fileNotFound) {
     verdict = verdictAbsent;  // gone meanwhile: nothing left to do

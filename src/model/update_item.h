@@ -10,6 +10,7 @@
 #include "model/file_stamp.h"
 #include "model/limits.h"
 #include "model/update_order.h"
+#include "platform/file_info.h"
 #include "platform/sha256.h"
 
 // Base directory of a file entry's target path.
@@ -137,5 +138,6 @@ class CUpdateItem : public CObject {
   bool pathOk = false;
   std::string nameProblem;  // why the update's name of the file is refused, "" when it is not
   CFileStamp installedStamp;
+  FileChangeMark installedMark;  // with installedStamp: the file as it was when read
   uint16_t verdict = verdictUpdate;
 };

@@ -109,8 +109,9 @@ class Env {
   // which one process at a time may hold. Returns null when another process holds it.
   virtual std::unique_ptr<DirectoryLock> LockDirectory(const std::string& directory) = 0;
 
-  // Size, time and file version of `path` (see file_info.h). Never raises.
-  virtual FileIdentity ReadFileIdentity(const std::string& path) = 0;
+  // Size, time and file version of `path`, the version reused from `earlier` while the file
+  // is unchanged since (see file_info.h). Never raises.
+  virtual FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) = 0;
 
   // The directory for temporary files, ending in a backslash; empty on failure.
   virtual std::string TempDirectory() = 0;

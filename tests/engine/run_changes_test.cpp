@@ -1,6 +1,9 @@
 // What a run does with files whose names clash or that change under it: one name taken
 // twice, a file changed between the check and its replacement, names in another case.
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "engine/engine_fixture.h"
@@ -112,6 +115,27 @@ TEST_F(RunChangesTest, AFileChangedAfterTheCheckIsNotReplacedAndAStopEndsTheRun)
   stop = true;
   Run(false);
   EXPECT_FALSE(app_.record.entries[0].reached);
+}
+
+// A file that settled before the check and is then rewritten in place with a newer version of
+// the same size, its time put back, is still seen by the look right before its replacement.
+TEST_F(RunChangesTest, AFileRewrittenInPlaceAfterTheCheckIsSeenAgain) {
+  ThreeOlder();
+  Bytes newer = MakeProgram(kV11, 0x00010000, old_[1].size(), 50);
+  for (int i = 0; i < 3; ++i) Install(names_[i], old_[i]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // the first pass's read holds
+  bool done = false;
+  env_.before = [&](const std::string& what) {
+    if (what != "ExpandPayload" || std::exchange(done, true)) return;
+    std::string native = Native(names_[1]);
+    auto time = std::filesystem::last_write_time(native);
+    Install(names_[1], newer);
+    std::filesystem::last_write_time(native, time);
+  };
+  Run(true);
+  EXPECT_EQ(app_.record.entries[1].verdict, verdictNewer);
+  EXPECT_EQ(Installed(names_[1]), newer);
+  EXPECT_EQ(app_.record.Replaced(), 2u);
 }
 
 // Names are found in any case, as Windows finds them; also in a Windows tree the native

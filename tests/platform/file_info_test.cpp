@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/exceptions.h"
@@ -140,6 +141,41 @@ TEST(FileIdentity, ReadsFilesOthersHoldOpen) {
 #endif
   holder.reset();
   EXPECT_EQ(ReadFileIdentity(path).versionLS, PeImagePlan().versionLS);
+}
+
+// With what an earlier read gave, the version stands while the file is the same and
+// unchanged, even in its change time; a file changed in the last second is always read anew.
+// Rewritten in place with its size and time put back, it is read anew too.
+TEST(FileIdentity, KeepsAnEarlierVersionOnlyWhileTheFileIsUnchanged) {
+  TempDir dir;
+  PeImagePlan plan;
+  std::string path = dir.Write("kept.dll", BuildPeImage(plan).bytes);
+  const auto settle = std::chrono::milliseconds(1100);
+  EXPECT_FALSE(ReadFileIdentity(path).mark.Known());
+  std::this_thread::sleep_for(settle);
+  FileIdentity first = ReadFileIdentity(path);
+  ASSERT_TRUE(first.mark.Known());
+  FileIdentity earlier = first;
+  earlier.versionLS += 1;  // stands for the version read then
+  EXPECT_EQ(ReadFileIdentity(path, &earlier).versionLS, earlier.versionLS);
+  FileIdentity other[3] = {earlier, earlier, earlier};
+  other[0].mark.file += 1;
+  other[1].mark.changed += 1;
+  other[2].versionMS = other[2].versionLS = 0;  // none was found then
+  for (const FileIdentity& o : other)
+    EXPECT_EQ(ReadFileIdentity(path, &o).versionLS, plan.versionLS);
+
+  auto time = fs::last_write_time(path);
+  plan.versionLS += 7;
+  dir.Write("kept.dll", BuildPeImage(plan).bytes);
+  fs::last_write_time(path, time);
+  EXPECT_EQ(ReadFileIdentity(path, &earlier).versionLS, plan.versionLS);
+  std::this_thread::sleep_for(settle);
+  FileIdentity after = ReadFileIdentity(path, &earlier);
+  EXPECT_TRUE(after.mark.Known());
+  EXPECT_EQ(after.mark.file, first.mark.file);
+  EXPECT_EQ(after.versionLS, plan.versionLS);
+  EXPECT_EQ(after.modified, first.modified);
 }
 
 // Sizes are the low 32 bits. The file is sparse, so this costs no disk space.

@@ -165,9 +165,9 @@ std::unique_ptr<DirectoryLock> TestEnv::LockDirectory(const std::string& directo
   return inner_.LockDirectory(directory);
 }
 
-FileIdentity TestEnv::ReadFileIdentity(const std::string& path) {
+FileIdentity TestEnv::ReadFileIdentity(const std::string& path, const FileIdentity* earlier) {
   if (Fault("ReadFileIdentity")) return FileIdentity();
-  return inner_.ReadFileIdentity(path);
+  return inner_.ReadFileIdentity(path, earlier);
 }
 
 std::string TestEnv::TempDirectory() {

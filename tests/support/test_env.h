@@ -44,7 +44,7 @@ class TestEnv : public Env {
                                        FileCause* why) override;
   std::unique_ptr<CFile> CreateExclusive(const std::string& path) override;
   bool ProbeNewFile(const std::string& path) override;
-  FileIdentity ReadFileIdentity(const std::string& path) override;
+  FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) override;
   NameKind InspectName(const std::string& path) override;
   TryResult TryPlaceNewFile(const std::string& newFile, const std::string& target) override;
   TryResult TryRenameFile(const std::string& from, const std::string& to) override;

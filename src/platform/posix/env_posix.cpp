@@ -195,8 +195,8 @@ class PosixEnv : public Env {
     return std::make_unique<PosixLock>(fd.release());
   }
 
-  FileIdentity ReadFileIdentity(const std::string& path) override {
-    return ::ReadFileIdentity(path);
+  FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) override {
+    return ::ReadFileIdentity(path, earlier);
   }
 
   std::string TempDirectory() override {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "platform/exceptions.h"
@@ -45,9 +46,25 @@ void ReadVersion(const std::string& native, FileIdentity* identity) {
   }
 }
 
+// The mark of the file `st` describes: its device, inode and change time, in nanoseconds.
+// A change time less than a second ago (or ahead of the clock) is left unknown.
+FileChangeMark MarkOf(const struct stat& st) {
+  FileChangeMark mark;
+  mark.volume = static_cast<uint64_t>(st.st_dev);
+  mark.file = static_cast<uint64_t>(st.st_ino);
+  struct timespec now;
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || st.st_ctim.tv_sec <= 0) return mark;
+  auto nanoseconds = [](const struct timespec& t) {
+    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+  };
+  uint64_t changed = nanoseconds(st.st_ctim);
+  if (changed + 1000000000u <= nanoseconds(now)) mark.changed = changed;
+  return mark;
+}
+
 }  // namespace
 
-FileIdentity ReadFileIdentity(const std::string& path) {
+FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) {
   FileIdentity identity;
   std::string native = NativePath(path);
   struct stat st;
@@ -57,6 +74,13 @@ FileIdentity ReadFileIdentity(const std::string& path) {
   // A directory has no size in its Windows directory entry, nor a version.
   if (S_ISDIR(st.st_mode)) return identity;
   identity.size = static_cast<uint32_t>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);
-  if (S_ISREG(st.st_mode)) ReadVersion(native, &identity);
+  if (!S_ISREG(st.st_mode)) return identity;
+  identity.mark = MarkOf(st);
+  if (StillUnchanged(identity.mark, earlier)) {
+    identity.versionMS = earlier->versionMS;
+    identity.versionLS = earlier->versionLS;
+  } else {
+    ReadVersion(native, &identity);
+  }
   return identity;
 }

@@ -138,8 +138,8 @@ class Win32Env : public Env {
     return LockDirectoryByMutex(directory);
   }
 
-  FileIdentity ReadFileIdentity(const std::string& path) override {
-    return ::ReadFileIdentity(path);
+  FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) override {
+    return ::ReadFileIdentity(path, earlier);
   }
 
   std::string TempDirectory() override {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_info.h"
+#include "platform/win32/made_files_win32.h"
 
 namespace {
 
@@ -25,8 +26,12 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+uint64_t Ticks(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 uint32_t UnixSeconds(const FILETIME& time) {
-  uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  uint64_t ticks = Ticks(time);
   if (ticks < kUnixEpochTicks) return 0;
   uint64_t seconds = (ticks - kUnixEpochTicks) / kTicksPerSecond;
   return seconds > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(seconds);
@@ -51,13 +56,33 @@ void ReadVersion(const std::string& path, FileIdentity* identity) {
   identity->versionLS = Get32(fixed + 12);
 }
 
-// `path` opened without access rights, which reads nothing and which no other program's
+// The mark of the file open as `h`: its index and change time. A change less than a second
+// ago (or ahead of the clock), or a volume that keeps no change time, leaves it unknown.
+FileChangeMark ReadMark(HANDLE h) {
+  FileChangeMark mark;
+  FILE_BASIC_INFO basic;
+  LONGLONG index = 0;
+  if (!::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ||
+      !ReadFileIndex(h, &index)) {
+    return mark;
+  }
+  mark.file = static_cast<uint64_t>(index);
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  uint64_t changed = static_cast<uint64_t>(basic.ChangeTime.QuadPart);
+  if (basic.ChangeTime.QuadPart > 0 && changed + kTicksPerSecond <= Ticks(now)) {
+    mark.changed = changed;
+  }
+  return mark;
+}
+
+// `path` opened for its attributes alone, which reads nothing and which no other program's
 // sharing refuses: enough to tell a disk file from a device or a pipe (whose version query
-// could wait forever) and to read its size and time. Closed when the holder goes.
+// could wait forever) and to read its size, times and index. Closed when the holder goes.
 class AttributesHandle {
  public:
   explicit AttributesHandle(const std::string& path)
-      : handle_(::CreateFileA(path.c_str(), 0,
+      : handle_(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr)) {}
   ~AttributesHandle() {
@@ -74,14 +99,22 @@ class AttributesHandle {
 
 }  // namespace
 
-FileIdentity ReadFileIdentity(const std::string& path) {
+FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) {
   FileIdentity identity;
   // FindFirstFileA takes a pattern; a name with wildcards would report some other file.
   if (path.empty() || path.find_first_of("*?") != std::string::npos) return identity;
   AttributesHandle file(path);
   if (file.opened() && ::GetFileType(file.get()) != FILE_TYPE_DISK) return identity;
-  // The version first, then the size and time: the order the updater has always asked.
-  ReadVersion(path, &identity);
+  // The mark before the version: a change while the version is read moves the mark that the
+  // next call compares. Then the version, then the size and time, the order the updater has
+  // always asked.
+  if (file.opened()) identity.mark = ReadMark(file.get());
+  if (StillUnchanged(identity.mark, earlier)) {
+    identity.versionMS = earlier->versionMS;
+    identity.versionLS = earlier->versionLS;
+  } else {
+    ReadVersion(path, &identity);
+  }
   LARGE_INTEGER size;
   FILETIME written;
   // The handle that is open anyway gives what the directory entry gives for a file nobody is

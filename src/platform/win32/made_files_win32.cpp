@@ -2,10 +2,7 @@
 
 #include <winternl.h>
 
-namespace {
-
-// The file's index on its volume, FileInternalInformation: one call, no look-up of the volume.
-bool ReadIndex(HANDLE h, LONGLONG* index) {
+bool ReadFileIndex(HANDLE h, LONGLONG* index) {
   IO_STATUS_BLOCK io;
   LARGE_INTEGER value;
   constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
@@ -15,6 +12,8 @@ bool ReadIndex(HANDLE h, LONGLONG* index) {
   *index = value.QuadPart;
   return true;
 }
+
+namespace {
 
 // The path the system resolves `h` to, which two files open at the same time never share.
 bool ReadFinalPath(HANDLE h, std::wstring* path) {
@@ -32,7 +31,7 @@ bool ReadFinalPath(HANDLE h, std::wstring* path) {
 }  // namespace
 
 bool MadeFiles::IdentityOf(HANDLE h, Identity* identity) {
-  if (ReadIndex(h, &identity->index) && ReadFinalPath(h, &identity->path)) return true;
+  if (ReadFileIndex(h, &identity->index) && ReadFinalPath(h, &identity->path)) return true;
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileInformationByHandle(h, &info)) return false;
   *identity = Identity{};

@@ -10,6 +10,10 @@
 #include <map>
 #include <string>
 
+// The index on its volume of the file open as `h` (FileInternalInformation): one call, no
+// look-up of the volume. False when the system does not tell it.
+bool ReadFileIndex(HANDLE h, LONGLONG* index);
+
 class MadeFiles {
  public:
   // Remembers the file open as `h`, just made under `path`. Returns false when the system
