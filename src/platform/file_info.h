@@ -29,17 +29,23 @@ struct FileIdentity {
   FileChangeMark mark;  // read before the version
 };
 
-// Whether `earlier`'s version still holds for a file whose mark is now `mark`: the same file,
-// known to be unchanged since, and a version was found then (0.0 may stand for a version that
-// could not be read, as on Windows while another program shares nothing of the file).
-inline bool StillUnchanged(const FileChangeMark& mark, const FileIdentity* earlier) {
-  return earlier && earlier->found && (earlier->versionMS | earlier->versionLS) != 0 &&
-         mark.Known() && mark == earlier->mark;
+// Takes `earlier`'s version into `identity`, whose mark was just read, when it still holds:
+// the same file, known to be unchanged since, and a version was found then (0.0 may stand for
+// a version that could not be read, as on Windows while another program shares nothing of
+// the file). Returns whether it did; the backend reads the version itself otherwise.
+inline bool KeepEarlierVersion(FileIdentity* identity, const FileIdentity* earlier) {
+  if (!earlier || !earlier->found || (earlier->versionMS | earlier->versionLS) == 0 ||
+      !identity->mark.Known() || !(identity->mark == earlier->mark)) {
+    return false;
+  }
+  identity->versionMS = earlier->versionMS;
+  identity->versionLS = earlier->versionLS;
+  return true;
 }
 
 // Reads the directory entry and the version resource of `path`. Missing or unreadable
 // version information gives version 0.0; a missing file, and on Windows a name that opens
 // as anything but a disk file (a device, a pipe), give found = false. With `earlier`, what
 // an earlier call gave for the same path, the version is taken from it instead of read again
-// when the file's mark shows it unchanged (StillUnchanged). Never raises.
+// when the file's mark shows it unchanged (KeepEarlierVersion). Never raises.
 FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier = nullptr);

@@ -76,11 +76,6 @@ FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earli
   identity.size = static_cast<uint32_t>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);
   if (!S_ISREG(st.st_mode)) return identity;
   identity.mark = MarkOf(st);
-  if (StillUnchanged(identity.mark, earlier)) {
-    identity.versionMS = earlier->versionMS;
-    identity.versionLS = earlier->versionLS;
-  } else {
-    ReadVersion(native, &identity);
-  }
+  if (!KeepEarlierVersion(&identity, earlier)) ReadVersion(native, &identity);
   return identity;
 }

@@ -109,12 +109,7 @@ FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earli
   // next call compares. Then the version, then the size and time, the order the updater has
   // always asked.
   if (file.opened()) identity.mark = ReadMark(file.get());
-  if (StillUnchanged(identity.mark, earlier)) {
-    identity.versionMS = earlier->versionMS;
-    identity.versionLS = earlier->versionLS;
-  } else {
-    ReadVersion(path, &identity);
-  }
+  if (!KeepEarlierVersion(&identity, earlier)) ReadVersion(path, &identity);
   LARGE_INTEGER size;
   FILETIME written;
   // The handle that is open anyway gives what the directory entry gives for a file nobody is
