@@ -111,6 +111,28 @@ int main(int argc, char** argv) {
          }
          Close(h, path);
        }},
+      {"the same with its final path",
+       [&](const std::string& path) {
+         HANDLE h = Open(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         OPEN_EXISTING, 0);
+         wchar_t name[MAX_PATH];
+         if (GetFileType(h) != FILE_TYPE_DISK ||
+             GetFinalPathNameByHandleW(h, name, MAX_PATH, 0) == 0) {
+           Fail("no final path of " + path);
+         }
+         Close(h, path);
+       }},
+      {"the same with FileIdInfo",
+       [&](const std::string& path) {
+         HANDLE h = Open(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         OPEN_EXISTING, 0);
+         FILE_ID_INFO id;
+         if (GetFileType(h) != FILE_TYPE_DISK ||
+             !GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id)) {
+           Fail("no FileIdInfo of " + path);
+         }
+         Close(h, path);
+       }},
       {"GetFileAttributesA, SetFileAttributesA",
        [&](const std::string& path) {
          DWORD attributes = GetFileAttributesA(path.c_str());
@@ -139,6 +161,12 @@ int main(int argc, char** argv) {
            ReadFile(h, sample.data(), kSample, &done, nullptr);
          }
          Close(h, path);
+       }},
+      {"GetFileAttributesA of a missing name",
+       [&](const std::string& path) {
+         if (GetFileAttributesA((path + "~UPD").c_str()) != INVALID_FILE_ATTRIBUTES) {
+           Fail("a leftover was there");
+         }
        }},
       {"DeleteFileA of a missing name",
        [&](const std::string& path) {
@@ -183,6 +211,41 @@ int main(int argc, char** argv) {
            Fail("cannot replace " + target);
          }
          DeleteFileA(target.c_str());
+       }},
+      {"MoveFileExA of a new file over a copy",
+       [&](const std::string& path) {
+         std::string target = path + "~OLD", fresh = path + "~UPD";
+         if (!CopyFileA(path.c_str(), target.c_str(), FALSE)) Fail("cannot copy " + path);
+         HANDLE h = Open(fresh, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+         WriteBytes(h, kNewBytes);
+         Close(h, fresh);
+         if (!MoveFileExA(fresh.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+           Fail("cannot move over " + target);
+         }
+         DeleteFileA(target.c_str());
+       }},
+      {"scratch file kept: rewind, write 8 KB, cut, duplicate handle, close it",
+       [&](const std::string&) {
+         static HANDLE kept = INVALID_HANDLE_VALUE;
+         if (kept == INVALID_HANDLE_VALUE) {
+           char name[MAX_PATH];
+           if (!GetTempFileNameA(temp, "UPD", (GetTickCount() & 0xFFFF) | 1, name)) {
+             Fail("no temporary name");
+           }
+           kept = Open(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
+           if (kept == INVALID_HANDLE_VALUE) Fail("cannot make a scratch file");
+         }
+         SetFilePointer(kept, 0, nullptr, FILE_BEGIN);
+         WriteBytes(kept, kNewBytes / 2);
+         SetEndOfFile(kept);
+         SetFilePointer(kept, 0, nullptr, FILE_BEGIN);
+         HANDLE copy = INVALID_HANDLE_VALUE;
+         if (!DuplicateHandle(GetCurrentProcess(), kept, GetCurrentProcess(), &copy, 0, FALSE,
+                              DUPLICATE_SAME_ACCESS)) {
+           Fail("cannot duplicate a handle");
+         }
+         CloseHandle(copy);
        }},
       {"CopyFileA to a new name, delete",
        [&](const std::string& path) {
