@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "engine/run_context.h"
@@ -90,6 +91,8 @@ UpdateError CheckReplacementNames(const CUpdateItem& item, CFile& updateFile, co
 std::vector<std::unique_ptr<DirectoryLock>> LockWrittenDirectories(const VEzorazEdo& doc,
                                                                    RunContext& run) {
   std::map<std::string, std::string> directories;  // folded canonical name: as written
+  // Most entries share a directory with the one before; each spelling is resolved once.
+  std::set<std::string> resolved;
   for (const auto& item : doc.items) {
     if (!item->selected || !item->pathOk) continue;
     std::vector<std::string> paths = {item->targetPath};
@@ -98,7 +101,9 @@ std::vector<std::unique_ptr<DirectoryLock>> LockWrittenDirectories(const VEzoraz
       paths.push_back(fallback);
     }
     for (const std::string& path : paths) {
-      std::string canonical = CanonicalPath(DirectoryOf(path));
+      std::string directory = DirectoryOf(path);
+      if (!resolved.insert(directory).second) continue;
+      std::string canonical = CanonicalPath(directory);
       if (!canonical.empty()) directories.emplace(FoldedName(canonical), canonical);
     }
   }
