@@ -9,6 +9,7 @@
 #include "model/paths.h"
 #include "model/payload_order.h"
 #include "model/target_rules.h"
+#include "platform/file_info.h"
 
 namespace {
 
@@ -103,6 +104,14 @@ bool CUpdateItem::FallbackPath(const RunContext& run, std::string* path) const {
 
 namespace {
 
+// Notes the identity read of the item's file, `found` or not, in the item and `outcome`.
+void NoteIdentity(CUpdateItem& item, const FileIdentity& identity, EntryOutcome& outcome) {
+  SetStamp(&item.installedStamp, identity);
+  item.installedMark = identity.mark;
+  outcome.stampRead = identity.found;
+  outcome.installed = item.installedStamp;
+}
+
 // Reads the stamp of the item's current targetPath and opens it (OpenExclusively), noting
 // both in `outcome`. `again` (the re-check of the same path): the version read before stands
 // while the file's mark shows it unchanged since; its size and samples are read again.
@@ -113,13 +122,19 @@ UpdateError OpenTarget(CUpdateItem& item, Env& env, std::unique_ptr<CFile>& file
   before.versionMS = item.installedStamp.versionMS;
   before.versionLS = item.installedStamp.versionLS;
   before.mark = item.installedMark;
-  FileIdentity identity = env.ReadFileIdentity(item.targetPath, again ? &before : nullptr);
-  SetStamp(&item.installedStamp, identity);
-  item.installedMark = identity.mark;
-  bool found = identity.found;
+  FileIdentity identity;
+  // Opened first, the file is read through the open handle, which no other program can
+  // share: while its mark is the one the first pass read, nothing is read by name again.
+  if (again && VersionMayStand(&before) &&
+      OpenExclusively(env, item.targetPath, file, &outcome.openCause) == none &&
+      file->ReadIdentity(&identity) && KeepEarlierVersion(&identity, &before)) {
+    NoteIdentity(item, identity, outcome);
+    return none;
+  }
+  file.reset();
+  identity = env.ReadFileIdentity(item.targetPath, again ? &before : nullptr);
   UpdateError rc = OpenExclusively(env, item.targetPath, file, &outcome.openCause);
-  outcome.stampRead = found;
-  outcome.installed = item.installedStamp;
+  NoteIdentity(item, identity, outcome);
   return rc;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct FileIdentity;
+
 class CFile {
  public:
   virtual ~CFile() = default;
@@ -44,6 +46,12 @@ class CFile {
   // Asks the OS to start writing what was written to the disk, without waiting, where it
   // can be asked (natively); a later flush then has less to wait for. Never raises.
   virtual void StartWriteBack() {}
+
+  // Fills `identity` with the size, time and change mark of the file open here, as
+  // ReadFileIdentity reads them by name, and no version. Returns false where this file
+  // cannot tell them (a file in memory, or the OS refuses); `identity` is then unchanged.
+  // Never raises.
+  virtual bool ReadIdentity(FileIdentity*) { return false; }
 };
 
 // Reads up to `count` bytes of `file`, as many reads as it takes; returns how many came

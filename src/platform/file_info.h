@@ -29,15 +29,19 @@ struct FileIdentity {
   FileChangeMark mark;  // read before the version
 };
 
-// Takes `earlier`'s version into `identity`, whose mark was just read, when it still holds:
-// the same file, known to be unchanged since, and a version was found then (0.0 may stand for
-// a version that could not be read, as on Windows while another program shares nothing of
-// the file). Returns whether it did; the backend reads the version itself otherwise.
+// Whether a later read of the same file could take `earlier`'s version: a version was found
+// (0.0 may stand for one that could not be read, as on Windows while another program shares
+// nothing of the file) and the file's mark was known.
+inline bool VersionMayStand(const FileIdentity* earlier) {
+  return earlier && earlier->found && (earlier->versionMS | earlier->versionLS) != 0 &&
+         earlier->mark.Known();
+}
+
+// Takes `earlier`'s version into `identity`, whose mark was just read, when it still holds
+// (VersionMayStand): the same file, known to be unchanged since. Returns whether it did; the
+// backend reads the version itself otherwise.
 inline bool KeepEarlierVersion(FileIdentity* identity, const FileIdentity* earlier) {
-  if (!earlier || !earlier->found || (earlier->versionMS | earlier->versionLS) == 0 ||
-      !identity->mark.Known() || !(identity->mark == earlier->mark)) {
-    return false;
-  }
+  if (!VersionMayStand(earlier) || !(identity->mark == earlier->mark)) return false;
   identity->versionMS = earlier->versionMS;
   identity->versionLS = earlier->versionLS;
   return true;

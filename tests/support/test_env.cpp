@@ -45,6 +45,9 @@ class FaultyFile : public CFile {
     inner_->Flush();
   }
   void StartWriteBack() override { inner_->StartWriteBack(); }
+  bool ReadIdentity(FileIdentity* identity) override {
+    return !env_.Fault("Querying") && inner_->ReadIdentity(identity);
+  }
 
  private:
   void Check(const char* what) {

@@ -62,20 +62,33 @@ FileChangeMark MarkOf(const struct stat& st) {
   return mark;
 }
 
+// What `st` tells of a file's identity: everything but the version.
+void StatIdentity(const struct stat& st, FileIdentity* identity) {
+  identity->found = true;
+  identity->modified = ClampSeconds(st.st_mtime);
+  // A directory has no size in its Windows directory entry, nor a version.
+  if (S_ISDIR(st.st_mode)) return;
+  identity->size = static_cast<uint32_t>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);
+  if (S_ISREG(st.st_mode)) identity->mark = MarkOf(st);
+}
+
 }  // namespace
+
+bool ReadOpenIdentity(int fd, FileIdentity* identity) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *identity = FileIdentity();
+  StatIdentity(st, identity);
+  return true;
+}
 
 FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) {
   FileIdentity identity;
   std::string native = NativePath(path);
   struct stat st;
   if (::stat(native.c_str(), &st) != 0) return identity;
-  identity.found = true;
-  identity.modified = ClampSeconds(st.st_mtime);
-  // A directory has no size in its Windows directory entry, nor a version.
-  if (S_ISDIR(st.st_mode)) return identity;
-  identity.size = static_cast<uint32_t>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);
+  StatIdentity(st, &identity);
   if (!S_ISREG(st.st_mode)) return identity;
-  identity.mark = MarkOf(st);
   if (!KeepEarlierVersion(&identity, earlier)) ReadVersion(native, &identity);
   return identity;
 }

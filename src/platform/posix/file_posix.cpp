@@ -49,6 +49,8 @@ void PosixFile::StartWriteBack() {
 #endif
 }
 
+bool PosixFile::ReadIdentity(FileIdentity* identity) { return ReadOpenIdentity(fd_, identity); }
+
 uint64_t PosixFile::Tell() { return Move(0, SEEK_CUR, "Querying the position in "); }
 
 uint64_t PosixFile::SeekRelative(int64_t delta) { return Move(delta, SEEK_CUR, "Moving in "); }

@@ -6,6 +6,11 @@
 
 #include "platform/file.h"
 
+struct FileIdentity;
+
+// The identity of the regular file open as `fd`, without its version (CFile::ReadIdentity).
+bool ReadOpenIdentity(int fd, FileIdentity* identity);
+
 // A descriptor closed when the holder goes, unless released to a new owner.
 class ScopedFd {
  public:
@@ -40,6 +45,7 @@ class PosixFile : public CFile {
   void Write(const void* data, size_t count) override;
   void Flush() override;
   void StartWriteBack() override;
+  bool ReadIdentity(FileIdentity* identity) override;
 
  private:
   uint64_t Move(int64_t offset, int whence, const char* what);

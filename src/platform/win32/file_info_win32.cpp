@@ -8,6 +8,7 @@
 
 #include "platform/file_info.h"
 #include "platform/win32/made_files_win32.h"
+#include "platform/win32/win32_file.h"
 
 namespace {
 
@@ -97,7 +98,27 @@ class AttributesHandle {
   HANDLE handle_;
 };
 
+// The size and last-write time of the file open as `h` into `identity`, found; false when
+// the handle does not tell them.
+bool ReadSizeAndTime(HANDLE h, FileIdentity* identity) {
+  LARGE_INTEGER size;
+  FILETIME written;
+  if (!::GetFileSizeEx(h, &size) || !::GetFileTime(h, nullptr, nullptr, &written)) return false;
+  identity->found = true;
+  identity->size = static_cast<uint32_t>(size.QuadPart & 0xFFFFFFFFu);
+  identity->modified = UnixSeconds(written);
+  return true;
+}
+
 }  // namespace
+
+bool ReadOpenIdentity(HANDLE h, FileIdentity* identity) {
+  FileIdentity read;
+  if (!ReadSizeAndTime(h, &read)) return false;
+  read.mark = ReadMark(h);
+  *identity = read;
+  return true;
+}
 
 FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earlier) {
   FileIdentity identity;
@@ -110,18 +131,10 @@ FileIdentity ReadFileIdentity(const std::string& path, const FileIdentity* earli
   // always asked.
   if (file.opened()) identity.mark = ReadMark(file.get());
   if (!KeepEarlierVersion(&identity, earlier)) ReadVersion(path, &identity);
-  LARGE_INTEGER size;
-  FILETIME written;
   // The handle that is open anyway gives what the directory entry gives for a file nobody is
   // writing, without FindFirstFileA's look-up of the name in its directory (nor
   // GetFileInformationByHandle's of the volume, which Wine makes slower still).
-  if (file.opened() && ::GetFileSizeEx(file.get(), &size) &&
-      ::GetFileTime(file.get(), nullptr, nullptr, &written)) {
-    identity.found = true;
-    identity.size = static_cast<uint32_t>(size.QuadPart & 0xFFFFFFFFu);
-    identity.modified = UnixSeconds(written);
-    return identity;
-  }
+  if (file.opened() && ReadSizeAndTime(file.get(), &identity)) return identity;
   // A name that does not open (a directory among others) is left to its directory entry.
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(path.c_str(), &data);

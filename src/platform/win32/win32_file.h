@@ -7,6 +7,11 @@
 
 #include "platform/file.h"
 
+struct FileIdentity;
+
+// The identity of the disk file open as `h`, without its version (CFile::ReadIdentity).
+bool ReadOpenIdentity(HANDLE h, FileIdentity* identity);
+
 class Win32File : public CFile {
  public:
   Win32File(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
@@ -22,6 +27,7 @@ class Win32File : public CFile {
   const std::string& FullPath() const override { return path_; }
   void Write(const void* data, size_t count) override;
   void Flush() override;
+  bool ReadIdentity(FileIdentity* identity) override { return ReadOpenIdentity(handle_, identity); }
 
  private:
   uint64_t Move(int64_t distance, DWORD method, const char* what);
