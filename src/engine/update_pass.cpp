@@ -78,6 +78,8 @@ void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEnt
   std::vector<size_t> batched;  // the entry of each file in the batch, in its order
   std::unique_ptr<FlushBatch> batch = env.StartFlushBatch();
   const std::string tempDirectory = env.TempDirectory();
+  // One temporary copy of the stored contents serves every new file made.
+  std::unique_ptr<ScratchHold> scratch = env.HoldScratch();
   for (size_t k = 0; k < count; ++k) {
     if (StopAsked(run)) return;
     CUpdateItem& item = *doc.items[k];

@@ -55,6 +55,12 @@ class DirectoryLock {
   virtual ~DirectoryLock() = default;
 };
 
+// What Env::HoldScratch returns: the hold ends with it.
+class ScratchHold {
+ public:
+  virtual ~ScratchHold() = default;
+};
+
 // The new files of one update pass, made durable together rather than one at a time: each
 // is added as soon as it is made, written and closed, and one Flush then covers them all.
 class FlushBatch {
@@ -126,6 +132,11 @@ class Env {
   // `failed`; what `stored` raises, and a failed write of the temporary copy, are raised.
   virtual ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
                                       ByteSink& out) = 0;
+
+  // Until the returned hold ends, ExpandPayload keeps its temporary file (where it makes one)
+  // from one call to the next, instead of making and deleting one for each; the file is
+  // deleted when the hold ends, and also when the process dies.
+  virtual std::unique_ptr<ScratchHold> HoldScratch() = 0;
 
   // Puts the closed, flushed file `newFile` in the place of `target` in one step, with the
   // target's attributes (Windows) or mode and, where permitted, owner (POSIX), set through a

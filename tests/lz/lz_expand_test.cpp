@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "lz/lz_test_data.h"
 #include "support/temp_dir.h"
@@ -94,6 +95,45 @@ TEST(ExpandStored, FailsWhatCannotBeExpandedOrWritten) {
 #else
   EXPECT_EQ(outcome, ExpandOutcome::expanded);
 #endif
+}
+
+// While held, one temporary copy serves every expansion, each reading its own contents only:
+// a shorter one after a longer, one that fails, one after it. It goes when the hold ends.
+TEST(ExpandStored, OneCopyServesEveryExpansionWhileHeld) {
+  TempDir temp;
+  Env& env = Env::Default();
+  Bytes badMode = lztest::Compress(lztest::Text(5000));
+  badMode[8] = 'B';
+  const struct {
+    Bytes stored, expected;
+    ExpandOutcome outcome;
+  } cases[] = {
+      {lztest::Compress(lztest::PeLike(300000)), lztest::PeLike(300000), ExpandOutcome::expanded},
+      {lztest::Compress(lztest::Text(17)), lztest::Text(17), ExpandOutcome::expanded},
+      {lztest::Text(100), lztest::Text(100), ExpandOutcome::expanded},
+      {badMode, {}, ExpandOutcome::failed},
+      {lztest::Compress(lztest::Text(5000)), lztest::Text(5000), ExpandOutcome::expanded},
+  };
+  std::set<fs::path> copies;  // every temporary copy seen
+  {
+    std::unique_ptr<ScratchHold> hold = env.HoldScratch();
+    for (const auto& c : cases) {
+      Bytes out;
+      MemorySource source(c.stored.data(), c.stored.size());
+      VectorSink sink(out);
+      EXPECT_EQ(env.ExpandPayload(source, temp.path() + "\\", sink), c.outcome);
+      if (c.outcome == ExpandOutcome::expanded) {
+        EXPECT_TRUE(out == c.expected) << out.size();
+      }
+      for (const auto& file : fs::directory_iterator(temp.path())) copies.insert(file.path());
+    }
+  }
+#ifdef _WIN32
+  EXPECT_EQ(copies.size(), 1u);
+#else
+  EXPECT_TRUE(copies.empty());  // the portable expander reads the contents as they are
+#endif
+  EXPECT_TRUE(fs::is_empty(temp.path())) << "the temporary copy stayed";
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ class TestEnv : public Env {
   bool RemoveFile(const std::string& path) override;
   ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
                               ByteSink& out) override;
+  std::unique_ptr<ScratchHold> HoldScratch() override { return inner_.HoldScratch(); }
   ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
                                       const std::string& backup) override;
   void SyncDirectory(const std::string& directory) override;

@@ -220,6 +220,9 @@ class PosixEnv : public Env {
     return ExpandStored(stored, tempDirectory, out);
   }
 
+  // The portable expander reads the stored contents as they are: no temporary file to keep.
+  std::unique_ptr<ScratchHold> HoldScratch() override { return std::make_unique<ScratchHold>(); }
+
   ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
                                       const std::string& backup) override {
     std::string source = NativePath(newFile);

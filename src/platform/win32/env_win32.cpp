@@ -7,6 +7,7 @@
 #include "platform/lz_expand.h"
 #include "platform/win32/directory_lock_win32.h"
 #include "platform/win32/made_files_win32.h"
+#include "platform/win32/scratch_slot_win32.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_file.h"
 
@@ -156,7 +157,11 @@ class Win32Env : public Env {
 
   ExpandOutcome ExpandPayload(ByteSource& stored, const std::string& tempDirectory,
                               ByteSink& out) override {
-    return ExpandStored(stored, tempDirectory, out);
+    return ExpandStored(stored, tempDirectory, out, scratch_);
+  }
+
+  std::unique_ptr<ScratchHold> HoldScratch() override {
+    return std::make_unique<KeptScratch>(scratch_);
   }
 
   ReplaceOutcome TryReplaceWithBackup(const std::string& newFile, const std::string& target,
@@ -242,7 +247,22 @@ class Win32Env : public Env {
     ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
   }
 
-  MadeFiles made_;  // the files CreateExclusive made, by the name given
+  // A hold of the temporary copy: the slot ExpandPayload uses while it lasts.
+  class KeptScratch : public ScratchHold {
+   public:
+    explicit KeptScratch(ScratchSlot*& active) : active_(active), previous_(active) {
+      active_ = &slot_;
+    }
+    ~KeptScratch() override { active_ = previous_; }
+
+   private:
+    ScratchSlot*& active_;
+    ScratchSlot* previous_;
+    ScratchSlot slot_;
+  };
+
+  MadeFiles made_;                  // the files CreateExclusive made, by the name given
+  ScratchSlot* scratch_ = nullptr;  // the copy kept, while a hold lasts
 };
 
 }  // namespace

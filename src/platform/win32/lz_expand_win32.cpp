@@ -9,44 +9,70 @@
 #include <memory>
 
 #include "platform/lz_expand.h"
+#include "platform/win32/scratch_slot_win32.h"
 #include "platform/win32/win32_error.h"
 
 namespace {
 
 constexpr DWORD kChunk = 64 * 1024;
 
-// The temporary copy: a handle until lz32 takes it over, then an LZ handle. Either way
-// closing it deletes the file.
+}  // namespace
+
+// The temporary copy, deleted when it is closed. lz32 closes the handle it is given, so it
+// reads through a duplicate: the copy itself stays open for the next contents while a
+// ScratchSlot keeps it.
 class ScratchFile {
  public:
   ScratchFile(HANDLE handle, std::string name) : handle_(handle), name_(std::move(name)) {}
-  ~ScratchFile() {
+  ~ScratchFile() { ::CloseHandle(handle_); }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  HANDLE handle() const { return handle_; }
+  const std::string& name() const { return name_; }
+  // Moves to the start; false when the system refuses.
+  bool Rewind() const { return ::SetFilePointer(handle_, 0, nullptr, FILE_BEGIN) == 0; }
+  // Ends the file where the contents written end: lz32 reads to its end.
+  void Cut() const {
+    if (!::SetEndOfFile(handle_)) ThrowWin32Error("Writing " + name_);
+  }
+
+ private:
+  HANDLE handle_;
+  std::string name_;
+};
+
+ScratchSlot::ScratchSlot() = default;
+ScratchSlot::~ScratchSlot() = default;
+
+namespace {
+
+// lz32 reading the copy from its start, through a handle of its own.
+class LzReader {
+ public:
+  explicit LzReader(const ScratchFile& file) {
+    if (!file.Rewind()) ThrowWin32Error("Moving in " + file.name());
+    HANDLE self = ::GetCurrentProcess();
+    if (!::DuplicateHandle(self, file.handle(), self, &handle_, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      ThrowWin32Error("Reading " + file.name());
+    }
+    lz_ = LZInit(static_cast<INT>(reinterpret_cast<INT_PTR>(handle_)));
+  }
+  ~LzReader() {
     if (lz_ >= 0) {
       LZClose(lz_);
     } else {
       ::CloseHandle(handle_);
     }
   }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-
-  HANDLE handle() const { return handle_; }
-  const std::string& name() const { return name_; }
-  // Hands the file to lz32, positioned at its start. False when lz32 refuses its header.
-  bool Init() {
-    if (::SetFilePointer(handle_, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-      ThrowWin32Error("Moving in " + name_);
-    }
-    INT lz = LZInit(static_cast<INT>(reinterpret_cast<INT_PTR>(handle_)));
-    if (lz < 0) return false;
-    lz_ = lz;
-    return true;
-  }
+  LzReader(const LzReader&) = delete;
+  LzReader& operator=(const LzReader&) = delete;
+  // False when lz32 refused the copy's header.
+  bool ok() const { return lz_ >= 0; }
   INT lz() const { return lz_; }
 
  private:
-  HANDLE handle_;
-  std::string name_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
   INT lz_ = -1;
 };
 
@@ -83,17 +109,35 @@ void WriteAll(const ScratchFile& file, const uint8_t* data, size_t count) {
 }  // namespace
 
 ExpandOutcome ExpandStored(ByteSource& stored, const std::string& tempDirectory, ByteSink& out) {
-  std::unique_ptr<ScratchFile> scratch = CreateScratchFile(tempDirectory);
-  if (!scratch) return ExpandOutcome::noTempFile;
+  return ExpandStored(stored, tempDirectory, out, nullptr);
+}
+
+ExpandOutcome ExpandStored(ByteSource& stored, const std::string& tempDirectory, ByteSink& out,
+                           ScratchSlot* slot) {
+  std::unique_ptr<ScratchFile> own;
+  const ScratchFile* scratch = nullptr;
+  if (slot && slot->file && slot->directory == tempDirectory && slot->file->Rewind()) {
+    scratch = slot->file.get();
+  } else {
+    own = CreateScratchFile(tempDirectory);
+    if (!own) return ExpandOutcome::noTempFile;
+    scratch = own.get();
+    if (slot) {
+      slot->file = std::move(own);
+      slot->directory = tempDirectory;
+    }
+  }
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
   for (;;) {
     size_t n = stored.Read(buffer.get(), kChunk);
     if (n == 0) break;
     WriteAll(*scratch, buffer.get(), n);
   }
-  if (!scratch->Init()) return ExpandOutcome::failed;
+  scratch->Cut();
+  LzReader reader(*scratch);
+  if (!reader.ok()) return ExpandOutcome::failed;
   for (;;) {
-    INT n = LZRead(scratch->lz(), reinterpret_cast<LPSTR>(buffer.get()), kChunk);
+    INT n = LZRead(reader.lz(), reinterpret_cast<LPSTR>(buffer.get()), kChunk);
     if (n < 0) return ExpandOutcome::failed;
     if (n == 0) return ExpandOutcome::expanded;
     try {
