@@ -2,7 +2,7 @@
 // file is made of, over every file of an installed tree (a copy: files are made and removed
 // beside them, none is changed). Run under Wine on the scale benchmark's product
 // (scale_bench --product) to see where the time per file goes.
-// Usage: call_probe INSTALL_DIR UPDATE_FILE
+// Usage: call_probe INSTALL_DIR UPDATE_FILE [KIND]: only the kinds whose names hold KIND.
 // Output: one line per kind, "KIND: U us per file".
 #include <windows.h>
 
@@ -58,8 +58,8 @@ void WriteBytes(HANDLE h, DWORD count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: call_probe INSTALL_DIR UPDATE_FILE\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: call_probe INSTALL_DIR UPDATE_FILE [KIND]\n");
     return 2;
   }
   const std::string install = argv[1], upd = argv[2];
@@ -172,6 +172,21 @@ int main(int argc, char** argv) {
        [&](const std::string& path) {
          if (DeleteFileA((path + "~UPD").c_str())) Fail("a leftover was there");
        }},
+      {"new file: create alone, close, delete",
+       [&](const std::string& path) {
+         std::string name = path + "~UPD";
+         Close(Open(name, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW), name);
+         DeleteFileA(name.c_str());
+       }},
+      {"new file: the same with its final path",
+       [&](const std::string& path) {
+         std::string name = path + "~UPD";
+         HANDLE h = Open(name, GENERIC_READ | GENERIC_WRITE | DELETE, 0, CREATE_NEW);
+         wchar_t final[MAX_PATH];
+         if (GetFinalPathNameByHandleW(h, final, MAX_PATH, 0) == 0) Fail("no final path");
+         Close(h, name);
+         DeleteFileA(name.c_str());
+       }},
       {"new file: create, write 16 KB, close, delete",
        [&](const std::string& path) {
          std::string name = path + "~UPD";
@@ -258,6 +273,7 @@ int main(int argc, char** argv) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   for (const auto& kind : kinds) {
+    if (argc == 4 && std::string(kind.first).find(argv[3]) == std::string::npos) continue;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     for (const std::string& path : files) kind.second(path);
