@@ -122,17 +122,6 @@ int main(int argc, char** argv) {
          }
          Close(h, path);
        }},
-      {"the same with FileIdInfo",
-       [&](const std::string& path) {
-         HANDLE h = Open(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         OPEN_EXISTING, 0);
-         FILE_ID_INFO id;
-         if (GetFileType(h) != FILE_TYPE_DISK ||
-             !GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id)) {
-           Fail("no FileIdInfo of " + path);
-         }
-         Close(h, path);
-       }},
       {"GetFileAttributesA, SetFileAttributesA",
        [&](const std::string& path) {
          DWORD attributes = GetFileAttributesA(path.c_str());

@@ -219,7 +219,6 @@ class PosixEnv : public Env {
                               ByteSink& out) override {
     return ExpandStored(stored, tempDirectory, out);
   }
-
   // The portable expander reads the stored contents as they are: no temporary file to keep.
   std::unique_ptr<ScratchHold> HoldScratch() override { return std::make_unique<ScratchHold>(); }
 
