@@ -55,6 +55,14 @@ void WriteBytes(HANDLE h, DWORD count) {
   if (!WriteFile(h, bytes.data(), count, &done, nullptr) || done != count) Fail("cannot write");
 }
 
+// A copy of `path` as `target`, to be replaced, and a new file of 16 KB as `fresh`.
+void CopyAndNewFile(const std::string& path, const std::string& target, const std::string& fresh) {
+  if (!CopyFileA(path.c_str(), target.c_str(), FALSE)) Fail("cannot copy " + path);
+  HANDLE h = Open(fresh, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+  WriteBytes(h, kNewBytes);
+  Close(h, fresh);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,10 +214,7 @@ int main(int argc, char** argv) {
       {"ReplaceFileA of a copy by a new file",
        [&](const std::string& path) {
          std::string target = path + "~OLD", fresh = path + "~UPD";
-         if (!CopyFileA(path.c_str(), target.c_str(), FALSE)) Fail("cannot copy " + path);
-         HANDLE h = Open(fresh, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-         WriteBytes(h, kNewBytes);
-         Close(h, fresh);
+         CopyAndNewFile(path, target, fresh);
          if (!ReplaceFileA(target.c_str(), fresh.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                            nullptr, nullptr)) {
            Fail("cannot replace " + target);
@@ -219,10 +224,7 @@ int main(int argc, char** argv) {
       {"MoveFileExA of a new file over a copy",
        [&](const std::string& path) {
          std::string target = path + "~OLD", fresh = path + "~UPD";
-         if (!CopyFileA(path.c_str(), target.c_str(), FALSE)) Fail("cannot copy " + path);
-         HANDLE h = Open(fresh, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-         WriteBytes(h, kNewBytes);
-         Close(h, fresh);
+         CopyAndNewFile(path, target, fresh);
          if (!MoveFileExA(fresh.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
            Fail("cannot move over " + target);
          }
