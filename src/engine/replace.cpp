@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "engine/digest_behind.h"
 #include "engine/run_context.h"
 #include "model/document.h"
 #include "model/file_name.h"
@@ -12,47 +13,66 @@
 
 namespace {
 
+// From this size on, a new file's digest is worked out by the staging's thread while the
+// pass goes on; a smaller file's costs less than handing it over.
+constexpr uint64_t kDigestBehindFrom = 64 * 1024;
+
 // Where the expansion writes: the new file, with the bytes counted and, when the entry
-// carries a digest, hashed on their way.
+// carries a digest, hashed on their way, here or by the staging's thread.
 class NewFileSink : public ByteSink {
  public:
-  NewFileSink(CFile& file, bool hashed) : file_(file) {
-    if (hashed) hash_ = std::make_unique<Sha256>();
+  NewFileSink(CFile& file, const CUpdateItem& item, Staging& staging) : file_(file) {
+    if (!item.hasContentDigest) return;
+    DigestBehind* behind = staging.digests;
+    if (behind && behind->Running() && item.expectedStamp.size >= kDigestBehindFrom) {
+      behind_ = behind;
+      behind_->Begin(staging.entry, item.contentDigest);
+    } else {
+      hash_ = std::make_unique<Sha256>();
+    }
   }
   void Write(const uint8_t* data, size_t count) override {
     file_.Write(data, count);
     if (hash_) hash_->Update(data, count);
+    if (behind_) behind_->Add(data, count);
     written_ += count;
   }
   uint64_t written() const { return written_; }
-  Sha256Digest Digest() { return hash_->Finish(); }
+  // Whether what was written is what the entry's digest says, as far as is known now: a
+  // digest handed over is compared later (DigestBehind::FirstMismatch).
+  bool DigestDiffers(const Sha256Digest& expected) {
+    if (behind_) behind_->End();
+    return hash_ && hash_->Finish() != expected;
+  }
 
  private:
   CFile& file_;
   std::unique_ptr<Sha256> hash_;
+  DigestBehind* behind_ = nullptr;
   uint64_t written_ = 0;
 };
 
 // Makes the entry's new version in `fresh` next to the target: expanded, checked against
-// the entry's size and digest, and handed to `batch` to be flushed with the others. Returns
-// none, cannotCreateTemp or cannotDecompress; raises what reading the update file raises.
-UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
-                           const std::string& tempDirectory, FlushBatch& batch, TempFile& fresh) {
+// the entry's size and digest, and handed to the staging's batch to be flushed with the
+// others. Returns none, cannotCreateTemp or cannotDecompress; raises what reading the update
+// file raises.
+UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item, Staging& staging,
+                           TempFile& fresh) {
   std::string name = NewFileName(item.targetPath);
   std::unique_ptr<CFile> file = env.CreateExclusive(name);
   if (!file) return cannotDecompress;
   // Ours from here on, removed unless it is put in place: never a file that had the name.
   fresh.Adopt(name);
-  batch.Add(name);
+  staging.batch.Add(name);
   StoredContents stored(updateFile, item.payloadOffset, item.payloadLength);
-  NewFileSink sink(*file, item.hasContentDigest);
-  ExpandOutcome expanded = env.ExpandPayload(stored, tempDirectory, sink);
+  NewFileSink sink(*file, item, staging);
+  ExpandOutcome expanded = env.ExpandPayload(stored, staging.tempDirectory, sink);
+  bool digestDiffers = sink.DigestDiffers(item.contentDigest);
   if (expanded == ExpandOutcome::noTempFile) return cannotCreateTemp;
   if (expanded != ExpandOutcome::expanded || stored.cutShort() || sink.written() == 0 ||
-      sink.written() != item.expectedStamp.size) {
+      sink.written() != item.expectedStamp.size || digestDiffers) {
     return cannotDecompress;
   }
-  if (item.hasContentDigest && sink.Digest() != item.contentDigest) return cannotDecompress;
   file->StartWriteBack();
   return none;
 }
@@ -65,8 +85,7 @@ void TempFile::Remove() {
 }
 
 UpdateError CUpdateItem::PrepareNewVersion(CFile& updateFile, const VEzorazEdo& doc,
-                                           RunContext& run, const std::string& tempDirectory,
-                                           FlushBatch& batch, TempFile& fresh) {
+                                           RunContext& run, Staging& staging, TempFile& fresh) {
   Env& env = *run.env;
   bool adding = action == EntryAction::add;
   // An added file's missing directories are made; they stay should a later step fail.
@@ -74,14 +93,15 @@ UpdateError CUpdateItem::PrepareNewVersion(CFile& updateFile, const VEzorazEdo& 
   // A name ending in '_' is its own backup name: deleting "the old backup" would delete the
   // installed file.
   if (doc.renamePrevious && !adding && BackupName(targetPath) == targetPath) return cannotRename;
-  if (tempDirectory.empty()) return cannotCreateTemp;
-  return MakeNewVersion(env, updateFile, *this, tempDirectory, batch, fresh);
+  if (staging.tempDirectory.empty()) return cannotCreateTemp;
+  return MakeNewVersion(env, updateFile, *this, staging, fresh);
 }
 
 UpdateError CUpdateItem::ReplaceFile(CFile& updateFile, const VEzorazEdo& doc, RunContext& run) {
   TempFile fresh(*run.env);
   std::unique_ptr<FlushBatch> batch = run.env->StartFlushBatch();
-  UpdateError rc = PrepareNewVersion(updateFile, doc, run, run.env->TempDirectory(), *batch, fresh);
+  Staging staging{run.env->TempDirectory(), *batch, nullptr, 0};
+  UpdateError rc = PrepareNewVersion(updateFile, doc, run, staging, fresh);
   if (rc != none) return rc;
   if (batch->Flush() != 1) return cannotDecompress;
   return PlaceNewVersion(updateFile, doc, run, fresh);

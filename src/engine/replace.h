@@ -8,7 +8,18 @@
 #include "engine/update_error.h"
 #include "platform/env.h"
 
+class DigestBehind;
 struct RunContext;
+
+// What the update pass shares with each entry's first step: where an expansion may keep a
+// temporary copy, the batch that flushes the new files together, the thread that works out
+// their digests (null: each file's digest is worked out as it is made), and the entry at hand.
+struct Staging {
+  std::string tempDirectory;
+  FlushBatch& batch;
+  DigestBehind* digests;
+  size_t entry;
+};
 
 // A file of ours, removed when the holder goes, whatever happened (exceptions too).
 class TempFile {

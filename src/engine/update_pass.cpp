@@ -2,10 +2,12 @@
 // made next to its target first, then all of them are flushed together, then each is put in
 // place and each directory written is synced once. A failure before the last step changes
 // no installed file; the first failure ends the pass, and what was put in place stays.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/digest_behind.h"
 #include "engine/replace.h"
 #include "engine/run_steps.h"
 #include "model/paths.h"
@@ -77,25 +79,44 @@ void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEnt
   StagedFiles staged(env, doc);
   std::vector<size_t> batched;  // the entry of each file in the batch, in its order
   std::unique_ptr<FlushBatch> batch = env.StartFlushBatch();
-  const std::string tempDirectory = env.TempDirectory();
+  DigestBehind digests;
+  Staging staging{env.TempDirectory(), *batch, &digests, 0};
   // One temporary copy of the stored contents serves every new file made.
   std::unique_ptr<ScratchHold> scratch = env.HoldScratch();
+  // An entry has passed once its digest, worked out behind, was found right.
+  size_t told = 0;
+  auto tell = [&](size_t upTo) {
+    for (; told < upTo; ++told) Passed(run, 2, told);
+  };
+  // The first failure in file order ends the pass: an earlier entry's digest that differs
+  // comes before the error of the entry at hand. With `wait`, once every digest is known.
+  auto failed = [&](size_t k, UpdateError rc, bool wait) {
+    size_t differs = digests.FirstMismatch(wait);
+    if (differs != DigestBehind::kNone) {
+      k = differs;
+      rc = cannotDecompress;
+    }
+    if (rc == none) return false;
+    run.current = &run.record.entries[k];
+    FailEntry(run, *doc.items[k], rc, 2);
+    return true;
+  };
   for (size_t k = 0; k < count; ++k) {
     if (StopAsked(run)) return;
     CUpdateItem& item = *doc.items[k];
     if (MakesNewFile(item)) {
       run.current = &run.record.entries[k];
       TempFile fresh(env);
-      UpdateError rc = item.PrepareNewVersion(updateFile, doc, run, tempDirectory, *batch, fresh);
+      staging.entry = k;
+      UpdateError rc = item.PrepareNewVersion(updateFile, doc, run, staging, fresh);
       if (!fresh.path().empty()) batched.push_back(k);
       staged.Keep(k, fresh);
-      if (rc != none) {
-        FailEntry(run, item, rc, 2);
-        return;
-      }
+      if (failed(k, rc, rc != none)) return;
     }
-    Passed(run, 2, k);
+    tell(std::min(k + 1, digests.OldestPending()));
   }
+  if (failed(0, none, true)) return;
+  tell(count);
   size_t flushed = batch->Flush();
   if (flushed < batched.size()) {
     run.current = &run.record.entries[batched[flushed]];

@@ -34,7 +34,7 @@ enum Verdict : uint16_t {
 enum UpdateError : uint16_t;
 struct RunContext;
 class VEzorazEdo;
-class FlushBatch;
+struct Staging;
 class TempFile;
 
 class CUpdateItem : public CObject {
@@ -93,12 +93,12 @@ class CUpdateItem : public CObject {
 
   // The update pass's first step for an entry to replace or add: makes its new version next
   // to `targetPath` in `fresh` (an added file's missing directories too), checked against its
-  // size and digest and added to `batch`, to be flushed with the others. Changes no installed
-  // file. Returns none, cantCreateFile, cannotRename (its own backup name), cannotCreateTemp or
+  // size and added to the staging's batch, to be flushed with the others; its digest is
+  // checked here or, handed to the staging's thread, later. Changes no installed file.
+  // Returns none, cantCreateFile, cannotRename (its own backup name), cannotCreateTemp or
   // cannotDecompress.
   UpdateError PrepareNewVersion(CFile& updateFile, const VEzorazEdo& doc, RunContext& run,
-                                const std::string& tempDirectory, FlushBatch& batch,
-                                TempFile& fresh);
+                                Staging& staging, TempFile& fresh);
 
   // Its last step, once `fresh` was flushed: puts the new version in the place of
   // `targetPath`, keeping the previous version under its backup name when the document's

@@ -222,3 +222,55 @@ TEST_F(RunTest, DamagedDocumentRaisesAndKeepsTheLinesSoFar) {
 }
 
 }  // namespace
+
+// The digests of large new files are compared while the next ones are made: one that differs
+// still ends the update at its own entry, before an error of a later entry and before any
+// installed file changed, with no new file left.
+TEST_F(RunTest, ADigestComparedLaterStillEndsTheUpdateAtItsEntry) {
+  std::vector<EntryPlan> entries;
+  std::vector<Bytes> old, fresh;
+  for (int i = 0; i < 3; ++i) {
+    std::string name = std::string(1, static_cast<char>('A' + i)) + ".DLL";
+    old.push_back(MakeProgram(kV10, 0, 300000 + 1000 * i, 30 + i));
+    fresh.push_back(MakeProgram(kV11, 0, 310000 + 1000 * i, 40 + i));
+    entries.emplace_back(name);
+    entries.back().newBytes = fresh[i];
+    entries.back().previous = {old[i]};
+  }
+  Build(entries);
+  app_.document.EnsureLoaded(*app_.updateFile);
+  std::vector<size_t> passed;
+  app_.entryPassed = [&](int pass, size_t k) {
+    if (pass == 2) passed.push_back(k);
+  };
+  struct Case {
+    size_t wrongDigest, wrongSize;  // entries; 3: none
+  };
+  for (Case c : {Case{1, 3}, Case{2, 3}, Case{1, 2}}) {
+    for (size_t i = 0; i < 3; ++i) {
+      Install(Win("APP\\" + entries[i].name), old[i]);
+      CUpdateItem& item = *app_.document.items[i];
+      item.hasContentDigest = true;
+      item.contentDigest = Sha256Of(fresh[i].data(), fresh[i].size());
+      item.contentDigest.bytes[0] ^= i == c.wrongDigest ? 1 : 0;
+      item.expectedStamp.size = static_cast<uint32_t>(fresh[i].size() + (i == c.wrongSize));
+    }
+    passed.clear();
+    Run(true);
+    std::string trial = "digest of " + std::to_string(c.wrongDigest) + ": ";
+    EXPECT_EQ(log_.lines, std::vector<std::string>{Win("APP\\" + entries[c.wrongDigest].name) +
+                                                   " error [Cannot Decompress. UPD may be "
+                                                   "corrupted]"})
+        << trial;
+    EXPECT_EQ(passed.size(), c.wrongDigest) << trial;
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Installed(Win("APP\\" + entries[i].name)), old[i]);
+    EXPECT_TRUE(Leftovers().empty()) << trial;
+  }
+  app_.document.items[1]->contentDigest = Sha256Of(fresh[1].data(), fresh[1].size());
+  app_.document.items[2]->expectedStamp.size = static_cast<uint32_t>(fresh[2].size());
+  passed.clear();
+  Run(true);
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_EQ(passed, (std::vector<size_t>{0, 1, 2}));
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Installed(Win("APP\\" + entries[i].name)), fresh[i]);
+}
