@@ -89,10 +89,11 @@ void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEnt
     for (; told < upTo; ++told) Passed(run, 2, told);
   };
   // The first failure in file order ends the pass: an earlier entry's digest that differs
-  // comes before the error of the entry at hand. With `wait`, once every digest is known.
+  // comes before the error of the entry at hand, whose own error says more than the digest
+  // of what it could not finish. With `wait`, once every digest is known.
   auto failed = [&](size_t k, UpdateError rc, bool wait) {
     size_t differs = digests.FirstMismatch(wait);
-    if (differs != DigestBehind::kNone) {
+    if (differs != DigestBehind::kNone && (differs < k || rc == none)) {
       k = differs;
       rc = cannotDecompress;
     }

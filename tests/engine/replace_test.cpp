@@ -232,9 +232,13 @@ TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
 }
 
 TEST_F(ReplaceTest, UnusableTemporaryFolder) {
-  OneEntry();
+  // Large enough for its digest to be worked out behind the pass.
+  OneEntry("A.DLL", 300000);
   Build({entry_});
   SetRenaming(false);
+  CUpdateItem& item = *app_.document.items[0];
+  item.hasContentDigest = true;
+  item.contentDigest = Sha256Of(fresh_.data(), fresh_.size());
   env_.tempOverride = Win("NO\\SUCH\\FOLDER\\");
 #ifdef _WIN32
   // lz32 reads a copy of the contents from the temporary-files folder.
