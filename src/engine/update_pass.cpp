@@ -98,6 +98,8 @@ void RunUpdatePass(CFile& updateFile, VEzorazEdo& doc, RunContext& run, FinalEnt
       rc = cannotDecompress;
     }
     if (rc == none) return false;
+    // Every digest before the failing entry's was compared and found right.
+    tell(k);
     run.current = &run.record.entries[k];
     FailEntry(run, *doc.items[k], rc, 2);
     return true;
