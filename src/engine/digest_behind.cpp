@@ -91,14 +91,20 @@ void DigestBehind::Work() {
     bool differs = false;
     std::exception_ptr failure;
     try {
-      if (!dropped && chunk.kind == Chunk::begin) {
-        hash = std::make_unique<Sha256>();
-        expected = chunk.expected;
-      } else if (!dropped && chunk.kind == Chunk::bytes) {
-        hash->Update(chunk.data.data(), chunk.data.size());
-      } else if (!dropped) {
-        differs = hash->Finish() != expected;
-        hash.reset();
+      switch (dropped ? Chunk::dropped : chunk.kind) {
+        case Chunk::begin:
+          hash = std::make_unique<Sha256>();
+          expected = chunk.expected;
+          break;
+        case Chunk::bytes:
+          hash->Update(chunk.data.data(), chunk.data.size());
+          break;
+        case Chunk::end:
+          differs = hash->Finish() != expected;
+          hash.reset();
+          break;
+        case Chunk::dropped:
+          break;
       }
     } catch (...) {
       failure = std::current_exception();

@@ -45,7 +45,7 @@ class DigestBehind {
 
  private:
   struct Chunk {
-    enum Kind { begin, bytes, end };
+    enum Kind { begin, bytes, end, dropped /* never queued: what the thread skips */ };
     explicit Chunk(Kind k) : kind(k) {}
     Kind kind;
     size_t entry = 0;
