@@ -73,25 +73,22 @@ bool Read(const std::string& directory, Listing* listing) {
     if (!entry) break;
     std::string folded = FoldedName(entry->d_name);
     listing->bytes += EntryBytes(folded, entry->d_name);
-    listing->entries.emplace(std::move(folded), entry->d_name);
+    listing->entries.Append(folded, entry->d_name);
   }
   bool whole = errno == 0;
   ::closedir(dir);
+  listing->entries.Sort();
   return whole;
 }
 
 std::string Lookup(const Listing& listing, const std::string& name, AsSpelled* spelled) {
   std::string folded = FoldedName(name);
-  const Entries& entries = listing.entries;
-  auto least = entries.lower_bound({folded, std::string()});
-  if (least == entries.end() || least->first != folded) {
-    if (spelled && listing.exactNames) *spelled = AsSpelled::absent;
-    return std::string();
-  }
+  std::string least = listing.entries.Least(folded);
   if (spelled && listing.exactNames) {
-    *spelled = entries.count({folded, name}) ? AsSpelled::present : AsSpelled::absent;
+    bool present = !least.empty() && listing.entries.Contains(folded, name);
+    *spelled = present ? AsSpelled::present : AsSpelled::absent;
   }
-  return least->second;
+  return least;
 }
 
 // Brings what `listing` holds of `name` and the names that differ from it in case only up
@@ -101,18 +98,16 @@ long long Learn(Listing& listing, const std::string& name) {
   const std::string prefix = listing.directory == "/" ? "/" : listing.directory + "/";
   std::string folded = FoldedName(name);
   std::vector<std::string> variants{name};
-  for (auto it = listing.entries.lower_bound({folded, std::string()});
-       it != listing.entries.end() && it->first == folded; ++it) {
-    if (it->second != name) variants.push_back(it->second);
+  for (std::string& listed : listing.entries.Spellings(folded)) {
+    if (listed != name) variants.push_back(std::move(listed));
   }
   long long added = 0;
   for (const std::string& variant : variants) {
     struct stat st;
     bool exists = ::lstat((prefix + variant).c_str(), &st) == 0;
-    auto entry = std::make_pair(folded, variant);
     long long bytes = static_cast<long long>(EntryBytes(folded, variant));
-    if (exists && listing.entries.insert(entry).second) added += bytes;
-    if (!exists && listing.entries.erase(entry) != 0) added -= bytes;
+    if (exists && listing.entries.Insert(folded, variant)) added += bytes;
+    if (!exists && listing.entries.Erase(folded, variant)) added -= bytes;
   }
   return added;
 }

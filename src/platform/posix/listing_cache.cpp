@@ -5,7 +5,7 @@ namespace {
 // Enough for the thousands of files in the largest Windows directory, and for every
 // directory of a product, without letting a tree of directories grow the process.
 constexpr size_t kBudgetBytes = 16 << 20;
-constexpr size_t kEntryBytes = 128;  // a set node and two strings, beside the names' bytes
+constexpr size_t kEntryBytes = 8;  // an offset, two terminators and room to grow, beside the names
 constexpr size_t kListingBytes = 256;
 
 bool SameTime(const timespec& a, const timespec& b) {

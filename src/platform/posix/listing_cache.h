@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <list>
 #include <mutex>
-#include <set>
 #include <string>
 #include <unordered_map>
-#include <utility>
+
+#include "platform/posix/listing_entries.h"
 
 // What a directory's stat says of its entries: every change to them sets its times (to the
 // nanosecond where the file system keeps them); another directory put in its place has
@@ -27,10 +27,6 @@ struct Stamp {
 bool operator==(const Stamp& a, const Stamp& b);
 Stamp StampOf(const struct stat& st);
 
-// Each entry under its folded name, so that the least of the names that differ in case
-// only comes first.
-using Entries = std::set<std::pair<std::string, std::string>>;
-
 struct Listing {
   std::string directory;
   Stamp stamp;
@@ -38,7 +34,7 @@ struct Listing {
   bool trusted = false;     // no change can hide behind the stamp
   bool ownStamp = false;    // the stamp is the one the backend's own last change left
   bool exactNames = false;  // an lstat finds a name only as listed (no folding of case)
-  Entries entries;
+  ListingEntries entries;
   size_t bytes = 0;
 };
 
