@@ -74,7 +74,7 @@ UpdateError CUpdateItem::RemoveInstalled(CFile& updateFile, const VEzorazEdo& do
     env.RemoveFile(backup);
     if (!env.RenameFile(targetPath, backup)) return cannotRename;
     run.AddLine("%s renamed to %s", targetPath.c_str(), LastComponent(backup).c_str());
-    outcome.backup = backup;
+    outcome.SetBackup(backup);
   } else if (!env.RemoveFile(targetPath)) {
     return cannotWrite;
   }

@@ -56,7 +56,7 @@ void CheckFreeSpace(const VEzorazEdo& doc, RunContext& run) {
     if (room.needed <= room.space.freeBytes) continue;
     run.current = &run.record.entries[k];
     run.current->cause = EntryCause::diskFull;
-    run.current->detail = Megabytes(room.needed - room.space.freeBytes);
+    run.current->SetDetail(Megabytes(room.needed - room.space.freeBytes));
     FailEntry(run, item, cannotWrite, 1);
     return;
   }

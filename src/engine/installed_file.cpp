@@ -154,7 +154,7 @@ UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& 
   if (rc != fileNotFound || directoryKind != kindSystem) return rc;
   std::string fallback;
   if (!FallbackPath(run, &fallback)) return fileNotFound;
-  outcome.firstPath = targetPath;
+  outcome.SetFirstPath(targetPath);
   outcome.firstCause = outcome.openCause;
   CopyPath(&targetPath, fallback);
   return OpenTarget(*this, *run.env, file, outcome, false);
@@ -172,7 +172,7 @@ UpdateError CUpdateItem::Judge(CFile& installed, CFile& updateFile, const VEzora
     for (size_t k = 0; k < previousVersions.size(); ++k) {
       if (previousVersions[k]->Matches(*this, installed, updateFile, doc) == none) {
         verdict = verdictUpdate;
-        outcome.matched = k + 1;
+        outcome.matched = static_cast<uint32_t>(k + 1);
         run.updateNeeded = true;
         break;
       }
@@ -191,7 +191,7 @@ UpdateError CUpdateItem::Judge(CFile& installed, CFile& updateFile, const VEzora
   run.updateNeeded = true;
   for (size_t k = 0; k < previousVersions.size(); ++k) {
     if (previousVersions[k]->Matches(*this, installed, updateFile, doc) == none) {
-      outcome.matched = k + 1;
+      outcome.matched = static_cast<uint32_t>(k + 1);
       return none;
     }
   }

@@ -143,14 +143,14 @@ UpdateError CUpdateItem::PlaceNewVersion(CFile& updateFile, const VEzorazEdo& do
       return cannotDecompress;
     case ReplaceOutcome::targetLost:
       outcome.restoreFailed = true;
-      outcome.backup = backup;
+      outcome.SetBackup(backup);
       return cannotDecompress;
   }
   fresh.Release();
   run.replacedDirectories.insert(DirectoryOf(targetPath));
   if (renamePrevious) {
     run.AddLine("%s renamed to %s", targetPath.c_str(), LastComponent(backup).c_str());
-    outcome.backup = backup;
+    outcome.SetBackup(backup);
   }
   outcome.replaced = true;
   run.AddLine("Updated File %s", targetPath.c_str());

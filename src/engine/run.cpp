@@ -20,7 +20,7 @@ UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunCon
   if (!pathOk) {
     if (run.current && !nameProblem.empty()) {
       run.current->cause = EntryCause::badName;
-      run.current->detail = nameProblem;
+      run.current->SetDetail(nameProblem);
       run.current->openCause = FileCause::invalidFile;  // no file is opened under it
     }
     return fileNotFound;
@@ -121,7 +121,7 @@ void FindNameCollisions(const ObjectList<CUpdateItem>& items, bool renamePreviou
     EntryOutcome& outcome = outcomes[clash.entry];
     if (outcome.cause != EntryCause::none) continue;  // an entry's first clash is its cause
     outcome.cause = CauseOf(clash.cause);
-    outcome.collidesWith = clash.other + 1;
+    outcome.collidesWith = static_cast<uint32_t>(clash.other + 1);
   }
 }
 

@@ -32,15 +32,12 @@ enum class EntryCause : uint8_t {
 };
 
 struct EntryOutcome {
-  // Largest first: there is one of these for every entry of the update.
-  size_t matched = 0;       // the previous version it was found to be, counted from 1
-  size_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
-  std::string detail;       // badName: what is wrong with the name
-  std::string firstPath;    // a kindSystem entry that fell back: the system directory's path,
-                            // and (`firstCause`) why it did not open
-  std::string backup;       // full path of the kept previous version, when one was kept
-  std::string lines;        // the log lines written for it, in order, each ended by '\0'
-  CFileStamp installed;     // with `stampRead`: the installed file's stamp as last read
+  // There is one of these for every entry of the update: what only some entries have is
+  // kept in `notes_`, read and set through the functions below.
+  std::string lines;          // the log lines written for it, in order, each ended by '\0'
+  CFileStamp installed;       // with `stampRead`: the installed file's stamp as last read
+  uint32_t matched = 0;       // the previous version it was found to be, counted from 1
+  uint32_t collidesWith = 0;  // for the name causes: the other entry, counted from 1
   FileCause openCause = FileCause::none;  // the system's reason the installed file would not
                                           // open as the error says (fileNotFound, cannotWrite):
                                           // fileNotFound, sharingViolation, accessDenied,
@@ -58,8 +55,25 @@ struct EntryOutcome {
   bool replaced = false;       // the new version is in place
   bool restoreFailed = false;  // a failed replacement could not put the file back
 
+  // badName: what is wrong with the name; diskFull: how much more room the volume needs.
+  std::string Detail() const { return Note(0); }
+  void SetDetail(const std::string& text) { SetNote(0, text); }
+  // A kindSystem entry that fell back: the system directory's path, and (`firstCause`) why
+  // it did not open.
+  std::string FirstPath() const { return Note(1); }
+  void SetFirstPath(const std::string& text) { SetNote(1, text); }
+  // The full path of the kept previous version, when one was kept.
+  std::string Backup() const { return Note(2); }
+  void SetBackup(const std::string& text) { SetNote(2, text); }
+
   // The log lines written for it, one by one.
   std::vector<std::string> Lines() const;
+
+ private:
+  std::string Note(size_t index) const;
+  void SetNote(size_t index, const std::string& text);
+
+  std::string notes_;  // the notes in order, each ended by '\0'; "" while none is set
 };
 
 struct RunRecord {

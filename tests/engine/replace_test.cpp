@@ -227,7 +227,7 @@ TEST_F(ReplaceTest, AReplacementThatLosesTheTargetSaysSo) {
   EXPECT_EQ(log_.lines.back(),
             Win("APP\\A.DLL") + " error [Cannot Decompress. UPD may be corrupted]");
   EXPECT_TRUE(app_.record.entries[0].restoreFailed);
-  EXPECT_EQ(app_.record.entries[0].backup, Win("APP\\A.DL_"));
+  EXPECT_EQ(app_.record.entries[0].Backup(), Win("APP\\A.DL_"));
   EXPECT_TRUE(Leftovers().empty());
 }
 

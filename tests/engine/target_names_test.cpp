@@ -37,7 +37,7 @@ TEST_F(TargetNamesTest, NamesWindowsReadsAsOthersAreRefusedUnopened) {
   for (size_t i = 0; i < entries.size(); ++i) {
     EXPECT_TRUE(Contains(log_.lines[i], " error [File Not Found]")) << log_.lines[i];
     EXPECT_EQ(app_.record.entries[i].cause, EntryCause::badName) << cases[i].name;
-    EXPECT_TRUE(Contains(app_.record.entries[i].detail, cases[i].says)) << cases[i].name;
+    EXPECT_TRUE(Contains(app_.record.entries[i].Detail(), cases[i].says)) << cases[i].name;
   }
 }
 

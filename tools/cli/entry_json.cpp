@@ -153,12 +153,12 @@ std::string EntryJson(const CUpdateItem& item, size_t index, const EntryOutcome&
     entry.AddRaw("matched", MatchedJson(item, outcome.matched));
   }
   if (outcome.error == previousVersionNotCompatible) entry.AddRaw("accepts", AcceptedJson(item));
-  if (!outcome.firstPath.empty()) {
-    entry.AddRaw("tried", "[" + TriedJson(outcome.firstPath, outcome.firstCause) + "," +
+  if (!outcome.FirstPath().empty()) {
+    entry.AddRaw("tried", "[" + TriedJson(outcome.FirstPath(), outcome.firstCause) + "," +
                               TriedJson(item.targetPath, outcome.openCause) + "]");
   }
   if (doUpdate) entry.Add("updated", outcome.replaced);
-  if (!outcome.backup.empty()) entry.Add("backup", LastComponent(outcome.backup));
+  if (!outcome.Backup().empty()) entry.Add("backup", LastComponent(outcome.Backup()));
   entry.AddRaw("lines", JsonStringArray(outcome.Lines()));
   return entry.Text();
 }
@@ -183,7 +183,7 @@ std::string EntryCauseText(const EntryOutcome& outcome) {
       return "its name ends in ~UPD, the name a new version has while it is made, so a run "
              "that was ended could leave a file of that name; the update cannot list it";
     case EntryCause::badName:
-      return "the update names it in a way Windows reads as another name (" + outcome.detail +
+      return "the update names it in a way Windows reads as another name (" + outcome.Detail() +
              "); get a mended update file";
     case EntryCause::newFileTaken:
       return "a file of the name its new version is made under is there, and it is not one "
@@ -192,7 +192,7 @@ std::string EntryCauseText(const EntryOutcome& outcome) {
       return "its backup name is a directory or a read-only file; remove it, or update "
              "without --backup";
     case EntryCause::diskFull:
-      return "its disk has no room for the new files: " + outcome.detail +
+      return "its disk has no room for the new files: " + outcome.Detail() +
              " more are needed; free some space and run the update again";
     default:
       if (outcome.openCause == FileCause::linkLoop) {
