@@ -2,7 +2,9 @@
 // fingerprint in the open update file. Owned by its CUpdateItem.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,8 +33,9 @@ class CUpdateOrder : public CObject {
                       const VEzorazEdo& doc) const;
 
   uint16_t unusedWord = 0;
-  std::string unusedText1;
-  std::string unusedText2;
+  // The record's two texts that nothing uses, as read; null when both are empty, as they
+  // nearly always are (there is one record for every previous version of every file).
+  std::unique_ptr<std::array<std::string, 2>> unusedTexts;
   CFileStamp stamp;
   uint32_t fingerprintOffset = 0;
   uint32_t fingerprintLength = 0;

@@ -105,7 +105,8 @@ TEST(Document, EveryFieldRoundTripsInBothFormats) {
       ASSERT_EQ(item.previousVersions.size(), want.previousVersions.size());
       for (size_t k = 0; k < item.previousVersions.size(); ++k) {
         const CUpdateOrder& order = *item.previousVersions[k];
-        EXPECT_EQ(order.unusedText1, "old");
+        ASSERT_TRUE(order.unusedTexts);
+        EXPECT_EQ((*order.unusedTexts)[0], "old");
         EXPECT_EQ(order.stamp.size, want.previousVersions[k].stamp.size);
         EXPECT_EQ(order.stamp.versionLS, want.previousVersions[k].stamp.versionLS);
         EXPECT_EQ(order.fingerprintOffset, offsets.fingerprintOffsets[i][k]);
