@@ -40,15 +40,17 @@ int CFileStamp::CompareVersion(const CFileStamp& expected) const {
   return 1;
 }
 
-void CUpdateItem::FormPath(const RunContext& run) {
+std::string CUpdateItem::NameProblem() const {
   // A name Windows would read as another one could reach a file the update does not list.
   // A device's name is the inspection's to refuse, before any call to the OS.
   bool device =
       IsReservedDeviceName(fileName) && fileName.find_first_of("\\/") == std::string::npos;
-  nameProblem = device ? std::string() : TargetNameProblem(fileName);
-  if (nameProblem.empty()) {
-    nameProblem = TargetDirectoryProblem(directoryKind, directory, fileName, TargetRules::run);
-  }
+  std::string problem = device ? std::string() : TargetNameProblem(fileName);
+  if (!problem.empty()) return problem;
+  return TargetDirectoryProblem(directoryKind, directory, fileName, TargetRules::run);
+}
+
+void CUpdateItem::FormPath(const RunContext& run) {
   std::string path;
   switch (directoryKind) {
     case kindWindows:
@@ -71,7 +73,7 @@ void CUpdateItem::FormPath(const RunContext& run) {
   }
   // Longer than 255 characters: the path is never cut to fit (a cut path could name
   // another file); a shortened copy only names the entry in the log.
-  pathOk = CopyPath(&targetPath, JoinedPath(path, fileName)) && nameProblem.empty();
+  pathOk = CopyPath(&targetPath, JoinedPath(path, fileName)) && NameProblem().empty();
 }
 
 // Steps 2 and 3 of the inspection: the exclusive opens of the current targetPath. The

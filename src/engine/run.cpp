@@ -18,9 +18,10 @@ UpdateError CUpdateItem::Verify(CFile& updateFile, const VEzorazEdo& doc, RunCon
   FormPath(run);
   if (!selected) return none;
   if (!pathOk) {
-    if (run.current && !nameProblem.empty()) {
+    std::string problem = run.current ? NameProblem() : std::string();
+    if (!problem.empty()) {
       run.current->cause = EntryCause::badName;
-      run.current->SetDetail(nameProblem);
+      run.current->SetDetail(problem);
       run.current->openCause = FileCause::invalidFile;  // no file is opened under it
     }
     return fileNotFound;

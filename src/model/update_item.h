@@ -48,9 +48,12 @@ class CUpdateItem : public CObject {
 
   // Sets `targetPath` from the directory kind, the directories of `run` and `fileName`.
   // A kind outside 0 to 3, a path longer than 255 characters, or a name or directory that
-  // Windows would read as another (model/target_rules.h, then in `nameProblem`) leaves
-  // `pathOk` false (the entry then fails verification; `targetPath` only names it in the log).
+  // Windows would read as another (NameProblem) leaves `pathOk` false (the entry then fails
+  // verification; `targetPath` only names it in the log).
   void FormPath(const RunContext& run);
+
+  // Why the update's name of the file is refused (model/target_rules.h), "" when it is not.
+  std::string NameProblem() const;
 
   // Fills `installedStamp` and opens the installed file exclusively for reading and
   // writing into `file`. Returns none, cannotWrite (opens for reading only) or
@@ -131,13 +134,12 @@ class CUpdateItem : public CObject {
   EntryAction action = EntryAction::replace;
   bool exactMatch = false;  // versions are known by size and digest, not by samples
 
-  // Run-time state.
+  // Run-time state (the small fields together: there is one item for every file).
   bool selected = false;
   bool pendingSelected = false;
-  std::string targetPath;  // 255 characters at most
   bool pathOk = false;
-  std::string nameProblem;  // why the update's name of the file is refused, "" when it is not
+  uint16_t verdict = verdictUpdate;
+  std::string targetPath;  // 255 characters at most
   CFileStamp installedStamp;
   FileChangeMark installedMark;  // with installedStamp: the file as it was when read
-  uint16_t verdict = verdictUpdate;
 };
