@@ -56,7 +56,7 @@ class ResolvedNames {
     ListingUses uses;
     size_t bytes = 0;
   };
-  static constexpr size_t kBudgetBytes = 1 << 20;
+  static constexpr size_t kBudgetBytes = 1 << 16;
   static constexpr size_t kNameBytes = 160;  // a map node, two strings and a vector
 
   // Held while the listings are checked, which takes the cache's mutex: nothing takes the
