@@ -1,7 +1,6 @@
 #include "bench_product.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -230,25 +229,46 @@ int RunChild(const std::function<int()>& body, struct rusage* usage) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+namespace {
+
+// own_peak, built beside the running benchmark.
+std::string OwnPeakProgram() {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (error) Fail("cannot tell where this benchmark is");
+  return (self.parent_path() / "own_peak").string();
+}
+
+}  // namespace
+
 int RunProgram(const std::vector<std::string>& argv, const std::string& output, double* seconds,
                struct rusage* usage) {
-  // A child's peak memory counts the pages it shares with this process until its exec: the
-  // heap's free pages go back to the system first, so that the child's own peak shows.
-  ::malloc_trim(0);
+  std::vector<std::string> command = argv;
+  std::string peakFile;
+  if (usage) {
+    peakFile = (fs::temp_directory_path() / ("own_peak." + std::to_string(::getpid()))).string();
+    command.insert(command.begin(), {OwnPeakProgram(), peakFile});
+  }
   auto start = std::chrono::steady_clock::now();
   int rc = RunChild(
       [&] {
         int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || ::dup2(fd, 1) < 0) return 127;
         std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        for (const std::string& arg : command) args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
         ::execv(args[0], args.data());
-        std::perror(argv[0].c_str());
+        std::perror(command[0].c_str());
         return 127;
       },
       usage);
   *seconds = Since(start);
+  if (usage) {
+    std::ifstream peak(peakFile);
+    if (!(peak >> usage->ru_maxrss)) Fail("no peak memory from " + command[0]);
+    peak.close();
+    fs::remove(peakFile);
+  }
   return rc;
 }
 
@@ -279,10 +299,9 @@ void Fail(const std::string& what) {
 }
 
 double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage) {
-  struct rusage ignored;
   double seconds = 0;
   ::sync();
-  int rc = RunProgram(argv, "/dev/null", &seconds, usage ? usage : &ignored);
+  int rc = RunProgram(argv, "/dev/null", &seconds, usage);
   if (rc != expected) {
     std::string command;
     for (const std::string& arg : argv) command += arg + " ";

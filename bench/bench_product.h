@@ -67,8 +67,8 @@ std::vector<size_t> FileSizes(int count, double total, size_t smallest, size_t l
 int RunChild(const std::function<int()>& body, struct rusage* usage);
 
 // Runs the program `argv` with its standard output to `output` (standard error stays), and
-// waits. Returns its exit status (-1 when it did not exit normally), its time and usage. Its
-// peak memory is at least what this process holds (ResidentMegabytes) when it starts.
+// waits. Returns its exit status (-1 when it did not exit normally), its time and, unless
+// `usage` is null, its usage; the peak memory there is the program's own (bench/own_peak.cpp).
 int RunProgram(const std::vector<std::string>& argv, const std::string& output, double* seconds,
                struct rusage* usage);
 

@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
   int rc = RunProgram({scripts + "/xvfb-run-wine.sh", helper, win32 + "/tools/updpack/updpack.exe",
                        win32 + "/tools/cli/vareri-cli.exe", win32 + "/vareri.exe", product.manifest,
                        upd, root + "/install", root + "/new", root + "/copy"},
-                      out, &seconds, &usage);
+                      out, &seconds, nullptr);
   std::vector<std::string> lines;
   std::ifstream in(out);
   for (std::string line; std::getline(in, line);) {
