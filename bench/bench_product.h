@@ -1,7 +1,7 @@
 // What the native benchmarks share: products made of pairs of program files (an old version
 // and the new one made from it, from the system's real Windows binaries where there are
-// some), child processes timed with their resource usage, and small file helpers. Every
-// failure ends the benchmark with a message: a benchmark has nothing to recover.
+// some), small file helpers and, from timed_child.h, timed child processes. Every failure
+// ends the benchmark with a message: a benchmark has nothing to recover.
 #pragma once
 
 #include <sys/resource.h>
@@ -13,6 +13,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "timed_child.h"
 
 namespace bench {
 
@@ -62,31 +64,11 @@ void MakePair(SamplePool& pool, int index, size_t size, std::mt19937& random, By
 std::vector<size_t> FileSizes(int count, double total, size_t smallest, size_t largest,
                               std::mt19937& random);
 
-// Runs `body` in a child process and waits for it. Returns the child's exit status (-1 when
-// it did not exit normally) and stores its resource usage.
-int RunChild(const std::function<int()>& body, struct rusage* usage);
-
-// Runs the program `argv` with its standard output to `output` (standard error stays), and
-// waits. Returns its exit status (-1 when it did not exit normally), its time and, unless
-// `usage` is null, its usage; the peak memory there is the program's own (bench/own_peak.cpp).
-int RunProgram(const std::vector<std::string>& argv, const std::string& output, double* seconds,
-               struct rusage* usage);
-
 // Takes the options `--files N` and `--product DIR` off the end of `args`, into `files` and
 // `product`.
 void TakeOptions(std::vector<std::string>& args, int* files, std::string* product);
 
 // Ends the benchmark with `what`, named after the program.
 [[noreturn]] void Fail(const std::string& what);
-
-// Runs `argv` after a sync, so that no run pays for the writeback of what came before it;
-// ends the benchmark unless it exits with `expected`. Its seconds.
-double Timed(const std::vector<std::string>& argv, int expected, struct rusage* usage = nullptr);
-
-// This process's memory now, in MB.
-long ResidentMegabytes();
-
-// Peak memory of a child, in MB.
-long PeakMegabytes(const struct rusage& usage);
 
 }  // namespace bench
