@@ -236,8 +236,8 @@ UpdateError CUpdateOrder::Matches(const CUpdateItem& item, CFile& installed, CFi
   UpdateError rc = MatchStamp(item.installedStamp, stamp);
   if (rc != none) return rc;
   // A file the update removes is one of its listed versions only byte for byte.
-  if ((item.exactMatch || item.action == EntryAction::remove) && hasDigest) {
-    return HasIdentity(installed, stamp.size, digest) ? none : previousVersionNotCompatible;
+  if ((item.exactMatch || item.action == EntryAction::remove) && digest) {
+    return HasIdentity(installed, stamp.size, *digest) ? none : previousVersionNotCompatible;
   }
   return SampleCheck(installed, fingerprint, stamp.size, doc.sampleCount, doc.sampleLength);
 }

@@ -1,6 +1,10 @@
 #include "model/integrity_check.h"
 
+#include <memory>
+#include <new>
+
 #include "archive/archive_exception.h"
+#include "platform/exceptions.h"
 #include "platform/file_digest.h"
 
 namespace {
@@ -134,8 +138,12 @@ void AttachEntryActions(const IntegrityRecord& record, ObjectList<CUpdateItem>& 
       item.exactMatch = actions[k].exact;
       item.selected = actions[k].selected;
       for (size_t i = 0; i < actions[k].previous.size(); ++i) {
-        item.previousVersions[i]->hasDigest = true;
-        item.previousVersions[i]->digest = actions[k].previous[i].digest;
+        try {
+          item.previousVersions[i]->digest =
+              std::make_unique<Sha256Digest>(actions[k].previous[i].digest);
+        } catch (const std::bad_alloc&) {
+          throw CMemoryException();
+        }
       }
     }
   }

@@ -40,6 +40,7 @@ class CUpdateOrder : public CObject {
   uint32_t fingerprintOffset = 0;
   uint32_t fingerprintLength = 0;
   std::vector<uint8_t> fingerprint;  // its first kMaxFingerprintLength bytes at most
-  bool hasDigest = false;            // the record's entry actions give its whole contents'
-  Sha256Digest digest;               // digest (its size is the stamp's)
+  // Its whole contents' digest (their size is the stamp's), when the record's entry actions
+  // give it; null otherwise, as for most records.
+  std::unique_ptr<Sha256Digest> digest;
 };

@@ -96,8 +96,8 @@ std::string MatchedJson(const CUpdateItem& item, size_t matched) {
   object.Add("index", static_cast<long>(matched))
       .Add("version", order.stamp.VersionText())
       .Add("size", static_cast<long>(order.stamp.size));
-  if ((item.exactMatch || item.action == EntryAction::remove) && order.hasDigest) {
-    object.Add("sha256", order.digest.Hex());
+  if ((item.exactMatch || item.action == EntryAction::remove) && order.digest) {
+    object.Add("sha256", order.digest->Hex());
   }
   return object.Text();
 }
