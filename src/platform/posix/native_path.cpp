@@ -56,6 +56,7 @@ class ResolvedNames {
     ListingUses uses;
     size_t bytes = 0;
   };
+  // Enough for what one entry's inspection asks again; a whole run's names cost megabytes.
   static constexpr size_t kBudgetBytes = 1 << 16;
   static constexpr size_t kNameBytes = 160;  // a map node, two strings and a vector
 
