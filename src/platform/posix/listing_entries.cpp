@@ -6,12 +6,16 @@
 
 namespace {
 
-// (folded, name) against the entry that starts at `entry`: below, equal or above zero as
-// the pair of strings compares.
-int Compare(const char* entry, const std::string& folded, const std::string& name) {
-  int byFolded = std::strcmp(entry, folded.c_str());
+// The pair (folded, name) of the entry that starts at `entry` against (folded, name): below,
+// equal or above zero as the pairs of strings compare. `name` is that pair's name.
+int Compare(const char* entry, const char* folded, const char* name) {
+  int byFolded = std::strcmp(entry, folded);
   if (byFolded != 0) return byFolded;
-  return std::strcmp(entry + folded.size() + 1, name.c_str());
+  return std::strcmp(entry + std::strlen(entry) + 1, name);
+}
+
+int Compare(const char* entry, const std::string& folded, const std::string& name) {
+  return Compare(entry, folded.c_str(), name.c_str());
 }
 
 }  // namespace
@@ -32,11 +36,8 @@ void ListingEntries::Append(const std::string& folded, const std::string& name) 
 
 void ListingEntries::Sort() {
   auto less = [this](uint32_t a, uint32_t b) {
-    const char* x = bytes_.data() + a;
     const char* y = bytes_.data() + b;
-    int byFolded = std::strcmp(x, y);
-    if (byFolded != 0) return byFolded < 0;
-    return std::strcmp(x + std::strlen(x) + 1, y + std::strlen(y) + 1) < 0;
+    return Compare(bytes_.data() + a, y, y + std::strlen(y) + 1) < 0;
   };
   auto same = [&](uint32_t a, uint32_t b) { return !less(a, b) && !less(b, a); };
   std::sort(order_.begin(), order_.end(), less);
