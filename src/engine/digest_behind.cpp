@@ -3,11 +3,22 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/exceptions.h"
+
 namespace {
 
-// What may wait to be hashed: two of the expansion's chunks, so that the pass's thread
-// never waits for the hash unless the hash is the slower of the two.
+// What may wait to be hashed and written: two of the expansion's chunks, so that the pass's
+// thread never waits for the other unless the other is the slower of the two.
 constexpr size_t kMaxQueuedBytes = 1024 * 1024;
+
+// Writes `data` to `file`; a refusal (a full disk) is noted in `refused`, not raised.
+void Write(CFile& file, const std::vector<uint8_t>& data, bool* refused) {
+  try {
+    file.Write(data.data(), data.size());
+  } catch (const CFileException&) {
+    *refused = true;
+  }
+}
 
 }  // namespace
 
@@ -29,10 +40,11 @@ DigestBehind::~DigestBehind() {
   thread_.join();
 }
 
-void DigestBehind::Begin(size_t entry, const Sha256Digest& expected) {
+void DigestBehind::Begin(size_t entry, const Sha256Digest& expected, std::unique_ptr<CFile> file) {
   Chunk chunk(Chunk::begin);
   chunk.entry = entry;
   chunk.expected = expected;
+  chunk.file = std::move(file);
   Queue(std::move(chunk));
 }
 
@@ -78,6 +90,8 @@ void DigestBehind::Queue(Chunk chunk) {
 
 void DigestBehind::Work() {
   std::unique_ptr<Sha256> hash;
+  std::unique_ptr<CFile> file;
+  bool refused = false;  // a write to `file` was
   Sha256Digest expected;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
@@ -95,15 +109,21 @@ void DigestBehind::Work() {
         case Chunk::begin:
           hash = std::make_unique<Sha256>();
           expected = chunk.expected;
+          file = std::move(chunk.file);
+          refused = false;
           break;
         case Chunk::bytes:
           hash->Update(chunk.data.data(), chunk.data.size());
+          if (file && !refused) Write(*file, chunk.data, &refused);
           break;
         case Chunk::end:
-          differs = hash->Finish() != expected;
+          differs = hash->Finish() != expected || refused;
           hash.reset();
+          if (file && !refused) file->StartWriteBack();
+          file.reset();
           break;
         case Chunk::dropped:
+          file.reset();
           break;
       }
     } catch (...) {

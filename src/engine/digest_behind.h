@@ -1,6 +1,7 @@
 // The digests of an update pass's new files, worked out on a thread of their own while the
-// pass expands and writes the files that follow: the pass hands over a copy of what it
-// writes and learns later, in file order, whether each file came out as the update says.
+// pass expands the files that follow, and the writes of the files handed over with them:
+// the pass hands over a copy of what it expands and learns later, in file order, whether
+// each file came out as the update says.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/sha256.h"
 
 class DigestBehind {
@@ -29,9 +31,11 @@ class DigestBehind {
   // False when no thread could be started: the caller then works out its digests itself.
   bool Running() const { return thread_.joinable(); }
 
-  // The digest of entry `entry`'s new file, to equal `expected`. Entries are begun in
-  // increasing order, each ended before the next begins.
-  void Begin(size_t entry, const Sha256Digest& expected);
+  // The digest of entry `entry`'s new file, to equal `expected`; with `file`, the bytes are
+  // also written to it, its write-back started once all were written, and it is closed. A
+  // write refused counts as a digest that differs. Entries are begun in increasing order,
+  // each ended before the next begins.
+  void Begin(size_t entry, const Sha256Digest& expected, std::unique_ptr<CFile> file);
   // The file's next bytes, copied. Waits while more than a few chunks are under way.
   void Add(const uint8_t* data, size_t count);
   void End();
@@ -50,6 +54,7 @@ class DigestBehind {
     Kind kind;
     size_t entry = 0;
     Sha256Digest expected{};
+    std::unique_ptr<CFile> file;  // where a begun entry's bytes go, if anywhere
     std::vector<uint8_t> data;
   };
 

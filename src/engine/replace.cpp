@@ -13,28 +13,34 @@
 
 namespace {
 
-// From this size on, a new file's digest is worked out by the staging's thread while the
-// pass goes on; a smaller file's costs less than handing it over.
+// From this size on, a new file's digest is worked out, and the file written, by the
+// staging's thread while the pass goes on; a smaller file costs less than handing it over.
 constexpr uint64_t kDigestBehindFrom = 64 * 1024;
 
 // Where the expansion writes: the new file, with the bytes counted and, when the entry
-// carries a digest, hashed on their way, here or by the staging's thread.
+// carries a digest, hashed on their way, here or by the staging's thread. A file handed to
+// that thread is written and closed there; `file` is then empty.
 class NewFileSink : public ByteSink {
  public:
-  NewFileSink(CFile& file, const CUpdateItem& item, Staging& staging) : file_(file) {
+  NewFileSink(std::unique_ptr<CFile>& file, const CUpdateItem& item, Staging& staging)
+      : file_(file.get()) {
     if (!item.hasContentDigest) return;
     DigestBehind* behind = staging.digests;
     if (behind && behind->Running() && item.expectedStamp.size >= kDigestBehindFrom) {
       behind_ = behind;
-      behind_->Begin(staging.entry, item.contentDigest);
+      file_ = nullptr;
+      behind_->Begin(staging.entry, item.contentDigest, std::move(file));
     } else {
       hash_ = std::make_unique<Sha256>();
     }
   }
   void Write(const uint8_t* data, size_t count) override {
-    file_.Write(data, count);
-    if (hash_) hash_->Update(data, count);
-    if (behind_) behind_->Add(data, count);
+    if (behind_) {
+      behind_->Add(data, count);
+    } else {
+      file_->Write(data, count);
+      if (hash_) hash_->Update(data, count);
+    }
     written_ += count;
   }
   uint64_t written() const { return written_; }
@@ -46,7 +52,7 @@ class NewFileSink : public ByteSink {
   }
 
  private:
-  CFile& file_;
+  CFile* file_;  // written here, unless handed over
   std::unique_ptr<Sha256> hash_;
   DigestBehind* behind_ = nullptr;
   uint64_t written_ = 0;
@@ -65,7 +71,7 @@ UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
   fresh.Adopt(name);
   staging.batch.Add(name);
   StoredContents stored(updateFile, item.payloadOffset, item.payloadLength);
-  NewFileSink sink(*file, item, staging);
+  NewFileSink sink(file, item, staging);
   ExpandOutcome expanded = env.ExpandPayload(stored, staging.tempDirectory, sink);
   bool digestDiffers = sink.DigestDiffers(item.contentDigest);
   if (expanded == ExpandOutcome::noTempFile) return cannotCreateTemp;
@@ -73,7 +79,7 @@ UpdateError MakeNewVersion(Env& env, CFile& updateFile, const CUpdateItem& item,
       sink.written() != item.expectedStamp.size || digestDiffers) {
     return cannotDecompress;
   }
-  file->StartWriteBack();
+  if (file) file->StartWriteBack();
   return none;
 }
 

@@ -275,17 +275,23 @@ TEST_F(FaultLoopTest, DiskFullWhileExpandingLeavesTheTargetAlone) {
   struct rlimit saved;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   auto previousHandler = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = saved;
-  limited.rlim_cur = stored + 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  Run(true);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  // Without a digest the pass writes the file itself; with one, its second thread does.
+  for (bool digest : {false, true}) {
+    app_.document.items[0]->hasContentDigest = digest;
+    app_.document.items[0]->contentDigest = Sha256Of(big.data(), big.size());
+    struct rlimit limited = saved;
+    limited.rlim_cur = stored + 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    Run(true);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(log_.lines,
+              std::vector<std::string>{Win("APP\\BIG.DLL") +
+                                       " error [Cannot Decompress. UPD may be corrupted]"})
+        << digest;
+    EXPECT_EQ(Installed(Win("APP\\BIG.DLL")), old_[0]) << digest;
+    EXPECT_TRUE(Leftovers().empty()) << digest;
+  }
   signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(log_.lines,
-            std::vector<std::string>{Win("APP\\BIG.DLL") +
-                                     " error [Cannot Decompress. UPD may be corrupted]"});
-  EXPECT_EQ(Installed(Win("APP\\BIG.DLL")), old_[0]);
-  EXPECT_TRUE(Leftovers().empty());
 }
 #endif
 

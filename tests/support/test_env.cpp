@@ -97,6 +97,7 @@ bool TestEnv::ReadDiskSpace(const std::string& directory, DiskSpace* space) {
 }
 
 bool TestEnv::Fault(const char* what) {
+  std::lock_guard<std::recursive_mutex> lock(counting_);
   if (before) before(what);
   ++calls;
   if (calls == killAt_) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,8 @@ class TestEnv : public Env {
   }
   static constexpr int kKilledCode = 137;
 
-  // Counts a call and tells whether it must fail.
+  // Counts a call and tells whether it must fail. The update pass writes its larger new
+  // files from a second thread: calls are counted one at a time.
   bool Fault(const char* what);
 
   std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
@@ -98,4 +100,5 @@ class TestEnv : public Env {
   long failCount_ = 1;
   bool sticky_ = false;
   long killAt_ = 0;
+  std::recursive_mutex counting_;  // held while a call is counted and `before` runs
 };
