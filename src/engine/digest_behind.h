@@ -1,6 +1,6 @@
 // The digests of an update pass's new files, worked out on a thread of their own while the
-// pass expands the files that follow, and the writes of the files handed over with them:
-// the pass hands over a copy of what it expands and learns later, in file order, whether
+// pass expands the files that follow; the files handed over with them are written there too.
+// The pass hands over a copy of what it expands and learns later, in file order, whether
 // each file came out as the update says.
 #pragma once
 
