@@ -1,9 +1,13 @@
 // The steps that give a file its name, made while another program holds the file open with
-// no sharing, as a scanner does: each waits for it to let go, then goes through.
+// no sharing, as a scanner does: each waits for it to let go, then goes through. And a
+// replacement, watched from another thread: the name leads to a file at every moment.
 #include "platform/env.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <atomic>
+#include <thread>
 
 #include "support/temp_dir.h"
 #include "support/test_env.h"
@@ -40,6 +44,25 @@ TEST(Env, AStepWaitsForAScannerToLetGo) {
     EXPECT_TRUE(done) << step;
     EXPECT_EQ(env.pauses, std::vector<unsigned>{Env::kRetryPausesMs[0]}) << step;  // one busy try
   }
+}
+
+TEST(Env, AReplacedFileNeverLeavesItsName) {
+  TempDir dir;
+  const std::string target = dir.path() + "\\A.DLL", made = target + "~UPD";
+  TestEnv env(dir.path() + "\\");
+  env.CreateExclusive(target)->Write("old", 3);
+  std::atomic<bool> done{false};
+  std::atomic<long> missing{0};
+  std::thread watcher([&] {
+    while (!done) missing += ::GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+  });
+  for (int k = 0; k < 20; ++k) {
+    env.CreateExclusive(made)->Write("new", 3);
+    EXPECT_EQ(env.ReplaceWithBackup(made, target, ""), ReplaceOutcome::replaced) << k;
+  }
+  done = true;
+  watcher.join();
+  EXPECT_EQ(missing, 0);
 }
 
 }  // namespace

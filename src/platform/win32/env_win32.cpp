@@ -1,6 +1,7 @@
 // The engine's OS services over kernel32 and lz32, with the calls the updater has always
 // made: share mode 0 opens, GetTempPathA, and ReplaceFileA, which puts a new file in the
 // place of an installed one, with its attributes and security, and keeps the backup.
+// Under Wine a new file without a backup takes its name by one rename instead (OneRename).
 #include <windows.h>
 
 #include "platform/env.h"
@@ -23,6 +24,15 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 bool Passing(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
          error == ERROR_LOCK_VIOLATION;
+}
+
+// Wine's ReplaceFile moves the installed file away, deletes it, and only then moves the new
+// one in: a process killed between them leaves no file under the name. It keeps nothing a
+// rename does not, and a rename over the installed file is one atomic step there.
+bool OneRename() {
+  static const bool wine =
+      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
 }
 
 bool Exists(const std::string& path) {
@@ -188,6 +198,12 @@ class Win32Env : public Env {
     if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
     KeepAttributes(h, target);
     ::CloseHandle(h);
+    if (!saved && OneRename()) {
+      if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return ReplaceOutcome::replaced;
+      }
+      return Passing(::GetLastError()) ? ReplaceOutcome::busy : ReplaceOutcome::failed;
+    }
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
       return ReplaceOutcome::replaced;
