@@ -56,13 +56,16 @@ TEST(Env, AReplacedFileNeverLeavesItsName) {
   std::thread watcher([&] {
     while (!done) missing += ::GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES;
   });
-  for (int k = 0; k < 20; ++k) {
+  for (int k = 0; k < 20; ++k) {  // with a backup kept every second time
     env.CreateExclusive(made)->Write("new", 3);
-    EXPECT_EQ(env.ReplaceWithBackup(made, target, ""), ReplaceOutcome::replaced) << k;
+    std::string backup = k % 2 ? target + "_" : "";
+    ::DeleteFileA(backup.c_str());
+    EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::replaced) << k;
   }
   done = true;
   watcher.join();
   EXPECT_EQ(missing, 0);
+  EXPECT_NE(::GetFileAttributesA((target + "_").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

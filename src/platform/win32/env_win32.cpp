@@ -1,13 +1,14 @@
 // The engine's OS services over kernel32 and lz32, with the calls the updater has always
 // made: share mode 0 opens, GetTempPathA, and ReplaceFileA, which puts a new file in the
 // place of an installed one, with its attributes and security, and keeps the backup.
-// Under Wine a new file without a backup takes its name by one rename instead (OneRename).
+// Under Wine a new file takes its name by one rename instead (one_rename_win32.h).
 #include <windows.h>
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
 #include "platform/win32/directory_lock_win32.h"
 #include "platform/win32/made_files_win32.h"
+#include "platform/win32/one_rename_win32.h"
 #include "platform/win32/scratch_slot_win32.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_file.h"
@@ -18,22 +19,6 @@ namespace {
 // among them: a read-only file is never replaced.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// The refusals that pass: another program (a scanner looking at a new program) has the file
-// open, or a lock on it, for a moment.
-bool Passing(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION;
-}
-
-// Wine's ReplaceFile moves the installed file away, deletes it, and only then moves the new
-// one in: a process killed between them leaves no file under the name. It keeps nothing a
-// rename does not, and a rename over the installed file is one atomic step there.
-bool OneRename() {
-  static const bool wine =
-      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-  return wine;
-}
 
 bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -198,12 +183,8 @@ class Win32Env : public Env {
     if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
     KeepAttributes(h, target);
     ::CloseHandle(h);
-    if (!saved && OneRename()) {
-      if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        return ReplaceOutcome::replaced;
-      }
-      return Passing(::GetLastError()) ? ReplaceOutcome::busy : ReplaceOutcome::failed;
-    }
+    ReplaceOutcome renamed;
+    if (RenamesInOneStep() && RenameOver(newFile, target, backup, &renamed)) return renamed;
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
       return ReplaceOutcome::replaced;

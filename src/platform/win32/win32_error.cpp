@@ -51,3 +51,8 @@ void ThrowWin32Error(const std::string& context, unsigned long code) {
 }
 
 void ThrowWin32Error(const std::string& context) { ThrowWin32Error(context, GetLastError()); }
+
+bool Passing(unsigned long code) {
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED ||
+         code == ERROR_LOCK_VIOLATION;
+}

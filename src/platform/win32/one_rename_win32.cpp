@@ -1,0 +1,26 @@
+#include "platform/win32/one_rename_win32.h"
+
+#include <windows.h>
+
+#include "platform/win32/win32_error.h"
+
+bool RenamesInOneStep() {
+  static const bool wine =
+      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
+bool RenameOver(const std::string& newFile, const std::string& target, const std::string& backup,
+                ReplaceOutcome* outcome) {
+  bool keeping = !backup.empty();
+  if (keeping && !::CreateHardLinkA(backup.c_str(), target.c_str(), nullptr)) return false;
+  if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    *outcome = ReplaceOutcome::replaced;
+    return true;
+  }
+  DWORD error = ::GetLastError();
+  // The previous version still has its own name: its second one goes.
+  if (keeping) ::DeleteFileA(backup.c_str());
+  *outcome = Passing(error) ? ReplaceOutcome::busy : ReplaceOutcome::failed;
+  return true;
+}
