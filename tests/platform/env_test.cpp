@@ -59,7 +59,7 @@ TEST(Env, AReplacedFileNeverLeavesItsName) {
   for (int k = 0; k < 20; ++k) {  // with a backup kept every second time
     env.CreateExclusive(made)->Write("new", 3);
     std::string backup = k % 2 ? target + "_" : "";
-    ::DeleteFileA(backup.c_str());
+    if (!backup.empty()) ::DeleteFileA(backup.c_str());  // as the update pass does first
     EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::replaced) << k;
   }
   done = true;

@@ -183,8 +183,9 @@ class Win32Env : public Env {
     if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::failed;
     KeepAttributes(h, target);
     ::CloseHandle(h);
-    ReplaceOutcome renamed;
-    if (RenamesInOneStep() && RenameOver(newFile, target, backup, &renamed)) return renamed;
+    std::optional<ReplaceOutcome> renamed;
+    if (RenamesInOneStep()) renamed = RenameOver(newFile, target, backup);
+    if (renamed) return *renamed;
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
       return ReplaceOutcome::replaced;

@@ -10,17 +10,15 @@ bool RenamesInOneStep() {
   return wine;
 }
 
-bool RenameOver(const std::string& newFile, const std::string& target, const std::string& backup,
-                ReplaceOutcome* outcome) {
+std::optional<ReplaceOutcome> RenameOver(const std::string& newFile, const std::string& target,
+                                         const std::string& backup) {
   bool keeping = !backup.empty();
-  if (keeping && !::CreateHardLinkA(backup.c_str(), target.c_str(), nullptr)) return false;
+  if (keeping && !::CreateHardLinkA(backup.c_str(), target.c_str(), nullptr)) return std::nullopt;
   if (::MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    *outcome = ReplaceOutcome::replaced;
-    return true;
+    return ReplaceOutcome::replaced;
   }
   DWORD error = ::GetLastError();
   // The previous version still has its own name: its second one goes.
   if (keeping) ::DeleteFileA(backup.c_str());
-  *outcome = Passing(error) ? ReplaceOutcome::busy : ReplaceOutcome::failed;
-  return true;
+  return Passing(error) ? ReplaceOutcome::busy : ReplaceOutcome::failed;
 }

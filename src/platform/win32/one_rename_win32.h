@@ -4,6 +4,7 @@
 // nothing a rename does not, and there a rename over the installed file is one atomic step.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/env.h"
@@ -12,7 +13,7 @@
 bool RenamesInOneStep();
 
 // Gives `newFile` the name `target` by one rename over the installed file, once the previous
-// version has the name `backup` too (a hard link), when one is asked for. False when the
+// version has the name `backup` too (a hard link), when one is asked for. Nothing when the
 // backup cannot be made so: nothing changed, and ReplaceFile is left to do it.
-bool RenameOver(const std::string& newFile, const std::string& target, const std::string& backup,
-                ReplaceOutcome* outcome);
+std::optional<ReplaceOutcome> RenameOver(const std::string& newFile, const std::string& target,
+                                         const std::string& backup);
