@@ -50,5 +50,14 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
+# A mirror caught mid-sync fails one index now and then; try again, and if it
+# still fails go on with the indexes apt has: the install itself then tells.
+for try in 1 2 3; do
+  if $SUDO apt-get update -q; then break; fi
+  if [ "$try" -eq 3 ]; then
+    echo "bootstrap: package lists not all refreshed; installing from what apt has" >&2
+  else
+    sleep $((try * 20))
+  fi
+done
 $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"
