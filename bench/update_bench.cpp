@@ -209,7 +209,7 @@ int main() {
 
   long peakMb = (peakKb + 1023) / 1024;  // ru_maxrss is in KiB on Linux
   double ratio = updateSeconds / copySeconds;
-  std::printf("update: %.2f s, cp %.2f s, ratio %.1f, peak RSS %ld MB, cp+sync %.2f s\n",
+  std::printf("update: %.3f s, cp %.3f s, ratio %.1f, peak RSS %ld MB, cp+sync %.3f s\n",
               updateSeconds, copySeconds, ratio, peakMb, durableSeconds);
   std::fprintf(stderr, "update run: %.2f s user, %.2f s system, %.2f s waiting\n",
                usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6,
