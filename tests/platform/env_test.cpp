@@ -29,11 +29,13 @@ class Scanned : public TestEnv {
 TEST(Env, AStepWaitsForAScannerToLetGo) {
   TempDir dir;
   const std::string made = dir.path() + "\\A.DLL~UPD", target = dir.path() + "\\A.DLL";
-  enum Step { place, replace, replaceKeeping, rename };
-  for (Step step : {place, replace, replaceKeeping, rename}) {
+  // heldOld: the scanner holds the previous version while a backup of it is made.
+  enum Step { place, replace, replaceKeeping, heldOld, rename };
+  for (Step step : {place, replace, replaceKeeping, heldOld, rename}) {
     Scanned env(dir.path() + "\\");
+    ::DeleteFileA((target + "_").c_str());  // an earlier backup, as the update pass does first
     if (step != rename) env.CreateExclusive(made)->Flush();
-    std::string held = step == rename ? target : made;
+    std::string held = step == rename || step == heldOld ? target : made;
     env.held = ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(env.held, INVALID_HANDLE_VALUE) << step;
     bool done = step == place ? env.PlaceNewFile(made, target)

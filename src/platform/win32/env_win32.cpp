@@ -176,7 +176,12 @@ class Win32Env : public Env {
   ReplaceOutcome ReplaceOnce(const std::string& newFile, const std::string& target,
                              const std::string& backup) {
     const char* saved = backup.empty() ? nullptr : backup.c_str();
-    if (saved && Exists(backup)) return ReplaceOutcome::backupFailed;
+    // A try refused as busy cannot remove its backup link while a program holds the previous
+    // version without delete sharing: that link is then the backup already.
+    bool linked = saved && Exists(backup);
+    if (linked && !(RenamesInOneStep() && SameFile(backup, target))) {
+      return ReplaceOutcome::backupFailed;
+    }
     // The name must still lead to the file that was made and checked, not to one put in its
     // place since; its attributes are set through a handle of that file.
     HANDLE h = made_.OpenByName(newFile);
@@ -184,7 +189,7 @@ class Win32Env : public Env {
     KeepAttributes(h, target);
     ::CloseHandle(h);
     std::optional<ReplaceOutcome> renamed;
-    if (RenamesInOneStep()) renamed = RenameOver(newFile, target, backup);
+    if (RenamesInOneStep()) renamed = RenameOver(newFile, target, backup, linked);
     if (renamed) return *renamed;
     if (::ReplaceFileA(target.c_str(), newFile.c_str(), saved, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
