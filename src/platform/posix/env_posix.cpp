@@ -15,6 +15,7 @@
 
 #include "platform/env.h"
 #include "platform/lz_expand.h"
+#include "platform/posix/deferred_closes.h"
 #include "platform/posix/directory_listings.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
@@ -232,6 +233,8 @@ class PosixEnv : public Env {
   }
 
   void SyncDirectory(const std::string& directory) override {
+    // The previous versions replaced are freed first: the run that syncs is ending.
+    closes_.Drain();
     std::string native = NativePath(directory);
     ScopedFd fd(::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) (void)::fsync(fd.get());
@@ -260,14 +263,14 @@ class PosixEnv : public Env {
       return ReplaceOutcome::failed;
     }
     struct stat st;
-    if (::stat(replaced.c_str(), &st) == 0) {
-      if (!S_ISREG(st.st_mode) || IsReadOnly(st)) return ReplaceOutcome::failed;
-      // A target another program holds open cannot be replaced, as on Windows.
-      FileCause ignored;
-      ScopedFd held(OpenLocked(replaced, O_RDONLY, &ignored));
-      if (held.get() < 0) return ReplaceOutcome::failed;
-      KeepIdentity(fresh.get(), st);
-    }
+    bool exists = ::stat(replaced.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || IsReadOnly(st))) return ReplaceOutcome::failed;
+    // A target another program holds open cannot be replaced, as on Windows. Held through the
+    // rename, so that the previous version is freed after it, on the closes' threads.
+    FileCause ignored;
+    ScopedFd held(exists ? OpenLocked(replaced, O_RDONLY, &ignored) : -1);
+    if (exists && held.get() < 0) return ReplaceOutcome::failed;
+    if (exists) KeepIdentity(fresh.get(), st);
     struct stat now;
     if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return ReplaceOutcome::failed;
     // The backup is a second name of the previous version, and the rename then gives the
@@ -282,6 +285,8 @@ class PosixEnv : public Env {
       if (!saved.empty()) ::unlink(saved.c_str());
       return busy ? ReplaceOutcome::busy : ReplaceOutcome::failed;
     }
+    // Without a backup the previous version has no name left.
+    if (saved.empty() && held.get() >= 0) closes_.Close(held.release());
     return ReplaceOutcome::replaced;
   }
 
@@ -289,6 +294,7 @@ class PosixEnv : public Env {
   // file made under it: two names of one hash only refuse a step, never pass another file.
   static size_t Key(const std::string& native) { return std::hash<std::string>()(native); }
   std::map<size_t, FileId> made_;
+  DeferredCloses closes_;
 };
 
 }  // namespace
