@@ -21,8 +21,7 @@ class Samples {
   Samples(CFile& file, uint64_t end) : file_(file) {
     if (end > kOneRead) return;
     span_.resize(end);
-    file.SeekAbsolute(0);
-    size_t got = ReadFully(file, span_.data(), span_.size());
+    size_t got = file.ReadAt(0, span_.data(), span_.size());
     std::fill(span_.begin() + static_cast<std::ptrdiff_t>(got), span_.end(), 0);
   }
   void Read(uint64_t pos, uint8_t* out, size_t count) {

@@ -11,7 +11,6 @@ bool SamplesFit(uint32_t size, uint16_t sampleCount, uint16_t sampleLength) {
 }
 
 void ReadSample(CFile& file, uint64_t pos, uint8_t* buffer, size_t count) {
-  file.SeekAbsolute(pos);
-  size_t got = ReadFully(file, buffer, count);
+  size_t got = file.ReadAt(pos, buffer, count);
   if (got < count) std::memset(buffer + got, 0, count - got);
 }

@@ -18,6 +18,12 @@ class CFile {
   // were read; 0 means the end of the file. Raises CFileException if the OS refuses.
   virtual size_t Read(void* buffer, size_t count) = 0;
 
+  // Reads up to `count` bytes from `offset` into `buffer`, as many reads as it takes, and
+  // returns how many came: fewer only where the file ends. One call to the OS where the
+  // backend can; the position afterwards is not said, so a later Read seeks first. Raises
+  // CFileException if the OS refuses.
+  virtual size_t ReadAt(uint64_t offset, void* buffer, size_t count);
+
   // Returns the current position. Raises CFileException if the OS refuses.
   virtual uint64_t Tell() = 0;
 

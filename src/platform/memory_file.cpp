@@ -28,6 +28,11 @@ uint64_t MemoryFile::SeekAbsolute(uint64_t offset) {
   return position_;
 }
 
+size_t CFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+  SeekAbsolute(offset);
+  return ReadFully(*this, buffer, count);
+}
+
 void CFile::Write(const void*, size_t) {
   throw CFileException(FileCause::accessDenied, 5, "Writing " + FullPath());
 }

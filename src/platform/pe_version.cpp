@@ -110,8 +110,7 @@ class ImageReader {
  private:
   // Reads up to `count` bytes at `offset`, fewer only where the file ends early.
   size_t ReadFrom(uint64_t offset, void* buffer, size_t count) {
-    file_.SeekAbsolute(offset);
-    return ReadFully(file_, buffer, count);
+    return file_.ReadAt(offset, buffer, count);
   }
 
   static constexpr size_t kWindow = 4096;

@@ -29,6 +29,14 @@ TEST(PlatformFile, ReadsTellsAndSeeks) {
   EXPECT_EQ(file->Read(buffer, 100), 0u);
   EXPECT_EQ(file->SeekRelative(5000), 15000u);  // past the end is allowed
   EXPECT_EQ(file->Read(buffer, 100), 0u);
+  // At an offset, in the backend's one call and in memory alike: fewer bytes at the end.
+  MemoryFile memory(bytes);
+  for (CFile* at : {file.get(), static_cast<CFile*>(&memory)}) {
+    EXPECT_EQ(at->ReadAt(9995, buffer, 100), 5u);
+    EXPECT_EQ(buffer[4], static_cast<uint8_t>(9999 * 13));
+    EXPECT_EQ(at->ReadAt(10000, buffer, 100), 0u);
+    EXPECT_EQ(at->ReadAt(20000, buffer, 100), 0u);
+  }
   file->SeekAbsolute(10);
   try {
     file->SeekRelative(-11);

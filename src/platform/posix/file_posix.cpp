@@ -28,6 +28,19 @@ size_t PosixFile::Read(void* buffer, size_t count) {
   }
 }
 
+size_t PosixFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowPosixError("Reading " + path_, errno);
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
 void PosixFile::Write(const void* data, size_t count) {
   const char* bytes = static_cast<const char*>(data);
   while (count > 0) {

@@ -10,6 +10,26 @@ size_t Win32File::Read(void* buffer, size_t count) {
   return done;
 }
 
+size_t Win32File::ReadAt(uint64_t offset, void* buffer, size_t count) {
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    // The offset in the OVERLAPPED: one call instead of a seek and a read.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD want = count - done > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(count - done);
+    DWORD got = 0;
+    if (!::ReadFile(handle_, out + done, want, &got, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      ThrowWin32Error("Reading " + path_);
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
 void Win32File::Write(const void* data, size_t count) {
   const char* bytes = static_cast<const char*>(data);
   while (count > 0) {

@@ -20,6 +20,7 @@ class Win32File : public CFile {
   Win32File& operator=(const Win32File&) = delete;
 
   size_t Read(void* buffer, size_t count) override;
+  size_t ReadAt(uint64_t offset, void* buffer, size_t count) override;
   uint64_t Tell() override;
   uint64_t SeekRelative(int64_t delta) override;
   uint64_t SeekAbsolute(uint64_t offset) override;
