@@ -194,6 +194,8 @@ class Env {
 
   // Makes the renames done in `directory` (a Windows path, ending in a backslash) durable.
   // One call covers every rename made there before it. Failure is not reported: the renames
-  // have happened, and nothing could undo them.
+  // have happened, and nothing could undo them. Natively it first waits until every previous
+  // version replaced without a backup is freed (ReplaceWithBackup frees them on threads of
+  // its own).
   virtual void SyncDirectory(const std::string& directory) = 0;
 };
