@@ -17,6 +17,7 @@
 #include "platform/lz_expand.h"
 #include "platform/posix/deferred_closes.h"
 #include "platform/posix/directory_listings.h"
+#include "platform/posix/kept_identity.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/posix_file.h"
@@ -44,23 +45,6 @@ int OpenLocked(const std::string& native, int flags, FileCause* why, mode_t mode
     return -1;
   }
   return fd.release();
-}
-
-// Gives the new file open at `fd` the owner, group and mode of the file it replaces, through
-// the descriptor: a name could be swapped for a link meanwhile. The owner first: changing it
-// clears set-id bits, which the mode then restores, but only where the owner they belong to
-// could be kept.
-void KeepIdentity(int fd, const struct stat& replaced) {
-  if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
-    // Not permitted to give the file away: its group may still be one of the user's.
-    (void)::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid);
-  }
-  mode_t mode = replaced.st_mode & 07777;
-  struct stat now;
-  if (::fstat(fd, &now) != 0) return;
-  if (now.st_uid != replaced.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
-  if (now.st_gid != replaced.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
-  (void)::fchmod(fd, mode);
 }
 
 // Which file is which: a name, then a descriptor, must lead to the same one.
