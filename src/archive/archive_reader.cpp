@@ -114,6 +114,7 @@ std::string ArchiveReader::ReadArchiveString() {
 }
 
 void ArchiveReader::ReadText(uint8_t* text, size_t length) {
+  if (length == 0) return;  // `text` may then be null, as an empty vector's data is
   uint64_t start = Offset();
   size_t buffered = end_ - cur_;
   size_t copied = buffered < length ? buffered : length;

@@ -95,6 +95,13 @@ TEST(ArchiveReader, SkipPayloadLocatesBytesWithoutReadingThem) {
   EXPECT_EQ(none.offset, 4u);
   EXPECT_EQ(none.length, 0u);
   EXPECT_EQ(second.ReadWord(), 7);
+  // Read, it gives no bytes, and nothing is copied to the data of an empty vector (null).
+  MemoryFile emptyRead(Bytes{0, 0, 0, 0, 7, 0});
+  ArchiveReader third(emptyRead, TestRegistry());
+  Bytes kept;
+  EXPECT_EQ(third.ReadPayload(&kept, 100).length, 0u);
+  EXPECT_TRUE(kept.empty());
+  EXPECT_EQ(third.ReadWord(), 7);
 }
 
 TEST(ArchiveReader, PayloadPastTheEndIsSkippedAndTheNextReadFails) {
