@@ -1,6 +1,5 @@
 #include "engine/sample_check.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -21,8 +20,7 @@ class Samples {
   Samples(CFile& file, uint64_t end) : file_(file) {
     if (end > kOneRead) return;
     span_.resize(end);
-    size_t got = file.ReadAt(0, span_.data(), span_.size());
-    std::fill(span_.begin() + static_cast<std::ptrdiff_t>(got), span_.end(), 0);
+    ReadSample(file, 0, span_.data(), span_.size());
   }
   void Read(uint64_t pos, uint8_t* out, size_t count) {
     if (span_.empty()) {
