@@ -13,7 +13,8 @@ tee /dev/stderr | awk '
                  match($0, /ratio [0-9.]+\)/); theirs = substr($0, RSTART + 6, RLENGTH - 7) + 0 }
   /^update:/   { update = $2 + 0; match($0, /cp [0-9.]+/); ucp = substr($0, RSTART + 3, RLENGTH - 3) + 0
                  match($0, /peak RSS [0-9]+/); rss = substr($0, RSTART + 9, RLENGTH - 9) + 0
-                 match($0, /cp\+sync [0-9.]+/); usync = substr($0, RSTART + 8, RLENGTH - 8) + 0 }
+                 match($0, /cp\+sync [0-9.]+/); usync = substr($0, RSTART + 8, RLENGTH - 8) + 0
+                 ufree = after("cp\\+sync\\+rm ") }
   /^sha256:/   { sha = $2 + 0; match($0, /sha256sum [0-9.]+/); shasum = substr($0, RSTART + 10, RLENGTH - 10) + 0 }
   /^scale:/    { nupdate = after(", update "); ncp = after(", cp "); nflush = after("cp\\+flush ")
                  nbatch = after(", batch ") }
@@ -51,6 +52,7 @@ tee /dev/stderr | awk '
     if (compress) row("SZDD compressed size", ours, "of input", "mscompress", theirs, "<= 1")
     if (update)   row("update run (200 files)", update, "s", "cp of the same bytes", ucp, "<= 3")
     if (usync)    row("update run (200 files)", update, "s", "cp + sync, same bytes", usync, "<= 1.3")
+    if (ufree)    row("update run (200 files)", update, "s", "cp + sync + rm of old", ufree, "-")
     if (update)   row("update peak memory", rss, "MB", "limit", 16, "< 1")
     if (sha)      row("file digest check", sha, "MB/s", "sha256sum", shasum, ">= 1")
     if (nupdate)  row("scale update, native", nupdate, "s", "cp of the new files", ncp, "<= 3")
