@@ -84,18 +84,20 @@ TEST_F(RunChangesTest, AFileChangedAfterTheCheckIsNotReplacedAndAStopEndsTheRun)
     Bytes bytes;
     size_t replaced;
     UpdateError error;
+    const char* at = "ExpandPayload";  // the first such call
   } cases[] = {
       {1, edited, 1, previousVersionNotCompatible},           // the run stops there
       {0, edited, 0, previousVersionNotCompatible},           // the file in hand: nothing changes
       {1, MakeProgram(kV11, 0x00010000, 4700, 50), 2, none},  // a newer one is left alone
       {-1, {}, 0, none},
+      {-1, {}, 1, none, "ReplaceWithBackup"},  // asked as the first is put in place
   };
   for (const auto& c : cases) {
     for (int i = 0; i < 3; ++i) Install(names_[i], old_[i]);
     stop = false;
     bool done = false;
     env_.before = [&](const std::string& what) {
-      if (what != "ExpandPayload" || std::exchange(done, true)) return;
+      if (what != c.at || std::exchange(done, true)) return;
       if (c.changed < 0) stop = true;
       if (c.changed >= 0) Install(names_[c.changed], c.bytes);
     };
