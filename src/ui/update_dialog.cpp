@@ -1,5 +1,8 @@
 #include "ui/update_dialog.h"
 
+#include <string>
+
+#include "model/limits.h"
 #include "resources/resource.h"
 #include "session/app_state.h"
 #include "session/closing_message.h"
@@ -136,7 +139,13 @@ bool UpdateDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
 void UpdateDialog::RunAndReport(bool doUpdate) {
   if (running_) return;
   DoDataExchange(true);
-  SetInstallDir(app_, pathText);
+  if (!SetInstallDir(app_, pathText)) {
+    // Never shortened to fit: a shorter path would name another directory.
+    std::string text = "The path is longer than " + std::to_string(kMaxPathLength) +
+                       " characters.\nChoose a shorter installation directory.";
+    ::MessageBoxA(hwnd(), text.c_str(), "Velloran", MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   {
     RunScope scope(*this);
     StartRun(app_, doUpdate);

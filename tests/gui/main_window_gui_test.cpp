@@ -99,6 +99,12 @@ TEST_F(MainWindowTest, ThreeEntriesCheckOptionsThenUpdate) {
 
 TEST_F(MainWindowTest, ClosingMessagesOfFailedAndCurrentRuns) {
   HWND main = ThreeEntries();
+  // A path too long to keep is refused whole, never run shortened.
+  gui::SetEditText(main, IDC_PATH, Win("APP\\") + std::string(300, 'x'));
+  ExpectBox(ClickForBox(main, IDC_UPDATE),
+            "The path is longer than 255 characters.\nChoose a shorter installation directory.",
+            BoxIcon::exclamation);
+  EXPECT_TRUE(Log(main).empty());
   // A path typed between two runs is the second run's installation directory.
   gui::SetEditText(main, IDC_PATH, Win("NOWHERE"));
   ExpectBox(ClickForBox(main, IDC_CHECK), "Demo can not be succesfully updated", BoxIcon::hand);
