@@ -107,4 +107,36 @@ TEST_F(ActionsTest, AReaderOfTheDocumentAloneChangesNothing) {
   EXPECT_FALSE(Exists(Win("APP\\PLUGIN")));
 }
 
+// A removal is decided again right before it: a file changed since the check is kept, and one
+// that cannot be deleted fails its entry.
+TEST_F(ActionsTest, ARemovalIsDecidedAgainRightBeforeIt) {
+  class Keeping : public TestEnv {
+    using TestEnv::TestEnv;
+    bool RemoveFile(const std::string& path) override {
+      return path.find("OLD.HLP") == std::string::npos && TestEnv::RemoveFile(path);
+    }
+  } keeping(Win("TEMP\\"));
+  Release();
+  Bytes changed = help_;
+  changed[2000] ^= 1;
+  for (bool refused : {false, true}) {
+    Install(Win("APP\\OLD.HLP"), help_);
+    Install(Win("APP\\DATA\\T.DAT"), data0_);
+    std::filesystem::remove_all(Native(Win("APP\\PLUGIN")));
+    app_.env = refused ? static_cast<Env*>(&keeping) : &env_;
+    env_.before = [&](const std::string& what) {
+      if (what == "ExpandPayload" && !refused) Install(Win("APP\\OLD.HLP"), changed);
+    };
+    Run(true);
+    env_.before = nullptr;
+    EXPECT_TRUE(
+        Contains(log_.lines.at(1), refused ? " error [Cannot Write"
+                                           : " is not a version this update removes: it is kept"));
+    EXPECT_EQ(app_.runOk, !refused);
+    EXPECT_EQ(Installed(Win("APP\\OLD.HLP")), refused ? help_ : changed);
+    EXPECT_EQ(Installed(Win("APP\\PLUGIN\\X.DLL")), added_);  // put in place before
+  }
+  app_.env = &env_;
+}
+
 }  // namespace
