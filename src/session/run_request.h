@@ -8,7 +8,8 @@
 #include "session/app_state.h"
 
 // Copies `directory` into app.installDir, exactly as given. A directory beyond 255
-// characters is cut there, as the window has always taken its Path box, and false returned.
+// characters is cut there and false returned: the caller then runs nothing, since the cut
+// path would name another directory.
 bool SetInstallDir(AppState& app, const std::string& directory);
 
 // Chooses components by name: with `only`, exactly those are selected; then those in
