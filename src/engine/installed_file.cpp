@@ -153,7 +153,7 @@ UpdateError CUpdateItem::OpenInstalled(RunContext& run, std::unique_ptr<CFile>& 
     return fileNotFound;
   }
   UpdateError rc = OpenTarget(*this, *run.env, file, outcome, false);
-  if (rc != fileNotFound) return rc;
+  if (rc != fileNotFound || directoryKind != kindSystem) return rc;
   std::string fallback;
   if (!FallbackPath(run, &fallback)) return fileNotFound;
   outcome.SetFirstPath(targetPath);

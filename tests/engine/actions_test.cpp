@@ -107,33 +107,49 @@ TEST_F(ActionsTest, AReaderOfTheDocumentAloneChangesNothing) {
   EXPECT_FALSE(Exists(Win("APP\\PLUGIN")));
 }
 
-// A removal is decided again right before it: a file changed since the check is kept, and one
-// that cannot be deleted fails its entry.
+// A removal is decided again right before it: a file changed since the check is kept, one
+// that cannot be deleted fails its entry, and so does one locked since: it is not gone.
 TEST_F(ActionsTest, ARemovalIsDecidedAgainRightBeforeIt) {
-  class Keeping : public TestEnv {
+  enum Mode { changed, undeletable, locked };
+  class Holding : public TestEnv {
+   public:
     using TestEnv::TestEnv;
     bool RemoveFile(const std::string& path) override {
-      return path.find("OLD.HLP") == std::string::npos && TestEnv::RemoveFile(path);
+      return !(mode == undeletable && Help(path)) && TestEnv::RemoveFile(path);
     }
-  } keeping(Win("TEMP\\"));
+    std::unique_ptr<CFile> OpenExclusive(const std::string& path, bool forWriting,
+                                         FileCause* why) override {
+      if (mode == locked && armed && Help(path)) {
+        *why = FileCause::sharingViolation;
+        return nullptr;
+      }
+      return TestEnv::OpenExclusive(path, forWriting, why);
+    }
+    static bool Help(const std::string& path) { return path.find("OLD.HLP") != std::string::npos; }
+    Mode mode = changed;
+    bool armed = false;
+  } holding(Win("TEMP\\"));
   Release();
-  Bytes changed = help_;
-  changed[2000] ^= 1;
-  for (bool refused : {false, true}) {
+  app_.env = &holding;
+  const char* const kSays[] = {" is not a version this update removes: it is kept",
+                               " error [Cannot Write", " error [File Not Found]"};
+  Bytes edited = help_;
+  edited[2000] ^= 1;
+  for (Mode mode : {changed, undeletable, locked}) {
     Install(Win("APP\\OLD.HLP"), help_);
     Install(Win("APP\\DATA\\T.DAT"), data0_);
     std::filesystem::remove_all(Native(Win("APP\\PLUGIN")));
-    app_.env = refused ? static_cast<Env*>(&keeping) : &env_;
-    env_.before = [&](const std::string& what) {
-      if (what == "ExpandPayload" && !refused) Install(Win("APP\\OLD.HLP"), changed);
+    holding.mode = mode;
+    holding.armed = false;
+    holding.before = [&](const std::string& what) {
+      if (what != "ExpandPayload") return;
+      holding.armed = true;
+      if (mode == changed) Install(Win("APP\\OLD.HLP"), edited);
     };
     Run(true);
-    env_.before = nullptr;
-    EXPECT_TRUE(
-        Contains(log_.lines.at(1), refused ? " error [Cannot Write"
-                                           : " is not a version this update removes: it is kept"));
-    EXPECT_EQ(app_.runOk, !refused);
-    EXPECT_EQ(Installed(Win("APP\\OLD.HLP")), refused ? help_ : changed);
+    EXPECT_TRUE(Contains(log_.lines.at(1), kSays[mode])) << mode;
+    EXPECT_EQ(app_.runOk, mode == changed) << mode;
+    EXPECT_EQ(Installed(Win("APP\\OLD.HLP")), mode == changed ? edited : help_) << mode;
     EXPECT_EQ(Installed(Win("APP\\PLUGIN\\X.DLL")), added_);  // put in place before
   }
   app_.env = &env_;
