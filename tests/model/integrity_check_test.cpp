@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "model/document.h"
+#include "model/entry_actions.h"
 #include "support/trust_data.h"
 
 namespace {
@@ -34,9 +35,12 @@ IntegrityRecord RecordOf(const Bytes& bytes) {
 
 // `body` followed by a record of `entries`, signed by `signature` when given.
 Bytes WithRecord(Bytes body, const std::vector<IntegrityEntry>& entries,
-                 const IntegritySignature* signature) {
+                 const IntegritySignature* signature,
+                 const std::vector<EntryExtension>& actions = {}) {
+  std::vector<IntegrityField> later;
+  if (!actions.empty()) later.push_back({kEntryActionsField, EncodeEntryActions(actions)});
   Bytes signedPart = EncodeSignedPart(static_cast<uint32_t>(body.size()),
-                                      Sha256Of(body.data(), body.size()), entries);
+                                      Sha256Of(body.data(), body.size()), entries, later);
   Bytes record = EncodeIntegrityRecord(signedPart, signature);
   body.insert(body.end(), record.begin(), record.end());
   return body;
@@ -93,6 +97,22 @@ TEST(IntegrityCheck, DamagedMalformedAndUntrustedFilesAreRefused) {
   IntegritySignature othersAsVendors = RecordOf(TrustData("signed-other.upd")).signature;
   othersAsVendors.signer = record.signature.signer;
   const TrustRequirement none, vendor = RequireKeyIn("vendor.pub");
+  // Entry actions that fit the document, then each way of not fitting it.
+  std::vector<EntryExtension> fit;
+  for (size_t k = 0; k < probe.items.size(); ++k) {
+    fit.emplace_back();
+    fit.back().newVersion = {record.entries[k].size, record.entries[k].digest};
+    for (const auto& order : probe.items[k]->previousVersions) {
+      fit.back().previous.push_back({order->stamp.size, {}});
+    }
+  }
+  auto unfit = [&](int how) {
+    std::vector<EntryExtension> actions = fit;
+    if (how == 0) actions.push_back(fit[0]);
+    if (how == 1) actions[0].previous[0].size += 1;
+    if (how == 2) actions[0].newVersion.size += 1;
+    return WithRecord(body, record.entries, nullptr, actions);
+  };
   const std::string damaged = "The update file is damaged.";
   const struct {
     const char* name;
@@ -110,6 +130,15 @@ TEST(IntegrityCheck, DamagedMalformedAndUntrustedFilesAreRefused) {
       {"record cut short", Bytes(good.begin(), good.end() - 20), none, "has been cut short"},
       {"one digest too few", WithRecord(body, {record.entries[0]}, nullptr), none,
        "lists 1 file entries; the update has 2"},
+      {"one digest too many",
+       WithRecord(body, {record.entries[0], record.entries[1], record.entries[1]}, nullptr), none,
+       "lists 3 file entries; the update has 2"},
+      {"actions for one entry too many", unfit(0), none,
+       "entry actions list 3 file entries; the update has 2"},
+      {"an action's previous version of another size", unfit(1), none,
+       "entry actions do not fit entry 1 (TRUST.EXE)"},
+      {"an action's new version not the record's", unfit(2), none,
+       "entry actions do not fit entry 1 (TRUST.EXE)"},
       {"a size that is not the entry's", WithRecord(body, {{1, {}}, record.entries[1]}, nullptr),
        none, "gives entry 1 (TRUST.EXE) 1 bytes; the entry's new version has 5600"},
       {"a document running into its record",
