@@ -17,6 +17,7 @@
 #include "platform/lz_expand.h"
 #include "platform/posix/deferred_closes.h"
 #include "platform/posix/directory_listings.h"
+#include "platform/posix/file_id.h"
 #include "platform/posix/kept_identity.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/posix_error.h"
@@ -47,10 +48,11 @@ int OpenLocked(const std::string& native, int flags, FileCause* why, mode_t mode
   return fd.release();
 }
 
-// Which file is which: a name, then a descriptor, must lead to the same one.
-using FileId = std::pair<dev_t, ino_t>;
-
-FileId IdOf(const struct stat& st) { return FileId{st.st_dev, st.st_ino}; }
+// Whether the name `native`, not followed, still leads to the file `want`.
+bool StillNames(const std::string& native, const FileId& want) {
+  FileId now;
+  return ReadFileIdOfName(native.c_str(), &now) && now == want;
+}
 
 class PosixLock : public DirectoryLock {
  public:
@@ -92,9 +94,10 @@ class PosixEnv : public Env {
     // opened or emptied.
     ScopedFd fd(OpenLocked(native, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, &ignored, 0600));
     struct stat st;
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return nullptr;
+    FileId id;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !ReadFileId(fd.get(), &id)) return nullptr;
     if ((st.st_mode & 07777) != 0600 && ::fchmod(fd.get(), 0600) != 0) return nullptr;
-    made_[Key(native)] = IdOf(st);
+    made_[Key(native)] = id;
     return std::make_unique<PosixFile>(fd.release(), path);
   }
 
@@ -129,8 +132,7 @@ class PosixEnv : public Env {
     if (made == made_.end()) return TryResult::refused;
     FileId want = made->second;
     DirectoryChange change{source, placed};
-    struct stat now;
-    if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return Refused(source);
+    if (!StillNames(source, want)) return Refused(source);
     // A second name first, which fails when the name is taken, then the first goes.
     if (::link(source.c_str(), placed.c_str()) != 0) {
       return errno == EBUSY ? TryResult::busy : Refused(source);
@@ -242,8 +244,8 @@ class PosixEnv : public Env {
     if (made == made_.end()) return ReplaceOutcome::failed;
     FileId want = made->second;
     ScopedFd fresh(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-    struct stat mine;
-    if (fresh.get() < 0 || ::fstat(fresh.get(), &mine) != 0 || !(IdOf(mine) == want)) {
+    FileId mine;
+    if (fresh.get() < 0 || !ReadFileId(fresh.get(), &mine) || !(mine == want)) {
       return ReplaceOutcome::failed;
     }
     struct stat st;
@@ -255,8 +257,7 @@ class PosixEnv : public Env {
     ScopedFd held(exists ? OpenLocked(replaced, O_RDONLY, &ignored) : -1);
     if (exists && held.get() < 0) return ReplaceOutcome::failed;
     if (exists) KeepIdentity(fresh.get(), st);
-    struct stat now;
-    if (::lstat(source.c_str(), &now) != 0 || !(IdOf(now) == want)) return ReplaceOutcome::failed;
+    if (!StillNames(source, want)) return ReplaceOutcome::failed;
     // The backup is a second name of the previous version, and the rename then gives the
     // target's name to the new file: at every moment the target names a whole file.
     std::string saved = backup.empty() ? std::string() : NativePath(backup);
