@@ -164,4 +164,29 @@ TEST_F(RunChangesTest, FilesAreFoundWhateverTheCaseOfTheirNames) {
   EXPECT_EQ(Installed(Win("APP\\bin\\" + names[0])), fresh);
 }
 
+// While an update runs, it holds every directory it may write, a system file's fallback too.
+TEST_F(RunChangesTest, AnUpdateHoldsEveryDirectoryItMayWrite) {
+  DemoOptions demo;
+  demo.allOlder = true;
+  BuildDemo(demo);
+  // Asked from a thread of its own, as a second run would: a Windows mutex is its holder's.
+  auto lockable = [&](const char* dir) {
+    bool got = false;
+    std::thread([&] { got = Env::Default().LockDirectory(Win(dir)) != nullptr; }).join();
+    return got;
+  };
+  std::vector<std::string> held;
+  env_.before = [&](const std::string& what) {
+    if (what != "CreateExclusive" || !held.empty()) return;
+    for (const char* dir : {"APP", "APP\\system"}) {
+      if (!lockable(dir)) held.push_back(dir);
+    }
+  };
+  Run(true);
+  env_.before = nullptr;
+  EXPECT_EQ(held, (std::vector<std::string>{"APP", "APP\\system"}));
+  EXPECT_TRUE(app_.runOk);
+  EXPECT_TRUE(lockable("APP\\system"));
+}
+
 }  // namespace
