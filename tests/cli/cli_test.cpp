@@ -226,14 +226,9 @@ TEST_F(CliTest, FullDiskEndsTheRunWithAMessageAndNoHalfWrittenFile) {
 // room for all of them is refused by the first pass, at the entry that does not fit.
 TEST_F(CliTest, TooLittleRoomForTheNewVersionsChangesNothing) {
   BuildProduct();
-  DiskSpace space;
-  ASSERT_TRUE(Env::Default().ReadDiskSpace(Win("APP\\"), &space));
-  auto room = [&](const Bytes& file) {
-    return (file.size() + space.clusterBytes - 1) / space.clusterBytes * space.clusterBytes;
-  };
   TestEnv tight(Win("TEMP\\"));
   const Lines only = {"--only", "Program", "--only", "Help"};
-  tight.freeBytes = room(newA_) + room(newB_) - 1;
+  tight.freeBytes = RoomFor({newA_.size(), newB_.size()}) - 1;
   Outcome refused = Cli(Args("update", Concat(only, {"--json"})), &tight);
   EXPECT_EQ(refused.status, kExitErrors);
   ASSERT_GE(refused.out.size(), 2u);
@@ -245,7 +240,7 @@ TEST_F(CliTest, TooLittleRoomForTheNewVersionsChangesNothing) {
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), oldA_);
   EXPECT_EQ(Installed(Win("APP\\B.DLL")), oldB_);
   EXPECT_TRUE(Leftovers().empty());
-  tight.freeBytes = room(newA_) + room(newB_);
+  tight.freeBytes = RoomFor({newA_.size(), newB_.size()});
   EXPECT_EQ(Cli(Args("update", only), &tight).status, kExitUpToDate);
   EXPECT_EQ(Installed(Win("APP\\B.DLL")), newB_);
 }

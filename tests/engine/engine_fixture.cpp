@@ -225,6 +225,14 @@ void EngineTest::SetRenaming(bool renamePrevious) {
 
 void EngineTest::Run(bool doUpdate) { StartRun(app_, doUpdate); }
 
+uint64_t EngineTest::RoomFor(const std::vector<size_t>& sizes) const {
+  DiskSpace space;
+  EXPECT_TRUE(Env::Default().ReadDiskSpace(Win("APP\\"), &space));
+  uint64_t clusters = 0;
+  for (size_t size : sizes) clusters += (size + space.clusterBytes - 1) / space.clusterBytes;
+  return clusters * space.clusterBytes;
+}
+
 std::vector<std::string> EngineTest::Leftovers() const {
   std::vector<std::string> found;
   auto endsWith = [](const std::string& name, const char* end) {

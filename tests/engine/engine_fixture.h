@@ -99,6 +99,9 @@ class EngineTest : public ::testing::Test {
   void SetRenaming(bool renamePrevious);
   // Runs a check or an update the way the main window does.
   void Run(bool doUpdate);
+  // The room files of `sizes` take on APP's volume, each rounded up to the volume's cluster,
+  // as the update's check of free space counts them.
+  uint64_t RoomFor(const std::vector<size_t>& sizes) const;
   // Temporary files left anywhere under the root: payload copies and new versions.
   std::vector<std::string> Leftovers() const;
 

@@ -35,13 +35,6 @@ class StagedPassTest : public EngineTest {
     EXPECT_EQ(Installed(Win("APP\\BIN\\B.DLL")), old_[1]) << trial;
     EXPECT_FALSE(Exists(Win("APP\\NEW\\ADD.DAT"))) << trial;
   }
-  uint64_t Room(const std::vector<size_t>& sizes) {
-    DiskSpace space;
-    EXPECT_TRUE(Env::Default().ReadDiskSpace(Win("APP\\"), &space));
-    uint64_t room = 0;
-    for (size_t size : sizes) room += (size + space.clusterBytes - 1) / space.clusterBytes;
-    return room * space.clusterBytes;
-  }
 
   std::vector<EntryPlan> entries_;
   std::vector<Bytes> old_, fresh_;
@@ -49,7 +42,7 @@ class StagedPassTest : public EngineTest {
 
 // The room is the sum over every directory of the volume, the missing one's included.
 TEST_F(StagedPassTest, TheRoomCountsEveryDirectoryOfAVolume) {
-  uint64_t needed = Room({fresh_[0].size(), fresh_[1].size(), 5000});
+  uint64_t needed = RoomFor({fresh_[0].size(), fresh_[1].size(), 5000});
   env_.freeBytes = needed - 1;
   Reset();
   Run(true);
