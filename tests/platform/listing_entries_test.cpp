@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/listing_cache.h"
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -43,6 +45,27 @@ TEST(ListingEntries, KeepsEachSpellingOnceInOrderThroughChanges) {
   EXPECT_EQ(entries.Spellings("A.DLL"), (Names{"A.dll", "a.dll"}));
   EXPECT_EQ(entries.Spellings("B.DLL"), (Names{"B.DLL", "b.dll"}));
   EXPECT_TRUE(entries.Contains("AB.DLL", "ab.dll"));
+}
+
+// The cache holds about 16 MB of listings: past that the least recently used go, and one
+// listing larger than that is never kept.
+TEST(ListingCache, ForgetsTheLeastRecentlyUsedPastItsBudget) {
+  Cache cache;
+  auto keep = [&](const char* directory, size_t megabytes) {
+    Listing listing;
+    listing.directory = directory;
+    listing.bytes = megabytes << 20;
+    return cache.Keep(std::move(listing));
+  };
+  EXPECT_EQ(keep("/huge", 17), 0u);
+  EXPECT_EQ(cache.Find("/huge"), nullptr);
+  ASSERT_NE(keep("/a", 6), 0u);
+  ASSERT_NE(keep("/b", 6), 0u);
+  ASSERT_NE(cache.Find("/a"), nullptr);
+  ASSERT_NE(keep("/c", 6), 0u);
+  EXPECT_EQ(cache.Find("/b"), nullptr);
+  EXPECT_NE(cache.Find("/a"), nullptr);
+  EXPECT_NE(cache.Find("/c"), nullptr);
 }
 
 }  // namespace

@@ -91,4 +91,31 @@ TEST(NativePath, SeesEveryChangeBetweenTwoLookups) {
   EXPECT_EQ(look(quill), root + "/Bin/quill.exe");
 }
 
+// An answer that rests on a listing too young to trust is not kept, nor is any answer built
+// on it: a directory whose time lies ahead is never settled.
+TEST(NativePath, KeepsNoAnswerBuiltOnAnUntrustedListing) {
+  TempDir dir;
+  const std::string root = dir.path();
+  std::filesystem::create_directories(root + "/Bin/Sub");
+  dir.Write("Bin/Sub/x.dll", {1});
+  const timespec past[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+  const timespec ahead[2] = {{std::time(nullptr) + 3600, 0}, {std::time(nullptr) + 3600, 0}};
+  for (const char* d : {"", "/Bin/Sub"}) {
+    ASSERT_EQ(::utimensat(AT_FDCWD, (root + d).c_str(), past, 0), 0);
+  }
+  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin").c_str(), ahead, 0), 0);
+  EXPECT_EQ(NativePath(root + "\\bin\\sub\\X.DLL"), root + "/Bin/Sub/x.dll");
+  std::filesystem::create_directory(root + "/Bin/sub");  // the name as given, now first
+  EXPECT_EQ(NativePath(root + "\\bin\\sub\\X.DLL"), root + "/Bin/sub/X.DLL");
+
+  // A copy that keeps times puts the modification time back; the change time still moves,
+  // to the nanosecond where the file system keeps it.
+  const timespec kept[2] = {{1500000000, 123}, {1500000000, 123}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
+  EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/Y.DLL");
+  dir.Write("Bin/Sub/y.dll", {2});
+  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
+  EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/y.dll");
+}
+
 }  // namespace
