@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "platform/env.h"
+#include "platform/posix/directory_listings.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -116,6 +117,37 @@ TEST(NativePath, KeepsNoAnswerBuiltOnAnUntrustedListing) {
   dir.Write("Bin/Sub/y.dll", {2});
   ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
   EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/y.dll");
+}
+
+// Another program's change around one of the backend's own is never taken for part of it:
+// neither one made before the backend's change starts, nor one after a reading taken while
+// it was under way.
+TEST(NativePath, TakesNoOtherChangeForTheBackendsOwn) {
+  TempDir dir;
+  const std::string bin = dir.path() + "/Bin";
+  std::filesystem::create_directories(bin);
+  auto settle = [&] {
+    const timespec past[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, bin.c_str(), past, 0), 0);
+  };
+  dir.Write("Bin/Old.dll", {1});
+  settle();
+  EXPECT_EQ(EntryIgnoringCase(bin, "INK.DLL"), "");
+  dir.Write("Bin/Ink.dll", {1});
+  ASSERT_TRUE(Env::Default().RemoveFile(bin + "/Old.dll"));  // found as spelled: no lookup
+  EXPECT_EQ(EntryIgnoringCase(bin, "INK.DLL"), "Ink.dll");
+
+  settle();
+  EXPECT_EQ(EntryIgnoringCase(bin, "PEN.DLL"), "");
+  {
+    DirectoryChange change({bin + "/Own.dll"});
+    dir.Write("Bin/Own.dll", {2});
+    settle();
+    EXPECT_EQ(EntryIgnoringCase(bin, "OWN.DLL"), "Own.dll");  // read again meanwhile
+    dir.Write("Bin/Pen.dll", {3});
+    settle();
+  }
+  EXPECT_EQ(EntryIgnoringCase(bin, "PEN.DLL"), "Pen.dll");
 }
 
 }  // namespace
