@@ -102,6 +102,13 @@ TEST(ArchiveReader, SkipPayloadLocatesBytesWithoutReadingThem) {
   EXPECT_EQ(third.ReadPayload(&kept, 100).length, 0u);
   EXPECT_TRUE(kept.empty());
   EXPECT_EQ(third.ReadWord(), 7);
+  // Read with a limit, the first bytes are kept and the rest stepped over.
+  MemoryFile limited(bytes);
+  ArchiveReader fourth(limited, TestRegistry());
+  fourth.ReadWord();
+  EXPECT_EQ(fourth.ReadPayload(&kept, 3).length, 10000u);
+  EXPECT_EQ(kept, Bytes(3, 0xEE));
+  EXPECT_EQ(fourth.ReadWord(), 0x3344);
 }
 
 TEST(ArchiveReader, PayloadPastTheEndIsSkippedAndTheNextReadFails) {

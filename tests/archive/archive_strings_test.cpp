@@ -109,16 +109,28 @@ TEST(ArchiveString, MalformedLengthsFailWithTheirCause) {
 }
 
 TEST(ArchiveString, HostileLengthFailsBeforeAllocating) {
-  // 4 GiB of wide text announced in a 12-byte file: must be refused as truncated, not
-  // attempted (which would exhaust memory or fail as out of memory).
-  MemoryFile file(Bytes{0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 0});
-  ArchiveReader reader(file, TestRegistry());
-  try {
-    reader.ReadArchiveString();
-    FAIL() << "must fail";
-  } catch (const CArchiveException& e) {
-    EXPECT_EQ(e.cause(), ArchiveCause::truncated);
-    EXPECT_NE(std::string(e.what()).find("8589934590 bytes"), std::string::npos) << e.what();
+  // 4 GiB of wide text announced in a 12-byte file, and 6 bytes where 5 are left: refused
+  // as running past the end before the string is made, never attempted (which could
+  // exhaust memory or fail as out of memory).
+  const struct {
+    Bytes bytes;
+    const char* length;
+  } cases[] = {
+      {{0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 0}, "8589934590 bytes"},
+      {{0xFF, 0x06, 0x00, 'a', 'b', 'c', 'd', 'e'}, "6 bytes"},
+  };
+  for (const auto& c : cases) {
+    MemoryFile file(c.bytes);
+    ArchiveReader reader(file, TestRegistry());
+    try {
+      reader.ReadArchiveString();
+      ADD_FAILURE() << c.length << ": must fail";
+    } catch (const CArchiveException& e) {
+      EXPECT_EQ(e.cause(), ArchiveCause::truncated);
+      EXPECT_NE(std::string(e.what()).find(std::string(c.length) + " at offset"), std::string::npos)
+          << e.what();
+      EXPECT_NE(std::string(e.what()).find("runs past the end"), std::string::npos) << e.what();
+    }
   }
 }
 

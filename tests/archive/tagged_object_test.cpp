@@ -130,6 +130,7 @@ TEST(TaggedObject, BadTagsFailWithTheirCause) {
   auto tagged = [](ArchiveReader& r) { r.ReadTaggedObject(); };
   EXPECT_EQ(ArchiveCauseOf({0x00, 0x80}, tagged), 5);  // class index 0
   EXPECT_EQ(ArchiveCauseOf({0x05, 0x00}, tagged), 5);  // object not yet assigned
+  EXPECT_EQ(ArchiveCauseOf({0x01, 0x00}, tagged), 5);  // the next one to be assigned
   EXPECT_EQ(ArchiveCauseOf({0x01, 0x80}, tagged), 5);  // class not yet assigned
   EXPECT_EQ(ArchiveCauseOf({0xFF, 0x7F, 0x09, 0x00, 0x00, 0x00}, tagged), 5);
   EXPECT_EQ(ArchiveCauseOf({0xFF, 0x7F, 0x00, 0x00, 0x00, 0x80}, tagged), 5);
