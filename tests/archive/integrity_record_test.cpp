@@ -73,6 +73,8 @@ TEST(IntegrityRecord, MalformedRecordsAreRefusedSayingWhy) {
       {"length below a record's", [&](Bytes& b) { Put32(b, end - 8, 20); }, "a record has 96 to"},
       {"unknown version", [&](Bytes& b) { Put32(b, end - 4, 2); }, "has version 2"},
       {"signed part too long", [&](Bytes& b) { Put32(b, 100, 4000); }, "signed part is said"},
+      {"signed part too short", [&](Bytes& b) { Put32(b, 100, 40); },
+       "signed part is said to have 40 bytes"},
       {"more entries than fit", [&](Bytes& b) { Put32(b, 140, 3); }, "lists 3 entries"},
       {"a changed entry", [&](Bytes& b) { b[150] ^= 1; }, "does not match its own digest"},
       {"signature of the wrong length", [&](Bytes& b) { Put32(b, signatureLength, 64); },

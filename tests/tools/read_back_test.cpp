@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -40,6 +41,13 @@ TEST_F(UpdpackTest, VerifyCatchesDamagedContents) {
   EXPECT_FALSE(VerifyUpdate(output_, verdicts));
   EXPECT_NE(verdicts.str().find("1 A.DLL: FAILED"), std::string::npos) << verdicts.str();
   EXPECT_NE(verdicts.str().find("2 B.TXT: ok"), std::string::npos) << verdicts.str();
+
+  // Cut inside its integrity record, it is no file without one.
+  std::filesystem::resize_file(output_, std::filesystem::file_size(output_) - 8);
+  std::ostringstream cut;
+  EXPECT_FALSE(VerifyUpdate(output_, cut));
+  EXPECT_NE(cut.str().find("integrity record, which has been cut short"), std::string::npos)
+      << cut.str();
 }
 
 TEST_F(UpdpackTest, ListAndVerifyRefuseWhatTheUpdaterRefusesInItsWords) {
