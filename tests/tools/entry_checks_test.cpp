@@ -15,6 +15,7 @@ TEST(EntryChecks, PreviousVersionsTheUpdaterCanTellApartAndReplace) {
     uint16_t count, length;
     const char* says;  // "" when accepted
     int listed = 0;    // 1: already listed; 2: listed with the same stamp, other samples
+    bool byIdentity = false, removal = false;
   } rows[] = {
       {v11, v10, 46080, 8, 16, ""},
       {v11, v10, 46080, 8, 16, "the same previous version as previous[0]", 1},
@@ -30,6 +31,10 @@ TEST(EntryChecks, PreviousVersionsTheUpdaterCanTellApartAndReplace) {
       {v11, v11, 46080, 8, 16, "its version 1.1.0.0 is not older than the new version 1.1.0.0"},
       {v11, v20, 46080, 8, 16, "give the new file a higher version"},
       {0, 0, 46080, 8, 16, "give the file a version resource, or leave the entry out"},
+      // Known by their bytes, versions still must be older, and samples are not taken.
+      {v11, v11, 46080, 8, 16, "is not older than the new version", 0, true},
+      {0, 0, 1, 8, 16, "", 0, true},
+      {0, v20, 46080, 8, 16, "", 0, false, true},  // a removal replaces nothing
   };
   for (const auto& row : rows) {
     ItemPlan item;
@@ -42,7 +47,8 @@ TEST(EntryChecks, PreviousVersionsTheUpdaterCanTellApartAndReplace) {
     order.stamp.modified = 2;  // the time tells nothing apart
     std::string error;
     try {
-      CheckPrevious(item, order, {row.count, row.length}, "files[2].previous[1]");
+      CheckPrevious(item, order, {row.count, row.length}, "files[2].previous[1]", row.byIdentity,
+                    row.removal);
     } catch (const PackError& e) {
       error = e.what();
     }
@@ -61,6 +67,7 @@ TEST(EntryChecks, FittingSamplesStayApart) {
   } rows[] = {
       {46080, {8, 16}, {8, 16}}, {255, {8, 16}, {7, 16}}, {10, {8, 16}, {1, 5}},
       {100, {8, 0}, {8, 0}},     {5, {8, 0}, {2, 0}},     {1, {8, 16}, {0, 0}},
+      {40, {8, 16}, {1, 16}},    {2, {8, 16}, {1, 1}},
   };
   for (const auto& row : rows) {
     SampleParameters got = FittingSamples(row.size, row.wanted);

@@ -97,6 +97,8 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
       {WithFiles(Entry("A.TXT") + "," + Entry("a.tx_")),
        "files[1].name:", "backup name of files[0]"},
       {WithFiles(Entry("A.TX_") + "," + Entry("A.TXT")), "files[1].name:", "its backup name A.TX_"},
+      {WithFiles(Entry("A.TXT") + "," + Entry("A.TXX") + "," + Entry("A.TX_")),
+       "files[2].name:", "backup name of files[1]"},
       {WithFiles(Entry("A.EXE") + "," + Entry("a.exe~upd")), "files[1].name:", "ends in ~UPD"},
       {WithFiles(Entry("A.TXT", "installation", "BIN//X")),
        "files[0].directory:", "two separators in a row"},
