@@ -87,6 +87,9 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
        "files[0].directory:", "longer than 255"},
       {WithFiles(Entry("A.DLL", "absolute", "\\\\\\\\SRV\\\\SHARE")), "", ""},
       {WithFiles(Entry("A.DLL", "absolute", "d:/DOCS")), "", ""},
+      {WithFiles(Entry("A.DLL", "absolute", "D:\\\\A") + "," +
+                 Entry("A.DLL", "absolute", "D:\\\\B")),
+       "", ""},
       {WithFiles(Entry("A.DLL") + "," + Entry("a.dll")), "files[1].name:", "files[0] too"},
       {WithFiles(Entry("\\u0161\\u0153\\u017e\\u00ff\\u00e9") + "," +
                  Entry("\\u0160\\u0152\\u017d\\u0178\\u00c9")),
