@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "support/temp_dir.h"
@@ -68,6 +70,26 @@ TEST(Env, AReplacedFileNeverLeavesItsName) {
   watcher.join();
   EXPECT_EQ(missing, 0);
   EXPECT_NE(::GetFileAttributesA((target + "_").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Another file under the backup name is never taken for a link to the previous version
+// left by an earlier try: the previous version keeps its name and bytes, the other its own.
+TEST(Env, ABackupNameTakenByAnotherFileIsNeverReplaced) {
+  TempDir dir;
+  const std::string target = dir.path() + "\\A.DLL", made = target + "~UPD";
+  const std::string backup = dir.path() + "\\A.DL_";
+  TestEnv env(dir.path() + "\\");
+  std::ofstream(target, std::ios::binary) << "old";
+  std::ofstream(backup, std::ios::binary) << "other";
+  env.CreateExclusive(made)->Write("new", 3);
+  EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::backupFailed);
+  EXPECT_EQ(Contents(target), "old");
+  EXPECT_EQ(Contents(backup), "other");
 }
 
 }  // namespace
