@@ -100,6 +100,20 @@ TEST_F(UpdpackTest, BuildWritesWhatTheReaderReadsBack) {
   EXPECT_NE(listing.str().find("(not selected)"), std::string::npos);
   std::ostringstream verdicts;
   EXPECT_TRUE(VerifyUpdate(output_, verdicts)) << verdicts.str();
+
+  // A file the update adds is selected only where its record is read: a reader of the
+  // document alone, which knows replacements only, leaves it alone.
+  manifest_.files[0].action = EntryAction::add;
+  manifest_.files[0].previousPaths.clear();
+  BuildUpdate(manifest_, output_, report);
+  std::unique_ptr<CFile> file = OpenForReading(output_);
+  VEzorazEdo plain, loaded;
+  ArchiveReader reader(*file, UpdateClassRegistry(), ArchiveReader::kBufferSize);
+  plain.ReadFields(reader);
+  reader.Close();
+  EXPECT_FALSE(plain.items[0]->selected);
+  loaded.EnsureLoaded(*file);
+  EXPECT_TRUE(loaded.items[0]->selected);
 }
 
 TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
@@ -132,6 +146,16 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
   ListUpdate(output_, listing);
   EXPECT_NE(listing.str().find("replace,exact"), std::string::npos) << listing.str();
   fs::remove(output_);
+  // Known by its bytes, the same previous version listed twice is told apart from nothing.
+  textChanged.files[1].previousPaths.push_back(textChanged.files[1].previousPaths[0]);
+  try {
+    BuildUpdate(textChanged, output_, PackReport());
+    FAIL() << "a previous version listed twice must fail";
+  } catch (const PackError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("files[1].previous[1]: the same file as previous[0]", 0),
+              0u)
+        << e.what();
+  }
 
   Manifest empty = manifest_;
   empty.files[1].newPath = dir_.Write("EMPTY.DLL", {});
@@ -253,12 +277,18 @@ TEST_F(UpdpackTest, RefusesWhatPassesTheFormatsLimits) {
 TEST_F(UpdpackTest, ABuildRemovesWhatKilledBuildsLeftAndNothingARunningOneHolds) {
   WriteProduct();
   AtomicFile running(output_);
-  // 4294967292 is the id of no process, on Windows either.
-  std::string stale = dir_.Write("demo.upd.tmp4294967292-0", {}),
-              other = dir_.Write("demo.upd.tmp4294967292-0.bak", {});
+  // 4294967292 is the id of no process, on Windows either. Only this output's own
+  // temporaries go: not another output's, nor a name with more digits than an id has.
+  const std::pair<const char*, bool> names[] = {
+      {"demo.upd.tmp4294967292-0", true},      {"demo.upd.part4294967292-3", true},
+      {"demo.upd.tmp4294967292-0.bak", false}, {"over.upd.tmp4294967292-0", false},
+      {"demo.upd.tmp004294967292-0", false},
+  };
+  for (const auto& [name, removed] : names) dir_.Write(name, {});
   BuildUpdate(manifest_, output_, PackReport());
-  EXPECT_FALSE(fs::exists(stale));
-  EXPECT_TRUE(fs::exists(other));
+  for (const auto& [name, removed] : names) {
+    EXPECT_EQ(fs::exists(dir_.path() + "/" + name), !removed) << name;
+  }
   running.Commit();  // raises if its file was removed
   EXPECT_EQ(fs::file_size(output_), 0u);
 }
