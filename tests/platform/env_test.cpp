@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "support/temp_dir.h"
@@ -72,11 +71,6 @@ TEST(Env, AReplacedFileNeverLeavesItsName) {
   EXPECT_NE(::GetFileAttributesA((target + "_").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Another file under the backup name is never taken for a link to the previous version
 // left by an earlier try: the previous version keeps its name and bytes, the other its own.
 TEST(Env, ABackupNameTakenByAnotherFileIsNeverReplaced) {
@@ -88,8 +82,8 @@ TEST(Env, ABackupNameTakenByAnotherFileIsNeverReplaced) {
   std::ofstream(backup, std::ios::binary) << "other";
   env.CreateExclusive(made)->Write("new", 3);
   EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::backupFailed);
-  EXPECT_EQ(Contents(target), "old");
-  EXPECT_EQ(Contents(backup), "other");
+  EXPECT_EQ(FileText(target), "old");
+  EXPECT_EQ(FileText(backup), "other");
 }
 
 }  // namespace

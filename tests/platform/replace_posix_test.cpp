@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -16,11 +15,6 @@
 #include "support/test_env.h"
 
 namespace {
-
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(PosixReplace, AFileSwappedInOrATargetHeldIsNeverReplaced) {
   TempDir dir;
@@ -48,7 +42,7 @@ TEST(PosixReplace, AFileSwappedInOrATargetHeldIsNeverReplaced) {
       ASSERT_TRUE(holder);
     }
     EXPECT_EQ(env.ReplaceWithBackup(made, target, target + "_"), ReplaceOutcome::failed) << swapped;
-    EXPECT_EQ(Contents(target), "old") << swapped;
+    EXPECT_EQ(FileText(target), "old") << swapped;
     EXPECT_NE(::access((target + "_").c_str(), F_OK), 0) << swapped;
     ::unlink(made.c_str());
   }

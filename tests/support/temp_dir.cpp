@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -35,4 +36,9 @@ std::string TempDir::Write(const std::string& name, const std::vector<uint8_t>& 
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + full);
   return full;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

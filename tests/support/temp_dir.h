@@ -1,4 +1,5 @@
-// Test helpers: a fresh temporary directory per test, and files written into it.
+// Test helpers: a fresh temporary directory per test, files written into it, and a file's
+// bytes read back.
 #pragma once
 
 #include <cstdint>
@@ -19,3 +20,6 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The whole of the file at `path` as text; "" when there is none.
+std::string FileText(const std::string& path);
