@@ -7,15 +7,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/env.h"
 #include "platform/posix/directory_listings.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+// Longer than a tick of the coarsest kernel clock that sets a file's times.
+constexpr std::chrono::milliseconds kTick{20};
 
 TEST(NativePath, FindsEveryComponentInAnyCaseAsWindowsDoes) {
   TempDir dir;
@@ -110,10 +115,12 @@ TEST(NativePath, KeepsNoAnswerBuiltOnAnUntrustedListing) {
   EXPECT_EQ(NativePath(root + "\\bin\\sub\\X.DLL"), root + "/Bin/sub/X.DLL");
 
   // A copy that keeps times puts the modification time back; the change time still moves,
-  // to the nanosecond where the file system keeps it.
+  // to the nanosecond where the file system keeps it, and by a tick of the kernel's clock
+  // where that is coarser (hence the pause).
   const timespec kept[2] = {{1500000000, 123}, {1500000000, 123}};
   ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
   EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/Y.DLL");
+  std::this_thread::sleep_for(kTick);
   dir.Write("Bin/Sub/y.dll", {2});
   ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
   EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/y.dll");
@@ -139,6 +146,7 @@ TEST(NativePath, TakesNoOtherChangeForTheBackendsOwn) {
 
   settle();
   EXPECT_EQ(EntryIgnoringCase(bin, "PEN.DLL"), "");
+  std::this_thread::sleep_for(kTick);  // so that each change below moves the change time
   {
     DirectoryChange change({bin + "/Own.dll"});
     dir.Write("Bin/Own.dll", {2});
