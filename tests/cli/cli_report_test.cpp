@@ -4,16 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/engine_fixture.h"
 #include "entry_json.h"
 
 namespace {
-
-bool Has(const std::vector<std::string>& lines, const std::string& text) {
-  for (const std::string& line : lines) {
-    if (line.find(text) != std::string::npos) return true;
-  }
-  return false;
-}
 
 TEST(CliReport, StoppedRaisedAndUncheckedRunsSayWhatHappened) {
   enum Case { stoppedCheck, stoppedUpdate, raised, systemFile, claimed };
@@ -37,9 +31,9 @@ TEST(CliReport, StoppedRaisedAndUncheckedRunsSayWhatHappened) {
     if (c == raised) end.raised = "Disk full";
     CliReport report = ReportRun(app, options, end);
     const std::string& summary = report.out.at(0);
-    EXPECT_EQ(Has({summary}, "\"interrupted\":true"), app.record.cancelled) << c;
-    EXPECT_EQ(Has({summary}, "\"ok\":false"), c != claimed) << c;
-    EXPECT_EQ(Has({summary}, "\"claimedKeyId\":"), c == claimed) << c;
+    EXPECT_EQ(bool(Contains(summary, "\"interrupted\":true")), app.record.cancelled) << c;
+    EXPECT_EQ(bool(Contains(summary, "\"ok\":false")), c != claimed) << c;
+    EXPECT_EQ(bool(Contains(summary, "\"claimedKeyId\":")), c == claimed) << c;
     const char* says[] = {
         "interrupted: the check did not finish",
         "interrupted: 1 file was replaced, no other was touched",
@@ -47,7 +41,9 @@ TEST(CliReport, StoppedRaisedAndUncheckedRunsSayWhatHappened) {
         "the installation directory /nowhere/at/all does not exist",
         "it claims to be signed by key",
     };
-    EXPECT_TRUE(Has(report.err, says[c])) << c << ": " << ::testing::PrintToString(report.err);
+    std::string err;
+    for (const std::string& line : report.err) err += line + "\n";
+    EXPECT_TRUE(Contains(err, says[c])) << c;
   }
 }
 
@@ -59,13 +55,13 @@ TEST(CliReport, EntriesNotReachedOrUnderNoDirectory) {
   outcome.selected = true;
   outcome.matched = 1;  // no previous version is listed
   std::string json = EntryJson(item, 1, outcome, false);
-  EXPECT_TRUE(Has({json}, "\"verdict\":null")) << json;
-  EXPECT_FALSE(Has({json}, "\"matched\"")) << json;
+  EXPECT_TRUE(Contains(json, "\"verdict\":null"));
+  EXPECT_FALSE(Contains(json, "\"matched\"")) << json;
   // A path whose directory is not one is a file that is missing, as to a script.
   outcome.error = fileNotFound;
   outcome.openCause = FileCause::badPath;
   json = EntryJson(item, 1, outcome, false);
-  EXPECT_TRUE(Has({json}, "\"reason\":\"missing\"")) << json;
+  EXPECT_TRUE(Contains(json, "\"reason\":\"missing\""));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // installation at once, names that are no files. Each loses nothing: the installed files, and
 // any other file the attacker pointed at, stay as they were.
 #include <cstdlib>
-#include <fstream>
 
 #include "cli_fixture.h"
 #include "cli_program.h"
@@ -124,8 +123,7 @@ TEST_F(DataLossTest, OneUpdateAtATimeChangesAnInstallation) {
   second = WEXITSTATUS(second);
 #endif
   EXPECT_EQ(second, kExitErrors);
-  std::ifstream in(err);
-  std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string said = FileText(err);
   EXPECT_TRUE(Contains(said, "Another update of Demo is running"));
   EXPECT_EQ(Installed(Win("APP\\A.DLL")), newA_);
 }

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <fstream>
 #include <thread>
 
 #include "support/temp_dir.h"
@@ -78,8 +77,8 @@ TEST(Env, ABackupNameTakenByAnotherFileIsNeverReplaced) {
   const std::string target = dir.path() + "\\A.DLL", made = target + "~UPD";
   const std::string backup = dir.path() + "\\A.DL_";
   TestEnv env(dir.path() + "\\");
-  std::ofstream(target, std::ios::binary) << "old";
-  std::ofstream(backup, std::ios::binary) << "other";
+  dir.Write("A.DLL", {'o', 'l', 'd'});
+  dir.Write("A.DL_", {'o', 't', 'h', 'e', 'r'});
   env.CreateExclusive(made)->Write("new", 3);
   EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::backupFailed);
   EXPECT_EQ(FileText(target), "old");

@@ -1,5 +1,6 @@
 // A directory's kept names: ordered as the least spelling of a name must come first, and
-// unchanged in what they hold however many are added and removed.
+// unchanged in what they hold however many are added and removed. And the cache of
+// listings that keeps them, bounded in memory.
 #include "platform/posix/listing_entries.h"
 
 #include <gtest/gtest.h>

@@ -22,6 +22,18 @@ namespace {
 // Longer than a tick of the coarsest kernel clock that sets a file's times.
 constexpr std::chrono::milliseconds kTick{20};
 
+// Gives `path` the modification time `when`; true when done.
+bool Redate(const std::string& path, timespec when) {
+  const timespec times[2] = {when, when};
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+// The same, `seconds` from now: an hour back, a directory's listing is trusted to its stamp
+// even where times are coarse; ahead, never.
+bool Redate(const std::string& path, long seconds) {
+  return Redate(path, timespec{std::time(nullptr) + seconds, 0});
+}
+
 TEST(NativePath, FindsEveryComponentInAnyCaseAsWindowsDoes) {
   TempDir dir;
   std::string root = dir.path();
@@ -46,7 +58,7 @@ TEST(NativePath, FindsEveryComponentInAnyCaseAsWindowsDoes) {
 
 // Listings and answers are kept between lookups: each change, the backend's own or another
 // program's, must be seen by the very next lookup of a name. The directories are first dated
-// an hour back, so that their listings are trusted to the stamp even where times are coarse.
+// an hour back (Redate).
 TEST(NativePath, SeesEveryChangeBetweenTwoLookups) {
   TempDir dir;
   const std::string root = dir.path();
@@ -54,10 +66,7 @@ TEST(NativePath, SeesEveryChangeBetweenTwoLookups) {
   dir.Write("Bin/quill.exe", {1});
   auto look = [&](const std::string& given) { return NativePath(root + given); };
   auto settle = [&] {
-    const timespec past[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
-    for (const char* d : {"", "/Bin"}) {
-      ASSERT_EQ(::utimensat(AT_FDCWD, (root + d).c_str(), past, 0), 0);
-    }
+    for (const char* d : {"", "/Bin"}) ASSERT_TRUE(Redate(root + d, -3600));
   };
   const std::string ink = "\\bin\\INK.DLL", pen = "\\bin\\PEN.DLL", quill = "\\bin\\Quill.Exe";
 
@@ -104,12 +113,8 @@ TEST(NativePath, KeepsNoAnswerBuiltOnAnUntrustedListing) {
   const std::string root = dir.path();
   std::filesystem::create_directories(root + "/Bin/Sub");
   dir.Write("Bin/Sub/x.dll", {1});
-  const timespec past[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
-  const timespec ahead[2] = {{std::time(nullptr) + 3600, 0}, {std::time(nullptr) + 3600, 0}};
-  for (const char* d : {"", "/Bin/Sub"}) {
-    ASSERT_EQ(::utimensat(AT_FDCWD, (root + d).c_str(), past, 0), 0);
-  }
-  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin").c_str(), ahead, 0), 0);
+  for (const char* d : {"", "/Bin/Sub"}) ASSERT_TRUE(Redate(root + d, -3600));
+  ASSERT_TRUE(Redate(root + "/Bin", 3600));
   EXPECT_EQ(NativePath(root + "\\bin\\sub\\X.DLL"), root + "/Bin/Sub/x.dll");
   std::filesystem::create_directory(root + "/Bin/sub");  // the name as given, now first
   EXPECT_EQ(NativePath(root + "\\bin\\sub\\X.DLL"), root + "/Bin/sub/X.DLL");
@@ -117,12 +122,12 @@ TEST(NativePath, KeepsNoAnswerBuiltOnAnUntrustedListing) {
   // A copy that keeps times puts the modification time back; the change time still moves,
   // to the nanosecond where the file system keeps it, and by a tick of the kernel's clock
   // where that is coarser (hence the pause).
-  const timespec kept[2] = {{1500000000, 123}, {1500000000, 123}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
+  const timespec kept = {1500000000, 123};
+  ASSERT_TRUE(Redate(root + "/Bin/Sub", kept));
   EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/Y.DLL");
   std::this_thread::sleep_for(kTick);
   dir.Write("Bin/Sub/y.dll", {2});
-  ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/Bin/Sub").c_str(), kept, 0), 0);
+  ASSERT_TRUE(Redate(root + "/Bin/Sub", kept));
   EXPECT_EQ(NativePath(root + "\\Bin\\Sub\\Y.DLL"), root + "/Bin/Sub/y.dll");
 }
 
@@ -133,10 +138,7 @@ TEST(NativePath, TakesNoOtherChangeForTheBackendsOwn) {
   TempDir dir;
   const std::string bin = dir.path() + "/Bin";
   std::filesystem::create_directories(bin);
-  auto settle = [&] {
-    const timespec past[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, bin.c_str(), past, 0), 0);
-  };
+  auto settle = [&] { ASSERT_TRUE(Redate(bin, -3600)); };
   dir.Write("Bin/Old.dll", {1});
   settle();
   EXPECT_EQ(EntryIgnoringCase(bin, "INK.DLL"), "");
