@@ -20,9 +20,12 @@ namespace fs = std::filesystem;
 class DataLossTest : public CliTest {
  protected:
   // A second name for the file at `existing`, as an attacker who may write the directory
-  // would plant it.
+  // would plant it. What had the name is moved aside first: a file that the updater holds
+  // open, as it holds its new files, keeps its name on Windows until it is let go.
   void HardLink(const std::string& existing, const std::string& name) {
-    fs::remove(Native(name));
+    std::error_code ignored;
+    fs::rename(Native(name), Native(name + "-gone"), ignored);
+    fs::remove(Native(name + "-gone"));
 #ifdef _WIN32
     ASSERT_TRUE(CreateHardLinkA(name.c_str(), existing.c_str(), nullptr));
 #else

@@ -52,7 +52,7 @@ TEST(Env, AReplacedFileNeverLeavesItsName) {
   TempDir dir;
   const std::string target = dir.path() + "\\A.DLL", made = target + "~UPD";
   TestEnv env(dir.path() + "\\");
-  env.CreateExclusive(target)->Write("old", 3);
+  dir.Write("A.DLL", {'o', 'l', 'd'});
   std::atomic<bool> done{false};
   std::atomic<long> missing{0};
   std::thread watcher([&] {
@@ -83,6 +83,34 @@ TEST(Env, ABackupNameTakenByAnotherFileIsNeverReplaced) {
   EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::backupFailed);
   EXPECT_EQ(FileText(target), "old");
   EXPECT_EQ(FileText(backup), "other");
+}
+
+// The file made under the new name is moved away and deleted, and another made under the
+// name, as a program outside the system's sharing can: the file that takes the freed index
+// on the volume is never put in place, and the target keeps its bytes.
+TEST(Env, AFileMadeAgainUnderTheNameIsNeverPutInPlace) {
+  TempDir dir;
+  const std::string target = dir.path() + "\\A.DLL", made = target + "~UPD", away = made + "x";
+  enum Step { place, replace, replaceKeeping };
+  for (Step step : {place, replace, replaceKeeping}) {
+    TestEnv env(dir.path() + "\\");
+    if (step != place) dir.Write("A.DLL", {'o', 'l', 'd'});
+    env.CreateExclusive(made)->Write("new", 3);
+    ASSERT_TRUE(::MoveFileA(made.c_str(), away.c_str())) << step;
+    ::DeleteFileA(away.c_str());
+    dir.Write("A.DLL~UPD", {'p', 'l', 'a', 'n', 't', 'e', 'd'});
+    if (step == place) {
+      EXPECT_FALSE(env.PlaceNewFile(made, target));
+      EXPECT_EQ(::GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
+    } else {
+      std::string backup = step == replace ? "" : dir.path() + "\\A.DL_";
+      EXPECT_EQ(env.ReplaceWithBackup(made, target, backup), ReplaceOutcome::failed) << step;
+      EXPECT_EQ(FileText(target), "old") << step;
+      EXPECT_EQ(::GetFileAttributesA((dir.path() + "\\A.DL_").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    ::DeleteFileA(made.c_str());
+    ::DeleteFileA(target.c_str());
+  }
 }
 
 }  // namespace

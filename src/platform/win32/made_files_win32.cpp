@@ -40,11 +40,36 @@ bool MadeFiles::IdentityOf(HANDLE h, Identity* identity) {
   return true;
 }
 
+MadeFiles::~MadeFiles() {
+  for (auto& made : made_) ::CloseHandle(made.second.held);
+}
+
 bool MadeFiles::Remember(const std::string& path, HANDLE h) {
-  Identity identity;
-  if (!IdentityOf(h, &identity)) return false;
-  made_[path] = std::move(identity);
+  // Attributes only: the open takes no part in sharing, so the file made with no sharing
+  // opens, and the hold stands in the way of no later open, rename or delete. A program
+  // outside the system's sharing may have moved the name away meanwhile: the file held must
+  // be the one made.
+  Made made;
+  made.held = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (made.held == INVALID_HANDLE_VALUE) return false;
+  LONGLONG index = 0;
+  if (!IdentityOf(made.held, &made.identity) ||
+      (ReadFileIndex(h, &index) && index != made.identity.index)) {
+    ::CloseHandle(made.held);
+    return false;
+  }
+  Forget(path);
+  made_.emplace(path, std::move(made));
   return true;
+}
+
+void MadeFiles::Forget(const std::string& path) {
+  auto made = made_.find(path);
+  if (made == made_.end()) return;
+  ::CloseHandle(made->second.held);
+  made_.erase(made);
 }
 
 HANDLE MadeFiles::OpenByName(const std::string& path) const {
@@ -58,7 +83,7 @@ HANDLE MadeFiles::OpenByName(const std::string& path) const {
   Identity now;
   if (!::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
       (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IdentityOf(h, &now) ||
-      !(now == made->second)) {
+      !(now == made->second.identity)) {
     ::CloseHandle(h);
     return INVALID_HANDLE_VALUE;
   }

@@ -3,6 +3,9 @@
 // to. GetFileInformationByHandle tells the volume's serial instead, which costs Wine a
 // look-up of the volume, twice for each new file; it is asked only where the system does
 // not tell the other two, as some network and virtual volumes do not.
+// Each is also held open, for its attributes only, until it is forgotten: while it is held,
+// its index is never given to another file. Under Wine the index is the host's inode
+// number, which the host gives to the next file made once the file is gone.
 #pragma once
 
 #include <windows.h>
@@ -16,16 +19,22 @@ bool ReadFileIndex(HANDLE h, LONGLONG* index);
 
 class MadeFiles {
  public:
-  // Remembers the file open as `h`, just made under `path`. Returns false when the system
-  // does not tell what it is.
+  MadeFiles() = default;
+  MadeFiles(const MadeFiles&) = delete;
+  MadeFiles& operator=(const MadeFiles&) = delete;
+  ~MadeFiles();
+
+  // Remembers the file open as `h`, just made under `path`, and holds it. Returns false when
+  // the system does not tell what it is or it cannot be held.
   bool Remember(const std::string& path, HANDLE h);
 
   // Opens the name `path`, never through a link, for its attributes, when it still leads to
   // the file made under it; INVALID_HANDLE_VALUE otherwise. The handle is the caller's.
   HANDLE OpenByName(const std::string& path) const;
 
-  // Forgets the file made under `path`: it was put in place, or removed.
-  void Forget(const std::string& path) { made_.erase(path); }
+  // Forgets the file made under `path`, and lets go of it: it was put in place, or is to be
+  // removed.
+  void Forget(const std::string& path);
 
  private:
   struct Identity {
@@ -38,5 +47,9 @@ class MadeFiles {
   };
   static bool IdentityOf(HANDLE h, Identity* identity);
 
-  std::map<std::string, Identity> made_;
+  struct Made {
+    Identity identity;
+    HANDLE held = INVALID_HANDLE_VALUE;  // the file itself, for its attributes only
+  };
+  std::map<std::string, Made> made_;
 };
