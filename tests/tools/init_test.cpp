@@ -145,38 +145,65 @@ TEST_F(InitTest, WritesNothingWhenNothingChangedAndFitsTheSamplesToSmallFiles) {
   options.newDirectory = Folder("2.0");
   EXPECT_THROW(InitManifest(options), PackError);
 
-  // A 200-byte previous version holds 6 samples of 16 bytes apart; one of 1 byte none, so it
-  // is matched byte for byte.
+  // A 200-byte previous version holds 6 samples of 16 bytes apart, whichever release has it
+  // and whatever other copies or files follow; one of 1 byte none, so it is matched byte for
+  // byte. A copy newer than the new version is left out, and with it the entry; a file gone
+  // from the new release is removed once for its copies of the same bytes.
+  const Bytes gone(300, 'g');
   Release("2.0", {{"A.DLL", MakeProgram(0x00020000, 0, 4000, 2)},
-                  {"B.DLL", MakeProgram(0x00020000, 0, 4000, 3)}});
-  Release("1.0", {{"A.DLL", Bytes(200, 'a')}, {"B.DLL", Bytes(1, 'b')}});
+                  {"B.DLL", MakeProgram(0x00020000, 0, 4000, 3)},
+                  {"lib/x86/C.DLL", MakeProgram(0x00020000, 0, 4000, 4)},
+                  {"D.DLL", MakeProgram(0x00010000, 0, 4000, 5)},
+                  {"E.DLL", MakeProgram(0, 2, 4000, 9)}});
+  Release("1.0", {{"A.DLL", Bytes(200, 'a')}, {"B.DLL", Bytes(1, 'b')}, {"GONE.TXT", gone}});
+  Release("1.1", {{"B.DLL", MakeProgram(0x00010000, 0, 4000, 6)},
+                  {"lib/x86/C.DLL", MakeProgram(0x00010000, 0, 4000, 7)},
+                  {"D.DLL", MakeProgram(0x00030000, 0, 4000, 8)},
+                  {"E.DLL", MakeProgram(0, 1, 4000, 10)},
+                  {"GONE.TXT", gone}});
+  options.previousDirectories.push_back(Folder("1.1"));
   fs::create_directories(dir_.path() + "/drafts");
   InitSummary summary = InitManifest(options);
-  EXPECT_EQ(summary.entries, 2u);
+  EXPECT_EQ(summary.entries, 5u);
   EXPECT_EQ(summary.samples.count, 6);
   EXPECT_EQ(summary.samples.length, 16);
   EXPECT_EQ(summary.byBytes,
             std::vector<std::string>{"B.DLL (too small to be told apart by samples)"});
+  ASSERT_EQ(summary.leftOut.size(), 1u);
+  EXPECT_EQ(summary.leftOut[0].rfind("D.DLL in " + Folder("1.1") + ": its version 3.0", 0), 0u);
   // Releases outside the manifest's folder are named in full.
   json manifest = Read(options.output);
+  EXPECT_EQ(manifest["sampleCount"], 6);
   EXPECT_EQ(manifest["files"][0]["new"],
             fs::absolute(Folder("2.0") + "/A.DLL").lexically_normal().generic_u8string());
+  EXPECT_EQ(manifest["files"][0]["previous"].size(), 2u);
   EXPECT_EQ(manifest["files"][1]["match"], "exact");
+  EXPECT_EQ(manifest["files"][2]["name"], "E.DLL");  // version 0.0.0.2: sampled
+  EXPECT_EQ(manifest["files"][3]["directory"], "lib\\x86");
+  EXPECT_EQ(manifest["files"][4]["name"], "GONE.TXT");
+  EXPECT_EQ(manifest["files"][4]["previous"].size(), 1u);
 }
 
 #ifndef _WIN32
-// Names Windows takes for one (X1.DLL and x1.dll, é.DLL and É.dll) side by side in a folder,
-// which only a file system that tells case apart holds: reported with both paths, none
-// paired. A name that is not UTF-8 is refused by its path.
+// Names Windows takes for one (X1.DLL, x1.DLL and x1.dll, é.DLL and É.dll) side by side in a
+// folder, which only a file system that tells case apart holds: reported with every path, none
+// paired or removed. A name that is not UTF-8 is refused by its path.
 TEST_F(InitTest, ReportsTheNamesItCannotPairWithTheirPaths) {
   const Bytes v10 = MakeProgram(0x00010000, 0, 4000, 1), v12 = MakeProgram(0x00010002, 0, 4000, 2);
-  Release("1.0", {{"X1.DLL", v10}, {"x1.dll", Bytes(4000, 'x')}, {"B.DLL", v10}});
+  Release("1.0", {{"X1.DLL", v10},
+                  {"x1.dll", Bytes(4000, 'x')},
+                  {"x1.DLL", v10},
+                  {"B.DLL", v10},
+                  {"Y.DLL", v10},
+                  {"y.dll", v10}});
   Release("1.2", {{"X1.DLL", v12}, {"\xC3\xA9.DLL", v12}, {"\xC3\x89.dll", v12}, {"B.DLL", v12}});
   InitOptions options{Folder("1.2"), {Folder("1.0")}, dir_.path() + "/manifest.json"};
   InitSummary summary = InitManifest(options);
   const std::string n = Folder("1.2") + "/", p = Folder("1.0") + "/";
-  EXPECT_EQ(summary.clashes, std::vector<std::string>({n + "\xC3\x89.dll and " + n + "\xC3\xA9.DLL",
-                                                       p + "X1.DLL and " + p + "x1.dll"}));
+  EXPECT_EQ(summary.clashes,
+            std::vector<std::string>({n + "\xC3\x89.dll and " + n + "\xC3\xA9.DLL",
+                                      p + "X1.DLL, " + p + "x1.DLL and " + p + "x1.dll",
+                                      p + "Y.DLL and " + p + "y.dll"}));
   EXPECT_TRUE(summary.added.empty() && summary.removed.empty());
   EXPECT_EQ(Read(options.output)["files"].size(), 1u);
 

@@ -133,6 +133,37 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
       {nested(65), "[0][0][0]", "nests more than 64 levels"},
       {WithFiles(R"({"name": "A", "x": [3, )" + nested(3000) + "]}"), "files[0].x[1][0][0]",
        "nests more than 64 levels"},
+      {R"({"format": 6, "defaultDirectory": "D", "registry": ["a", "b", "c"], "files": []})",
+       "product:", "missing"},
+      {WithFiles("", R"("failureMessage": 5, )"), "failureMessage:", "must be a string"},
+      {WithFiles("", R"("failureMessage": "a\u0000b", )"), "failureMessage:", "NUL"},
+      {R"({"format": 5.5, "product": "P", "defaultDirectory": "D", "files": []})",
+       "format:", "whole number"},
+      {head + R"("files": [], "sampleLength": 1025})", "sampleLength:", ""},
+      {head + R"("files": [], "sampleLength": 1024})", "", ""},
+      {R"({"format": 6, "product": "P", "defaultDirectory": "D", "registry": ["a", "b", "c", "d"],
+          "files": []})",
+       "registry:", "three"},
+      {head + R"("files": {}})", "files:", "must be a list"},
+      {WithFiles("3"), "files[0]:", "must be an object"},
+      {WithFiles(R"({"directoryKind": 2, "new": "n"})"), "files[0].name:", "missing"},
+      {WithFiles(R"({"name": "A", "directoryKind": 4, "new": "n"})"),
+       "files[0].directoryKind:", ""},
+      {WithFiles(R"({"name": "A", "directoryKind": 0, "new": "n", "selected": 0})"), "", ""},
+      {WithFiles(R"({"name": "A", "directoryKind": 2, "new": "n", "match": "bytes"})"),
+       "files[0].match:", ""},
+      {WithFiles(R"({"name": "A", "directoryKind": 2, "new": "n", "previous": "p"})"),
+       "files[0].previous:", "must be a list"},
+      {WithFiles(R"({"name": "A", "directoryKind": 2, "new": "n", "previous": [""]})"),
+       "files[0].previous[0]:", ""},
+      {WithFiles(R"({"name": "A", "directoryKind": 2, "new": "n", "previous": ["p"],
+                    "action": "add"})"),
+       "files[0].previous:", "an added file has no previous version"},
+      {WithFiles(R"({"name": "A", "directoryKind": 2, "action": "remove"})"),
+       "files[0].previous:", "must list the versions"},
+      {WithFiles(R"({"name": "A", "directoryKind": 2, "new": "n", "previous": ["p"],
+                    "action": "remove"})"),
+       "files[0].new:", "a removal brings no new version"},
       {described(std::string(4096, 'x')), "", ""},
       {described(std::string(4095, 'x') + "\\n"), "description:", "has 4097 characters"},
   };
@@ -159,6 +190,18 @@ TEST(Manifest, RefusalsNameTheFieldAndSayWhy) {
     EXPECT_EQ(error.rfind(row.field, 0), 0u) << row.manifest << "\n" << error;
     EXPECT_NE(error.find(row.says), std::string::npos) << row.manifest << "\n" << error;
   }
+}
+
+TEST(Manifest, AnEntryWithoutItsOptionalFieldsTakesTheirDefaults) {
+  Manifest m =
+      ParseManifest(WithFiles(Entry("A.DLL") + R"(, {"name": "B", "directoryKind": 2, "new": "n",
+                                       "selected": false, "component": "C"})"),
+                    "");
+  ASSERT_EQ(m.files.size(), 2u);
+  EXPECT_EQ(m.files[0].component, "A.DLL");
+  EXPECT_EQ(m.files[0].defaultSelected, 1);
+  EXPECT_EQ(m.files[1].component, "C");
+  EXPECT_EQ(m.files[1].defaultSelected, 0);
 }
 
 TEST(Manifest, TheDescriptionIsCrLfTextThatFitsTheWindow) {

@@ -41,6 +41,7 @@ TEST_F(UpdpackTest, BuildWritesWhatTheReaderReadsBack) {
   EXPECT_EQ(doc.formatVersion, 6);
   EXPECT_EQ(doc.signature, "VLR.UPD");
   EXPECT_EQ(doc.productName, "Demo");
+  EXPECT_EQ(doc.failureMessage, "Ask the vendor.");
   EXPECT_EQ(doc.description, std::string(600, 'x'));
   EXPECT_EQ(doc.defaultDirectory, "C:\\DEMO");
   EXPECT_EQ(doc.registryPath[2], "1.1");
@@ -95,10 +96,19 @@ TEST_F(UpdpackTest, BuildWritesWhatTheReaderReadsBack) {
   EXPECT_TRUE(VerifyUpdate(output_, verdicts)) << verdicts.str();
 
   // A file the update adds is selected only where its record is read: a reader of the
-  // document alone, which knows replacements only, leaves it alone.
+  // document alone, which knows replacements only, leaves it alone. The record tells it also
+  // with no entry known by its bytes. A program without a version resource is built as
+  // version 0.0, with a warning.
+  manifest_.description.clear();
+  manifest_.files.resize(1);
   manifest_.files[0].action = EntryAction::add;
   manifest_.files[0].previousPaths.clear();
+  manifest_.files[0].newPath = dir_.Write("NOVER.DLL", {'M', 'Z', 0, 0});
+  warnings.clear();
   BuildUpdate(manifest_, output_, report);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("files[0].new: no version resource could be read", 0), 0u)
+      << warnings[0];
   std::unique_ptr<CFile> file = OpenForReading(output_);
   VEzorazEdo plain, loaded;
   ArchiveReader reader(*file, UpdateClassRegistry(), ArchiveReader::kBufferSize);
@@ -134,6 +144,15 @@ TEST_F(UpdpackTest, BadInputsFailCleanlyAndLeaveNoOutput) {
     EXPECT_EQ(std::string(e.what()).rfind("files[1].previous[0]: neither", 0), 0u) << e.what();
   }
   EXPECT_FALSE(fs::exists(output_));
+  Manifest exact = manifest_;
+  exact.files[0].exact = true;
+  try {
+    BuildUpdate(exact, output_, PackReport(), plain);
+    FAIL() << "a match by bytes in a plain file must fail";
+  } catch (const PackError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("files[0].match: this needs the integrity record", 0), 0u)
+        << e.what();
+  }
   BuildUpdate(textChanged, output_, PackReport());
   std::ostringstream listing;
   ListUpdate(output_, listing);

@@ -76,12 +76,16 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
   // A signature over a record that failed vouches for nothing, and says so.
   Bytes damaged = ReadAll(path);
   damaged[40] ^= 1;  // in the description
-  auto failed = Verify(dir.Write("damaged.upd", damaged), RequireKeyIn("vendor.txt"));
+  std::string damagedPath = dir.Write("damaged.upd", damaged);
+  auto failed = Verify(damagedPath, RequireKeyIn("vendor.txt"));
   EXPECT_FALSE(failed.second);
   EXPECT_NE(failed.first.find("signature: not checked, the integrity record failed"),
             std::string::npos)
       << failed.first;
   EXPECT_EQ(failed.first.find("signature: ok"), std::string::npos) << failed.first;
+  // Nor is a damaged file signed.
+  EXPECT_ANY_THROW(SignUpdate(damagedPath, *SigningKey::Load(TrustDataPath("vendor.key"))));
+  EXPECT_EQ(ReadAll(damagedPath), damaged);
   // Low s only: of the two values that verify, the one at most half the curve's order.
   const uint8_t halfOrder[32] = {0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x7F, 0xFF, 0xFF,
                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xDE, 0x73, 0x7D, 0x56, 0xD3, 0x8B,

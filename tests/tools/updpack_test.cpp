@@ -4,14 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
+#include "support/temp_dir.h"
 #include "support/trust_data.h"
 #include "updpack_help.h"
 
 namespace {
 
 TEST(Updpack, CommandLines) {
+  TempDir dir;
+  const std::string plain = dir.path() + "/plain.upd", r1 = dir.path() + "/r1",
+                    r2 = dir.path() + "/r2";
+  std::filesystem::create_directories(r1);
+  std::filesystem::create_directories(r2);
   const struct {
     std::vector<std::string> args;
     int status;
@@ -75,6 +82,20 @@ TEST(Updpack, CommandLines) {
       {{"key", "show", TrustDataPath("vendor.key")}, 0, TrustText("vendor.txt")},
 #endif
       {{"key", "show", TrustDataPath("trust.json")}, 1, "trust.json holds no key"},
+      {{"key", "show", "a", "b"}, 2, "unexpected argument b"},
+      // The manifest's paths are its folder's, wherever updpack runs.
+      {{"build", TrustDataPath("trust.json"), "-o", plain, "--plain"}, 0, ""},
+      {{"verify", plain}, 0, "integrity record: none"},
+      {{"verify", plain, "--key", TrustDataPath("vendor.pub")}, 1, ""},  // not signed
+      {{"init", "--new", r2, "--previous", r1, "-o", dir.path() + "/m.json"},
+       1,
+       "no file changed in a way an update can deliver"},
+#ifndef _WIN32
+      {{"build", TrustDataPath("trust.json"), "-o", plain, "--sign", TrustDataPath("vendor.key")},
+       0,
+       ""},
+      {{"verify", plain, "--key", TrustDataPath("vendor.pub")}, 0, "signature: ok"},
+#endif
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = {"updpack"};
