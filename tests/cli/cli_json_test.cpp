@@ -166,6 +166,7 @@ TEST(CliJson, StringsAreEscapedAndConvertedToUtf8) {
   EXPECT_EQ(JsonString("C:\\A \"b\""), "\"C:\\\\A \\\"b\\\"\"");
   EXPECT_EQ(JsonString(std::string("\x01\t\n\r\x1f\x7f", 6)), "\"\\u0001\\t\\n\\r\\u001f\\u007f\"");
   EXPECT_EQ(JsonString("\x80\x81\xE9\xFF"), "\"\xE2\x82\xAC\xC2\x81\xC3\xA9\xC3\xBF\"");
+  EXPECT_EQ(JsonString("\x8C\x9F"), "\"\xC5\x92\xC5\xB8\"");  // U+0152, U+0178
   EXPECT_EQ(JsonString(""), "\"\"");
 }
 

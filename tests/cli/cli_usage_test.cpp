@@ -8,6 +8,7 @@
 #include "cli_fixture.h"
 #include "host.h"
 #include "json_text.h"
+#include "model/limits.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -106,6 +107,9 @@ TEST_F(CliTest, WrongUsageExitsSixtyFour) {
       {{"update", updatePath_, "--dir", std::string(256, 'x')},
        kExitUsage,
        "vareri-cli: --dir is longer than 255 characters" + kTry},
+      {{"check", std::string(kUpdateFilePathSize, 'x')},
+       kExitUnreadable,
+       "vareri-cli: Cannot open specified upd file: the path is longer than 259 characters\n"},
       {{"update", updatePath_, "--log", log},
        kExitUsage,
        "vareri-cli: cannot open the log file " + log + " for appending\n"},

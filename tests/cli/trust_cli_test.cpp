@@ -93,6 +93,10 @@ TEST_F(TrustCliTest, TheSummarySaysWhatWasChecked) {
             std::string::npos)
       << unchecked.err;
   EXPECT_EQ(Cli("check", good, {"--key", Win("none.pub")}).status, kExitUsage);
+  // The key's own text, PEM or one line, blanks before it allowed, instead of a file's name.
+  for (const std::string& text : {TrustText("vendor.pub"), " \n" + TrustText("vendor.txt")}) {
+    EXPECT_EQ(Cli("check", good, {"--key", text}).status, kExitUpdatable) << text;
+  }
   EXPECT_TRUE(InstalledAre("1.0"));
 }
 

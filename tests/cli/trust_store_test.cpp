@@ -268,6 +268,12 @@ TEST_F(TrustStoreTest, TheTrustCommandWritesAndReadsTheStore) {
   CliOutput listed = trust({"list"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_TRUE(Contains(listed.out, other.Id().Hex() + "\t" + place + "\t"));
+#ifndef _WIN32
+  // The store named by the environment, when no option names one.
+  ::setenv("VARERI_TRUST_STORE", where_.file.c_str(), 1);
+  EXPECT_EQ(RunCliInProcess({"trust", "list"}, &env_).out, listed.out);
+  ::unsetenv("VARERI_TRUST_STORE");
+#endif
   // The same directory by another spelling replaces its key.
   EXPECT_EQ(trust({"add", "--dir", place + "\\", "--key", K()}).status, 0);
   EXPECT_FALSE(Contains(trust({"list"}).out, other.Id().Hex()));

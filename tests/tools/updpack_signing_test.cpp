@@ -110,8 +110,17 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
 
   std::string newKey = dir.path() + "/new.key", newPub = dir.path() + "/new.pub";
   PublicKey made = GenerateKeyPair(newKey, newPub);
+#ifndef _WIN32
+  // Only its owner may read the private key.
+  const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+  EXPECT_EQ(fs::status(newKey).permissions() & others, fs::perms::none);
+#endif
   EXPECT_THROW(GenerateKeyPair(newKey, dir.path() + "/another.pub"), PackError);
   EXPECT_FALSE(fs::exists(dir.path() + "/another.pub"));
+  // A private key whose public half cannot be written is not kept.
+  EXPECT_THROW(GenerateKeyPair(dir.path() + "/lone.key", dir.path() + "/no/dir/lone.pub"),
+               PackError);
+  EXPECT_FALSE(fs::exists(dir.path() + "/lone.key"));
   std::unique_ptr<SigningKey> key = SigningKey::Load(newKey);
   BuildOptions signedBuild;
   signedBuild.signer = key.get();
