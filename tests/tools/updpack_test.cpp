@@ -1,5 +1,6 @@
-// updpack's command line, without a process: what each wrong one is told, and the exit
-// status. tests/CMakeLists.txt runs a few of these through the real program too.
+// updpack's command line, without a process: what each wrong one is told, what a few right
+// ones do, and the exit status. tests/CMakeLists.txt runs a few of these through the real
+// program too.
 #include "updpack.h"
 
 #include <gtest/gtest.h>
