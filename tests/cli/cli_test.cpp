@@ -167,6 +167,19 @@ TEST_F(CliTest, ErrorsFoundExitTwoAndChangeNothing) {
                 Win("NOWHERE") + " does not exist or cannot be read\n");
 }
 
+// A file of the Windows directory is looked for where --windows-dir says.
+TEST_F(CliTest, WindowsDirSaysWhereTheWindowsFilesAre) {
+  BuildProduct([](DocumentPlan& plan) {
+    plan.items[0].directoryKind = kindWindows;
+    plan.items[0].directory.clear();
+  });
+  Install(Win("WIN\\A.DLL"), oldA_);
+  Outcome check = Cli(Args("check", {"--only", "Program"}));
+  EXPECT_EQ(check.status, kExitUpdatable) << check.err;
+  ASSERT_FALSE(check.out.empty());
+  EXPECT_EQ(check.out[0], Win("WIN\\A.DLL") + " will be updated");
+}
+
 TEST_F(CliTest, UpdateThatStopsAfterReplacingAFileExitsThree) {
   BuildProduct();
   // B changes once A has been replaced: B's look before its replacement stops the update.
