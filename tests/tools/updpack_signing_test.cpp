@@ -65,7 +65,8 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
     SignUpdate(path, *SigningKey::Load(TrustDataPath(name)));
     EXPECT_TRUE(Verify(path, RequireKeyIn("other.pub")).second) << name;
   }
-  SignUpdate(path, *SigningKey::Load(TrustDataPath("vendor.key")));
+  std::unique_ptr<SigningKey> vendor = SigningKey::Load(TrustDataPath("vendor.key"));
+  SignUpdate(path, *vendor);
   EXPECT_EQ(ReadAll(path).size(), after.size() + 72);
   auto other = Verify(path, RequireKeyIn("other.pub"));
   EXPECT_FALSE(other.second);
@@ -84,19 +85,18 @@ TEST(UpdpackSigning, BuildSignKeygenAndVerify) {
       << failed.first;
   EXPECT_EQ(failed.first.find("signature: ok"), std::string::npos) << failed.first;
   // Nor is a damaged file signed.
-  EXPECT_ANY_THROW(SignUpdate(damagedPath, *SigningKey::Load(TrustDataPath("vendor.key"))));
+  EXPECT_ANY_THROW(SignUpdate(damagedPath, *vendor));
   EXPECT_EQ(ReadAll(damagedPath), damaged);
   // Low s only: of the two values that verify, the one at most half the curve's order.
   const uint8_t halfOrder[32] = {0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x7F, 0xFF, 0xFF,
                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xDE, 0x73, 0x7D, 0x56, 0xD3, 0x8B,
                                  0xCF, 0x42, 0x79, 0xDC, 0xE5, 0x61, 0x7E, 0x31, 0x92, 0xA8};
-  std::unique_ptr<SigningKey> vendor = SigningKey::Load(TrustDataPath("vendor.key"));
   for (uint8_t k = 0; k < 40; ++k) {
     IntegritySignature signature = vendor->Sign(Sha256Of(&k, 1));
     EXPECT_LE(std::memcmp(signature.value + 32, halfOrder, 32), 0) << int{k};
     EXPECT_TRUE(VerifySignature(vendor->publicKey(), Sha256Of(&k, 1), signature.value));
   }
-  EXPECT_THROW(SignUpdate(plainPath, *SigningKey::Load(TrustDataPath("vendor.key"))), PackError);
+  EXPECT_THROW(SignUpdate(plainPath, *vendor), PackError);
   for (const char* notPrivate : {"vendor.pub", "trust.json"}) {
     try {
       SigningKey::Load(TrustDataPath(notPrivate));
